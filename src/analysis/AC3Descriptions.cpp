@@ -1,0 +1,71 @@
+#include "analysis/AC3Descriptions.h"
+
+#include <initializer_list>
+
+#include "core/StringUtils.h"
+
+namespace corvane {
+namespace {
+
+constexpr const char16_t* Unknown = u"Unknown";
+
+// The text of Value in Texts, or "Unknown" outside it (negative values included).
+std::u16string Lookup(int32_t Value, std::initializer_list<const char16_t*> Texts) {
+  if (Value < 0 || static_cast<size_t>(Value) >= Texts.size()) return Unknown;
+  return Texts.begin()[Value];
+}
+
+std::u16string RateToStr(uint32_t Code, const std::array<uint32_t, 4>& Table) {
+  if (Code > 2) return Unknown;
+  return UIntToStr(Table[Code]) + u" Hz";
+}
+
+}  // namespace
+
+const std::array<uint32_t, 4> AC3SamplingRateTable = {48000, 44100, 32000, 0};
+const std::array<uint32_t, 4> AC3ReducedSamplingRateTable = {24000, 22050, 16000, 0};
+
+std::u16string FscodToStr(int32_t fscod) { return RateToStr(static_cast<uint32_t>(fscod), AC3SamplingRateTable); }
+
+std::u16string Fscod2ToStr(int32_t fscod2) {
+  return RateToStr(static_cast<uint32_t>(fscod2), AC3ReducedSamplingRateTable);
+}
+
+std::u16string BsmodToStr(int32_t bsmod, int32_t acmod) {
+  if (bsmod == 7)
+    return acmod == 1 ? u"associated service: voice over (VO)" : u"main audio service: karaoke";
+  return Lookup(bsmod, {u"main audio service: complete main (CM)", u"main audio service: music and effects (ME)",
+                        u"associated service: visually impaired (VI)", u"associated service: hearing impaired (HI)",
+                        u"associated service: dialogue (D)", u"associated service: commentary (C)",
+                        u"associated service: emergency (E)"});
+}
+
+std::u16string AcmodToStr(int32_t acmod) {
+  return Lookup(acmod, {u"1+1 (2) Ch1, Ch2", u"1/0 (1) C", u"2/0 (2) L, R", u"3/0 (3) L, C, R", u"2/1 (3) L, R, S",
+                        u"3/1 (4) L, C, R, S", u"2/2 (4) L, R, SL, SR", u"3/2 (5) L, C, R, SL, SR"});
+}
+
+std::u16string CmixlevToStr(int32_t cmixlev) {
+  return Lookup(cmixlev, {u"0.707 (\u20133.0 dB)", u"0.595 (\u20134.5 dB)", u"0.500 (\u20136.0 dB)", u"reserved"});
+}
+
+std::u16string SurmixlevToStr(int32_t surmixlev) {
+  return Lookup(surmixlev, {u"0.707 (\u20133 dB)", u"0.500 (\u20136 dB)", u"0", u"reserved"});
+}
+
+std::u16string DsurmodToStr(int32_t dsurmod) {
+  return Lookup(dsurmod, {u"not indicated", u"Not Dolby Surround encoded", u"Dolby Surround encoded", u"reserved"});
+}
+
+std::u16string RoomtypToStr(int32_t roomtyp) {
+  return Lookup(roomtyp, {u"not indicated", u"large room, X curve monitor", u"small room, flat monitor", u"reserved"});
+}
+
+std::u16string StrmtypToStr(int32_t strmtyp) { return Lookup(strmtyp, {u"Type 0", u"Type 1", u"Type 2", u"Type 3"}); }
+
+int32_t NumblkscodToBlocks(int32_t numblkscod) {
+  constexpr int32_t Blocks[4] = {1, 2, 3, 6};
+  return numblkscod >= 0 && numblkscod < 4 ? Blocks[numblkscod] : 0;
+}
+
+}  // namespace corvane

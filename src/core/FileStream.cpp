@@ -1,0 +1,204 @@
+#include "core/FileStream.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace corvane {
+
+TFileStream::~TFileStream() { Close(); }
+
+#ifdef _WIN32
+
+void TFileStream::SetError(const char* What) const {
+  FLastError = std::string(What) + ": " + std::system_category().message(static_cast<int>(GetLastError()));
+}
+
+bool TFileStream::Open(const std::filesystem::path& FileName, TMode Mode) {
+  Close();
+  const DWORD Access = Mode == TMode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  HANDLE Handle = CreateFileW(FileName.c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Handle == INVALID_HANDLE_VALUE) {
+    SetError("open");
+    return false;
+  }
+  FHandle = Handle;
+  FMode = Mode;
+  FPosition = 0;
+  FFileName = FileName;
+  return true;
+}
+
+void TFileStream::Close() {
+  if (FHandle) CloseHandle(static_cast<HANDLE>(FHandle));
+  FHandle = nullptr;
+}
+
+bool TFileStream::IsOpen() const { return FHandle != nullptr; }
+
+int64_t TFileStream::Size() const {
+  LARGE_INTEGER Size;
+  if (!FHandle || !GetFileSizeEx(static_cast<HANDLE>(FHandle), &Size)) {
+    SetError("size");
+    return -1;
+  }
+  return Size.QuadPart;
+}
+
+int32_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int32_t Count) const {
+  if (!FHandle || Offset < 0 || Count < 0) return -1;
+  OVERLAPPED Where{};
+  Where.Offset = static_cast<DWORD>(Offset);
+  Where.OffsetHigh = static_cast<DWORD>(Offset >> 32);
+  DWORD Done = 0;
+  if (!ReadFile(static_cast<HANDLE>(FHandle), Buffer, static_cast<DWORD>(Count), &Done, &Where)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    SetError("read");
+    return -1;
+  }
+  return static_cast<int32_t>(Done);
+}
+
+int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
+  if (!FHandle || Count < 0) return -1;
+  OVERLAPPED Where{};
+  Where.Offset = static_cast<DWORD>(FPosition);
+  Where.OffsetHigh = static_cast<DWORD>(FPosition >> 32);
+  DWORD Done = 0;
+  if (!WriteFile(static_cast<HANDLE>(FHandle), Buffer, static_cast<DWORD>(Count), &Done, &Where)) {
+    SetError("write");
+    return -1;
+  }
+  FPosition += Done;
+  return static_cast<int32_t>(Done);
+}
+
+bool TFileStream::Flush() {
+  if (!FHandle || !FlushFileBuffers(static_cast<HANDLE>(FHandle))) {
+    SetError("flush");
+    return false;
+  }
+  return true;
+}
+
+bool FileExists(const std::filesystem::path& FileName) {
+  const DWORD Attributes = GetFileAttributesW(FileName.c_str());
+  return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+#else
+
+void TFileStream::SetError(const char* What) const {
+  FLastError = std::string(What) + ": " + std::strerror(errno);
+}
+
+bool TFileStream::Open(const std::filesystem::path& FileName, TMode Mode) {
+  Close();
+  const int Flags = (Mode == TMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  const int Handle = ::open(FileName.c_str(), Flags);
+  if (Handle < 0) {
+    SetError("open");
+    return false;
+  }
+  struct stat Info {};
+  if (::fstat(Handle, &Info) != 0 || S_ISDIR(Info.st_mode)) {
+    errno = S_ISDIR(Info.st_mode) ? EISDIR : errno;
+    SetError("open");
+    ::close(Handle);
+    return false;
+  }
+  FHandle = Handle;
+  FMode = Mode;
+  FPosition = 0;
+  FFileName = FileName;
+  return true;
+}
+
+void TFileStream::Close() {
+  if (FHandle >= 0) ::close(FHandle);
+  FHandle = -1;
+}
+
+bool TFileStream::IsOpen() const { return FHandle >= 0; }
+
+int64_t TFileStream::Size() const {
+  struct stat Info {};
+  if (FHandle < 0 || ::fstat(FHandle, &Info) != 0) {
+    SetError("size");
+    return -1;
+  }
+  return static_cast<int64_t>(Info.st_size);
+}
+
+int32_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int32_t Count) const {
+  if (FHandle < 0 || Offset < 0 || Count < 0) return -1;
+  auto* Out = static_cast<char*>(Buffer);
+  int32_t Done = 0;
+  while (Done < Count) {
+    const ssize_t Got = ::pread(FHandle, Out + Done, static_cast<size_t>(Count - Done), Offset + Done);
+    if (Got < 0) {
+      if (errno == EINTR) continue;
+      SetError("read");
+      return Done > 0 ? Done : -1;
+    }
+    if (Got == 0) break;  // end of file
+    Done += static_cast<int32_t>(Got);
+  }
+  return Done;
+}
+
+int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
+  if (FHandle < 0 || Count < 0) return -1;
+  const auto* In = static_cast<const char*>(Buffer);
+  int32_t Done = 0;
+  while (Done < Count) {
+    const ssize_t Put = ::pwrite(FHandle, In + Done, static_cast<size_t>(Count - Done), FPosition + Done);
+    if (Put < 0) {
+      if (errno == EINTR) continue;
+      SetError("write");
+      FPosition += Done;
+      return Done > 0 ? Done : -1;
+    }
+    Done += static_cast<int32_t>(Put);
+  }
+  FPosition += Done;
+  return Done;
+}
+
+bool TFileStream::Flush() {
+  if (FHandle < 0 || ::fsync(FHandle) != 0) {
+    SetError("flush");
+    return false;
+  }
+  return true;
+}
+
+bool FileExists(const std::filesystem::path& FileName) {
+  std::error_code Error;
+  return std::filesystem::is_regular_file(FileName, Error);
+}
+
+#endif
+
+int64_t TFileStream::Seek(int64_t Position) {
+  if (Position < 0) return -1;
+  FPosition = Position;
+  return FPosition;
+}
+
+int32_t TFileStream::Read(void* Buffer, int32_t Count) {
+  const int32_t Done = ReadAt(FPosition, Buffer, Count);
+  if (Done > 0) FPosition += Done;
+  return Done;
+}
+
+}  // namespace corvane

@@ -1,0 +1,174 @@
+#include "core/StringUtils.h"
+
+#include "core/ODSUtls.h"
+
+namespace corvane {
+namespace {
+
+constexpr char16_t HexDigits[] = u"0123456789ABCDEF";
+
+constexpr std::array<char16_t, 256> MakePrintableCharTable() {
+  std::array<char16_t, 256> Table{};
+  for (int Byte = 0; Byte < 256; ++Byte) {
+    const bool Control = Byte < 0x20 || (Byte >= 0x7F && Byte <= 0x9F);
+    // 0xAD is the soft hyphen, which most fonts draw as nothing.
+    Table[static_cast<size_t>(Byte)] = (Control || Byte == 0xAD) ? u'.' : static_cast<char16_t>(Byte);
+  }
+  return Table;
+}
+
+std::u16string ExtractUpTo(std::u16string& Text, std::u16string_view Separator) {
+  const size_t Pos = Text.find(Separator);
+  if (Pos == std::u16string::npos) {
+    std::u16string All = std::move(Text);
+    Text.clear();
+    return All;
+  }
+  std::u16string Head = Text.substr(0, Pos);
+  Text.erase(0, Pos + Separator.size());
+  return Head;
+}
+
+}  // namespace
+
+const std::array<char16_t, 256> PrintableCharTable = MakePrintableCharTable();
+
+std::u16string ByteToHex(uint8_t Value) {
+  return std::u16string{HexDigits[Value >> 4], HexDigits[Value & 0x0F]};
+}
+
+std::u16string PadRight(const std::u16string& Text, int32_t Width) {
+  if (static_cast<int64_t>(Text.size()) >= Width) return Text;
+  std::u16string Result = Text;
+  Result.append(static_cast<size_t>(Width) - Text.size(), u' ');
+  return Result;
+}
+
+bool MemToStrLinesShort(const uint8_t* Bytes, int32_t Count, TTreeModel* Tree, int32_t Width,
+                        TTreeModel::TNodeId Parent) {
+  try {
+    std::u16string HexPart;
+    std::u16string TextPart;
+    const auto Emit = [&] { Tree->AddChild(Parent, PadRight(HexPart, Width) + TextPart); };
+    for (int32_t Index = 0; Index < Count; ++Index) {
+      if (Index > 0 && Index % 16 == 0) {
+        Emit();
+        HexPart.clear();
+        TextPart.clear();
+      }
+      HexPart += ByteToHex(Bytes[Index]);
+      HexPart += u' ';
+      TextPart += PrintableCharTable[Bytes[Index]];
+    }
+    if (!HexPart.empty()) Emit();
+    return true;
+  } catch (...) {
+    DebugLog(u"nox: Error in MemToStrLinesShort call...");
+    return false;
+  }
+}
+
+std::u16string ExtractLine(std::u16string& Text) { return ExtractUpTo(Text, u"\r\n"); }
+
+std::u16string ExtractToken(std::u16string& Text) { return ExtractUpTo(Text, u";"); }
+
+std::string ToUtf8(std::u16string_view Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    uint32_t Code = Text[I];
+    if (Code >= 0xD800 && Code <= 0xDBFF && I + 1 < Text.size() && Text[I + 1] >= 0xDC00 &&
+        Text[I + 1] <= 0xDFFF) {
+      Code = 0x10000 + ((Code - 0xD800) << 10) + (Text[I + 1] - 0xDC00);
+      ++I;
+    } else if (Code >= 0xD800 && Code <= 0xDFFF) {
+      Code = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    }
+    if (Code < 0x80) {
+      Out += static_cast<char>(Code);
+    } else if (Code < 0x800) {
+      Out += static_cast<char>(0xC0 | (Code >> 6));
+      Out += static_cast<char>(0x80 | (Code & 0x3F));
+    } else if (Code < 0x10000) {
+      Out += static_cast<char>(0xE0 | (Code >> 12));
+      Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+      Out += static_cast<char>(0x80 | (Code & 0x3F));
+    } else {
+      Out += static_cast<char>(0xF0 | (Code >> 18));
+      Out += static_cast<char>(0x80 | ((Code >> 12) & 0x3F));
+      Out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
+      Out += static_cast<char>(0x80 | (Code & 0x3F));
+    }
+  }
+  return Out;
+}
+
+std::u16string FromUtf8(std::string_view Text) {
+  std::u16string Out;
+  Out.reserve(Text.size());
+  size_t I = 0;
+  while (I < Text.size()) {
+    const auto Byte = static_cast<uint8_t>(Text[I]);
+    int Extra = Byte < 0x80 ? 0 : (Byte >> 5) == 0x6 ? 1 : (Byte >> 4) == 0xE ? 2 : (Byte >> 3) == 0x1E ? 3 : -1;
+    if (Extra < 0 || I + static_cast<size_t>(Extra) >= Text.size()) {
+      Out += u'\uFFFD';
+      ++I;
+      continue;
+    }
+    uint32_t Code = Extra == 0 ? Byte : Byte & (0x3F >> Extra);
+    bool Valid = true;
+    for (int K = 1; K <= Extra; ++K) {
+      const auto Next = static_cast<uint8_t>(Text[I + static_cast<size_t>(K)]);
+      if ((Next & 0xC0) != 0x80) {
+        Valid = false;
+        break;
+      }
+      Code = (Code << 6) | (Next & 0x3F);
+    }
+    if (!Valid) {
+      Out += u'\uFFFD';
+      ++I;
+      continue;
+    }
+    I += static_cast<size_t>(Extra) + 1;
+    if (Code >= 0x10000) {
+      Code -= 0x10000;
+      Out += static_cast<char16_t>(0xD800 + (Code >> 10));
+      Out += static_cast<char16_t>(0xDC00 + (Code & 0x3FF));
+    } else {
+      Out += static_cast<char16_t>(Code);
+    }
+  }
+  return Out;
+}
+
+std::u16string AsciiToU16(std::string_view Text) { return std::u16string(Text.begin(), Text.end()); }
+
+std::u16string UIntToStr(uint64_t Value) {
+  char16_t Buffer[24];
+  size_t Pos = sizeof(Buffer) / sizeof(Buffer[0]);
+  do {
+    Buffer[--Pos] = static_cast<char16_t>(u'0' + Value % 10);
+    Value /= 10;
+  } while (Value != 0);
+  return std::u16string(Buffer + Pos, Buffer + sizeof(Buffer) / sizeof(Buffer[0]));
+}
+
+std::u16string IntToStr(int64_t Value) {
+  if (Value >= 0) return UIntToStr(static_cast<uint64_t>(Value));
+  std::u16string Text = UIntToStr(0 - static_cast<uint64_t>(Value));
+  Text.insert(Text.begin(), u'-');
+  return Text;
+}
+
+std::u16string IntToHex(uint64_t Value, int32_t Digits) {
+  std::u16string Out;
+  do {
+    Out.insert(Out.begin(), HexDigits[Value & 0xF]);
+    Value >>= 4;
+  } while (Value != 0);
+  if (static_cast<int32_t>(Out.size()) < Digits) Out.insert(0, static_cast<size_t>(Digits) - Out.size(), u'0');
+  return Out;
+}
+
+}  // namespace corvane
