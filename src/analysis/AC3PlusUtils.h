@@ -1,0 +1,134 @@
+#pragma once
+// E-AC-3 syncframe headers (ATSC A/52 Annex E): decoding syncinfo()/bsi(), recognising frame
+// starts, measuring frames, detecting E-AC-3 elementary streams and building the syntax tree.
+
+#include <cstdint>
+#include <filesystem>
+
+#include "analysis/AC3Descriptions.h"
+#include "core/TreeModel.h"
+
+namespace corvane {
+
+// One decoded E-AC-3 frame header. Offset and Length are written by the caller; the parser
+// writes only the elements the frame carries (plus numblkscod, blkid and mixdatafill where they
+// are derived), so owners clear a record before decoding into it.
+struct TAC3PlusFrame {
+  int64_t Offset;
+  int32_t Length;
+  // syncinfo()
+  uint32_t syncword;
+  // bsi()
+  uint32_t strmtyp;
+  uint32_t substreamid;
+  uint32_t frmsiz;
+  uint32_t fscod;
+  uint32_t fscod2;
+  uint32_t numblkscod;
+  uint32_t acmod;
+  uint32_t lfeon;
+  uint32_t bsid;
+  uint32_t dialnorm;
+  uint32_t compre;
+  uint32_t compr;
+  uint32_t dialnorm2;
+  uint32_t compr2e;
+  uint32_t compr2;
+  uint32_t chanmape;
+  uint32_t chanmap;
+  // mixing metadata
+  uint32_t mixmdate;
+  uint32_t dmixmod;
+  uint32_t ltrtcmixlev;
+  uint32_t lorocmixlev;
+  uint32_t ltrtsurmixlev;
+  uint32_t lorosurmixlev;
+  uint32_t lfemixlevcode;
+  uint32_t lfemixlevcod;
+  uint32_t pgmscle;
+  uint32_t pgmscl;
+  uint32_t pgmscl2e;
+  uint32_t pgmscl2;
+  uint32_t extpgmscle;
+  uint32_t extpgmscl;
+  uint32_t mixdef;
+  uint32_t premixcmpsel;
+  uint32_t drcsrc;
+  uint32_t premixcmpscl;
+  uint32_t mixdata;
+  uint32_t mixdeflen;
+  uint32_t mixdata2e;
+  uint32_t extpgmlscle;
+  uint32_t extpgmlscl;
+  uint32_t extpgmcscle;
+  uint32_t extpgmcscl;
+  uint32_t extpgmrscle;
+  uint32_t extpgmrscl;
+  uint32_t extpgmlsscle;
+  uint32_t extpgmlsscl;
+  uint32_t extpgmrsscle;
+  uint32_t extpgmrsscl;
+  uint32_t extpgmlfescle;
+  uint32_t extpgmlfescl;
+  uint32_t dmixscle;
+  uint32_t dmixscl;
+  uint32_t addche;
+  uint32_t extpgmaux1scle;
+  uint32_t extpgmaux1scl;
+  uint32_t extpgmaux2scle;
+  uint32_t extpgmaux2scl;
+  uint32_t mixdata3e;
+  uint32_t spchdat;
+  uint32_t addspchdate;
+  uint32_t spchdat1;
+  uint32_t spchan1att;
+  uint32_t addspchdat1e;
+  uint32_t spchdat2;
+  uint32_t spchan2att;
+  uint8_t mixdatabytes[33];  // mixdeflen + 2 bytes of the mixing data block
+  uint32_t mixdatafill;
+  uint32_t paninfoe;
+  uint32_t panmean;
+  uint32_t paninfo;
+  uint32_t paninfo2e;
+  uint32_t panmean2;
+  uint32_t paninfo2;
+  uint32_t frmmixcfginfoe;
+  uint32_t blkmixcfginfo[1001];  // by block; only 0..5 are ever written
+  uint32_t blkmixcfginfoe;
+  // informational metadata
+  uint32_t infomdate;
+  uint32_t bsmod;
+  uint32_t copyrightb;
+  uint32_t origbs;
+  uint32_t dsurmod;
+  uint32_t dheadphonmod;
+  uint32_t dsurexmod;
+  uint32_t audprodie;
+  uint32_t mixlevel;
+  uint32_t roomtyp;
+  uint32_t adconvtyp;
+  uint32_t audprodi2e;
+  uint32_t mixlevel2;
+  uint32_t roomtyp2;
+  uint32_t adconvtyp2;
+  uint32_t sourcefscod;
+  // end of bsi()
+  uint32_t convsync;
+  uint32_t blkid;
+  uint32_t frmsizecod;
+  uint32_t addbsie;
+  uint32_t addbsil;
+  uint8_t addbsi[64];
+};
+
+// Frame size in bytes: (frmsiz + 1) * 2.
+inline int32_t AC3PlusFrameSizeBytes(uint32_t frmsiz) { return static_cast<int32_t>((frmsiz + 1) * 2); }
+
+bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Frame);
+bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod);
+bool GetAC3PlusESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, int32_t RequiredFscod);
+bool IsAC3PlusES(const std::filesystem::path& FileName, int32_t& Fscod);
+void UpdateTreeView_ac3_plus_frame(TTreeModel* TreeView, const TAC3PlusFrame& Frame);
+
+}  // namespace corvane
