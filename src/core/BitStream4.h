@@ -93,6 +93,8 @@ class TBitStream4 {
   uint8_t ByteAt(int64_t Index) const;
   // The four bytes at the current byte as a big-endian word (zeros past the end).
   uint32_t Fetch32() const;
+  // The two bytes at the current byte as a big-endian value (zeros past the end).
+  uint32_t Fetch16() const;
   // The next n bits (0..32) without moving.
   uint32_t Peek(int32_t BitCount) const;
   void Advance(int64_t BitCount);
