@@ -46,9 +46,7 @@ uint8_t TBitStream4::ByteAt(int64_t Index) const {
   return static_cast<const uint8_t*>(FData)[Index];
 }
 
-uint32_t TBitStream4::Fetch32() const {
-  // The hot path: one unaligned load while four whole bytes of data remain.
-  if (FByteIndex >= 0 && FByteIndex <= FDataSize - 4) return LoadBE32(FNextByte);
+uint32_t TBitStream4::Fetch32NearEnd() const {
   return (uint32_t{ByteAt(FByteIndex)} << 24) | (uint32_t{ByteAt(int64_t{FByteIndex} + 1)} << 16) |
          (uint32_t{ByteAt(int64_t{FByteIndex} + 2)} << 8) | uint32_t{ByteAt(int64_t{FByteIndex} + 3)};
 }
@@ -66,25 +64,6 @@ uint32_t TBitStream4::Peek(int32_t BitCount) const {
   // A field that reaches into a fifth byte: take that byte too rather than lose bits.
   const uint64_t Wide = (uint64_t{Fetch32()} << 8) | ByteAt(int64_t{FByteIndex} + 4);
   return static_cast<uint32_t>(Wide >> (Shift + 8)) & MaskTable[BitCount];
-}
-
-void TBitStream4::SetByteIndex(int64_t Index) {
-  FByteIndex = static_cast<int32_t>(Index);
-  // Kept as an address even past the end; it is only dereferenced inside the data.
-  FNextByte = reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(FData) +
-                                               static_cast<uintptr_t>(static_cast<intptr_t>(Index)));
-}
-
-void TBitStream4::Advance(int64_t BitCount) {
-  const int64_t Sum = FBitsTaken + BitCount;
-  SetByteIndex(FByteIndex + (Sum >> 3));
-  FBitsTaken = static_cast<int32_t>(Sum & 7);
-  FRemainBits -= BitCount;
-}
-
-void TBitStream4::MoveBytes(int64_t Bytes) {
-  SetByteIndex(FByteIndex + Bytes);
-  FRemainBits -= 8 * Bytes;
 }
 
 uint32_t TBitStream4::ReadBitsDW(int32_t BitCount) {
