@@ -46,38 +46,24 @@ uint8_t TBitStream4::ByteAt(int64_t Index) const {
   return static_cast<const uint8_t*>(FData)[Index];
 }
 
-uint32_t TBitStream4::Fetch32() const {
-  // The hot path: one unaligned load while four whole bytes of data remain.
-  if (FByteIndex >= 0 && FByteIndex <= FDataSize - 4) return LoadBE32(FNextByte);
+uint32_t TBitStream4::Fetch32NearEnd() const {
   return (uint32_t{ByteAt(FByteIndex)} << 24) | (uint32_t{ByteAt(int64_t{FByteIndex} + 1)} << 16) |
          (uint32_t{ByteAt(int64_t{FByteIndex} + 2)} << 8) | uint32_t{ByteAt(int64_t{FByteIndex} + 3)};
 }
 
+uint32_t TBitStream4::Fetch16() const {
+  if (FByteIndex >= 0 && FByteIndex <= FDataSize - 2) return LoadBE16(FNextByte);
+  return (uint32_t{ByteAt(FByteIndex)} << 8) | uint32_t{ByteAt(int64_t{FByteIndex} + 1)};
+}
+
 uint32_t TBitStream4::Peek(int32_t BitCount) const {
+  // A width of 0 would shift the word by 32 when the reader is aligned.
+  if (BitCount == 0) return 0;
   const int32_t Shift = 32 - FBitsTaken - BitCount;
   if (Shift >= 0) return (Fetch32() >> Shift) & MaskTable[BitCount];
   // A field that reaches into a fifth byte: take that byte too rather than lose bits.
   const uint64_t Wide = (uint64_t{Fetch32()} << 8) | ByteAt(int64_t{FByteIndex} + 4);
   return static_cast<uint32_t>(Wide >> (Shift + 8)) & MaskTable[BitCount];
-}
-
-void TBitStream4::SetByteIndex(int64_t Index) {
-  FByteIndex = static_cast<int32_t>(Index);
-  // Kept as an address even past the end; it is only dereferenced inside the data.
-  FNextByte = reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(FData) +
-                                               static_cast<uintptr_t>(static_cast<intptr_t>(Index)));
-}
-
-void TBitStream4::Advance(int64_t BitCount) {
-  const int64_t Sum = FBitsTaken + BitCount;
-  SetByteIndex(FByteIndex + (Sum >> 3));
-  FBitsTaken = static_cast<int32_t>(Sum & 7);
-  FRemainBits -= BitCount;
-}
-
-void TBitStream4::MoveBytes(int64_t Bytes) {
-  SetByteIndex(FByteIndex + Bytes);
-  FRemainBits -= 8 * Bytes;
 }
 
 uint32_t TBitStream4::ReadBitsDW(int32_t BitCount) {
@@ -217,7 +203,7 @@ uint32_t TBitStream4::AlignedRead(int32_t Bytes, bool Move) {
   if (!Admitted(8 * Bytes - 32)) return Refuse();
   uint32_t Value;
   if (Bytes == 2)
-    Value = (uint32_t{ByteAt(FByteIndex)} << 8) | ByteAt(int64_t{FByteIndex} + 1);
+    Value = Fetch16();
   else
     Value = Fetch32() >> (32 - 8 * Bytes);
   if (Move) MoveBytes(Bytes);
@@ -226,9 +212,12 @@ uint32_t TBitStream4::AlignedRead(int32_t Bytes, bool Move) {
 
 uint32_t TBitStream4::AlignedBytes(int32_t BytesCount, bool Move, const char16_t* Name) {
   const bool Enough = Admitted(8 * int64_t{BytesCount} - 32);
-  const std::u16string Prefix = std::u16string(u"nox: Error in TBitStream4.") + Name;
-  if (!Enough) Report((Prefix + u" - no enough bits call...").c_str());
-  if (FBitsTaken != 0) Report((Prefix + u" - not aligned.").c_str());
+  // The message texts are only built when there is something to report.
+  const auto ReportFor = [Name](const char16_t* Reason) {
+    DebugLog(std::u16string(u"nox: Error in TBitStream4.") + Name + Reason);
+  };
+  if (!Enough) ReportFor(u" - no enough bits call...");
+  if (FBitsTaken != 0) ReportFor(u" - not aligned.");
   if (!Enough || BytesCount < 0 || BytesCount > 4) return Refuse();
   const uint32_t Value = BytesCount == 0 ? 0 : (Fetch32() >> (32 - 8 * BytesCount)) & ByteMaskTable[BytesCount];
   if (Move) MoveBytes(BytesCount);

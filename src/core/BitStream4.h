@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "core/Status.h"
+#include "core/SwapVar.h"
 
 namespace corvane {
 
@@ -91,13 +92,33 @@ class TBitStream4 {
   }
   // The byte at Index of the data, or 0 outside it.
   uint8_t ByteAt(int64_t Index) const;
-  // The four bytes at the current byte as a big-endian word (zeros past the end).
-  uint32_t Fetch32() const;
+  // The four bytes at the current byte as a big-endian word (zeros past the end). The hot
+  // path is one unaligned load while four whole bytes of data remain.
+  uint32_t Fetch32() const {
+    if (FByteIndex >= 0 && FByteIndex <= FDataSize - 4) return LoadBE32(FNextByte);
+    return Fetch32NearEnd();
+  }
+  uint32_t Fetch32NearEnd() const;
+  // The two bytes at the current byte as a big-endian value (zeros past the end).
+  uint32_t Fetch16() const;
   // The next n bits (0..32) without moving.
   uint32_t Peek(int32_t BitCount) const;
-  void Advance(int64_t BitCount);
-  void MoveBytes(int64_t Bytes);
-  void SetByteIndex(int64_t Index);
+  void SetByteIndex(int64_t Index) {
+    FByteIndex = static_cast<int32_t>(Index);
+    // Kept as an address even past the end; it is only dereferenced inside the data.
+    FNextByte = reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(FData) +
+                                                 static_cast<uintptr_t>(static_cast<intptr_t>(Index)));
+  }
+  void Advance(int64_t BitCount) {
+    const int64_t Sum = FBitsTaken + BitCount;
+    SetByteIndex(FByteIndex + (Sum >> 3));
+    FBitsTaken = static_cast<int32_t>(Sum & 7);
+    FRemainBits -= BitCount;
+  }
+  void MoveBytes(int64_t Bytes) {
+    SetByteIndex(FByteIndex + Bytes);
+    FRemainBits -= 8 * Bytes;
+  }
   uint32_t AlignedRead(int32_t Bytes, bool Move);
   uint32_t AlignedBytes(int32_t BytesCount, bool Move, const char16_t* Name);
 

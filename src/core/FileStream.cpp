@@ -1,3 +1,8 @@
+// 64-bit file offsets on 32-bit POSIX systems too; must come before any system header.
+#if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
+#define _FILE_OFFSET_BITS 64
+#endif
+
 #include "core/FileStream.h"
 
 #include <cerrno>
@@ -47,6 +52,7 @@ bool TFileStream::IsOpen() const { return FHandle != nullptr; }
 
 int64_t TFileStream::Size() const {
   LARGE_INTEGER Size;
+  if (!FHandle) SetLastError(ERROR_INVALID_HANDLE);
   if (!FHandle || !GetFileSizeEx(static_cast<HANDLE>(FHandle), &Size)) {
     SetError("size");
     return -1;
@@ -55,7 +61,11 @@ int64_t TFileStream::Size() const {
 }
 
 int32_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int32_t Count) const {
-  if (!FHandle || Offset < 0 || Count < 0) return -1;
+  if (!FHandle || Offset < 0 || Count < 0) {
+    SetLastError(FHandle ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    SetError("read");
+    return -1;
+  }
   OVERLAPPED Where{};
   Where.Offset = static_cast<DWORD>(Offset);
   Where.OffsetHigh = static_cast<DWORD>(Offset >> 32);
@@ -69,7 +79,11 @@ int32_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int32_t Count) const {
 }
 
 int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
-  if (!FHandle || Count < 0) return -1;
+  if (!FHandle || Count < 0) {
+    SetLastError(FHandle ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    SetError("write");
+    return -1;
+  }
   OVERLAPPED Where{};
   Where.Offset = static_cast<DWORD>(FPosition);
   Where.OffsetHigh = static_cast<DWORD>(FPosition >> 32);
@@ -83,6 +97,7 @@ int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
 }
 
 bool TFileStream::Flush() {
+  if (!FHandle) SetLastError(ERROR_INVALID_HANDLE);
   if (!FHandle || !FlushFileBuffers(static_cast<HANDLE>(FHandle))) {
     SetError("flush");
     return false;
@@ -132,6 +147,7 @@ bool TFileStream::IsOpen() const { return FHandle >= 0; }
 
 int64_t TFileStream::Size() const {
   struct stat Info {};
+  if (FHandle < 0) errno = EBADF;
   if (FHandle < 0 || ::fstat(FHandle, &Info) != 0) {
     SetError("size");
     return -1;
@@ -140,7 +156,11 @@ int64_t TFileStream::Size() const {
 }
 
 int32_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int32_t Count) const {
-  if (FHandle < 0 || Offset < 0 || Count < 0) return -1;
+  if (FHandle < 0 || Offset < 0 || Count < 0) {
+    errno = FHandle < 0 ? EBADF : EINVAL;
+    SetError("read");
+    return -1;
+  }
   auto* Out = static_cast<char*>(Buffer);
   int32_t Done = 0;
   while (Done < Count) {
@@ -157,7 +177,11 @@ int32_t TFileStream::ReadAt(int64_t Offset, void* Buffer, int32_t Count) const {
 }
 
 int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
-  if (FHandle < 0 || Count < 0) return -1;
+  if (FHandle < 0 || Count < 0) {
+    errno = FHandle < 0 ? EBADF : EINVAL;
+    SetError("write");
+    return -1;
+  }
   const auto* In = static_cast<const char*>(Buffer);
   int32_t Done = 0;
   while (Done < Count) {
@@ -175,6 +199,7 @@ int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
 }
 
 bool TFileStream::Flush() {
+  if (FHandle < 0) errno = EBADF;
   if (FHandle < 0 || ::fsync(FHandle) != 0) {
     SetError("flush");
     return false;

@@ -16,7 +16,8 @@ using TDebugSink = std::function<void(const std::u16string&)>;
 void DebugLog(const std::u16string& Message) noexcept;
 
 // Replaces the sink that receives every message; an empty sink restores the platform default.
-// Returns the sink that was installed before.
+// Returns the sink that was installed before. The sink runs under the channel's lock, so that
+// lines from several threads never interleave; it must not call DebugLog itself.
 TDebugSink SetDebugSink(TDebugSink Sink);
 
 // Captures every debug line written while it lives (tests use it to assert exact texts).

@@ -46,6 +46,12 @@ std::u16string PadRight(const std::u16string& Text, int32_t Width) {
 
 bool MemToStrLinesShort(const uint8_t* Bytes, int32_t Count, TTreeModel* Tree, int32_t Width,
                         TTreeModel::TNodeId Parent) {
+  constexpr const char16_t* Failure = u"nox: Error in MemToStrLinesShort call...";
+  // An absent tree, parent or byte source would crash or lose the dump while reporting success.
+  if (Tree == nullptr || !Tree->IsValid(Parent) || (Bytes == nullptr && Count > 0)) {
+    DebugLog(Failure);
+    return false;
+  }
   try {
     std::u16string HexPart;
     std::u16string TextPart;
@@ -63,7 +69,7 @@ bool MemToStrLinesShort(const uint8_t* Bytes, int32_t Count, TTreeModel* Tree, i
     if (!HexPart.empty()) Emit();
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in MemToStrLinesShort call...");
+    DebugLog(Failure);
     return false;
   }
 }
@@ -125,6 +131,9 @@ std::u16string FromUtf8(std::string_view Text) {
       }
       Code = (Code << 6) | (Next & 0x3F);
     }
+    // Overlong forms, encoded surrogates and values past U+10FFFF have no UTF-16 form.
+    constexpr uint32_t Smallest[4] = {0, 0x80, 0x800, 0x10000};
+    if (Valid && (Code < Smallest[Extra] || (Code >= 0xD800 && Code <= 0xDFFF) || Code > 0x10FFFF)) Valid = false;
     if (!Valid) {
       Out += u'\uFFFD';
       ++I;
