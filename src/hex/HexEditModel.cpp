@@ -37,7 +37,7 @@ bool HexCellValue(const std::u16string& Text, uint8_t& Value) {
   return true;
 }
 
-bool THexEditModel::Layout(int64_t Offset, int64_t Size) {
+void THexEditModel::Clear() {
   FCells.clear();
   FBuffer.clear();
   FChangedCells.clear();
@@ -46,6 +46,10 @@ bool THexEditModel::Layout(int64_t Offset, int64_t Size) {
   FSize = 0;
   FLeading = 0;
   FRowCount = 0;
+}
+
+bool THexEditModel::Layout(int64_t Offset, int64_t Size) {
+  Clear();
   if (Offset < 0 || Size < 0 || Size > std::numeric_limits<int32_t>::max()) return false;
 
   FOffset = Offset;

@@ -48,7 +48,7 @@ class THexEditModel {
   static constexpr int32_t TextColumn = 17;
 
   // Forgets everything: no cells, no originals, no changes.
-  void Clear() { Layout(0, 0); FRowCount = 0; FCells.clear(); }
+  void Clear();
 
   // Lays the grid out for Size bytes at file offset Offset: header row, offset column, empty
   // byte cells. False (grid left empty) when Offset or Size is negative or Size exceeds 32 bits.

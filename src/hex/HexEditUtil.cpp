@@ -352,9 +352,7 @@ QString THexEditForm::StringGrid1GetEditMask(int, int) const {
 }
 
 void THexEditForm::StringGrid1SetEditText(int Column, int Row, const QString& Value) {
-  const std::u16string Text = FromQString(Value);
-  FModel.SetCell(Column, Row, Text);
-  FModel.SetEditText(Column, Row, Text);
+  FModel.SetEditText(Column, Row, FromQString(Value));
   SyncCell(Column, Row);
   SyncCell(THexEditModel::TextColumn, Row);
   StringGrid1->viewport()->update();

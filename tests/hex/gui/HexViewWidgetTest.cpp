@@ -160,6 +160,21 @@ TEST_F(HexViewWidgetTest, KeysMoveThroughTheFileAndShiftIsLeftToTheControl) {
   EXPECT_EQ(Lines().size(), 1);  // the last line stands alone at the top
 }
 
+TEST_F(HexViewWidgetTest, DumpStaysAtTheTopOfThePaneWhenItsLinesAreTallerThanAssumed) {
+  TTempFile File(PatternBytes(1000));
+  ASSERT_EQ(View.OpenFile(File.Path()), HR_S_OK);
+  QFont Large = Edit->font();
+  Large.setPointSize(24);  // ten lines no longer fit in the pane
+  Edit->setFont(Large);
+  View.RefreshFileData(16);
+
+  for (Qt::Key Key : {Qt::Key_PageDown, Qt::Key_Down, Qt::Key_PageDown}) {
+    QTest::keyClick(Edit, Key);
+    EXPECT_EQ(Edit->verticalScrollBar()->value(), 0) << Key;  // the first shown line
+  }
+  EXPECT_EQ(View.LastRefreshOffset(), 16 + 176 + 16 + 176);
+}
+
 TEST_F(HexViewWidgetTest, ScrollBarActionsMoveTheViewAndTheThumb) {
   TTempFile File(PatternBytes(1000));
   ASSERT_EQ(View.OpenFile(File.Path()), HR_S_OK);
