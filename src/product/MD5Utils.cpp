@@ -1,0 +1,49 @@
+#include "product/MD5Utils.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <QByteArrayView>
+#include <QCryptographicHash>
+
+#include "core/FileStream.h"
+#include "core/ODSUtls.h"
+
+namespace corvane {
+
+bool CalculateFileMD5(const std::filesystem::path& FileName, TMD5Digest& Digest) {
+  try {
+    if (!FileExists(FileName)) {
+      DebugLog(u"nox: Error in CalculateFileMD5 - file not found.");
+      return false;
+    }
+    TFileStream Stream;
+    if (!Stream.Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(Stream.LastError());
+    QCryptographicHash Hash(QCryptographicHash::Md5);
+    char Block[1024];
+    for (;;) {
+      const int32_t Got = Stream.Read(Block, sizeof Block);
+      if (Got < 0) throw std::runtime_error(Stream.LastError());
+      if (Got == 0) break;
+      Hash.addData(QByteArrayView(Block, Got));
+    }
+    const QByteArray Result = Hash.result();
+    std::copy(Result.begin(), Result.begin() + Digest.size(), Digest.begin());
+    return true;
+  } catch (...) {
+    DebugLog(u"nox: Error in CalculateFileMD5 call...");
+    return false;
+  }
+}
+
+std::u16string MD5DigestToStr(const TMD5Digest& Digest) {
+  static const char16_t Digits[] = u"0123456789abcdef";
+  std::u16string Text;
+  for (uint8_t Byte : Digest) {
+    Text.push_back(Digits[Byte >> 4]);
+    Text.push_back(Digits[Byte & 15]);
+  }
+  return Text;
+}
+
+}  // namespace corvane

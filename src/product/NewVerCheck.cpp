@@ -1,0 +1,110 @@
+#include "product/NewVerCheck.h"
+
+#include <filesystem>
+#include <mutex>
+
+#include <QCoreApplication>
+
+#include "core/ODSUtls.h"
+#include "product/UpdaterUtils.h"
+
+namespace corvane {
+namespace {
+
+std::mutex WorkerMutex;
+TNeedToHalvernUpdateThread* Worker = nullptr;
+
+std::u16string FolderOf(const std::u16string& ExeName) {
+  std::u16string Folder = std::filesystem::path(ExeName).parent_path().u16string();
+  const char16_t Separator = static_cast<char16_t>(std::filesystem::path::preferred_separator);
+  if (Folder.empty() || (Folder.back() != Separator && Folder.back() != u'/')) Folder.push_back(Separator);
+  return Folder;
+}
+
+}  // namespace
+
+TNeedToHalvernUpdateThread::TNeedToHalvernUpdateThread(std::u16string ApplicationEXEName)
+    : FApplicationEXEName(std::move(ApplicationEXEName)) {}
+
+TNeedToHalvernUpdateThread::~TNeedToHalvernUpdateThread() {
+  try {
+    wait();
+  } catch (...) {
+    DebugLog(u"nox: Error in TNeedToHalvernUpdateThread.Destroy call...");
+  }
+}
+
+void TNeedToHalvernUpdateThread::run() {
+  try {
+    FNeedToHalvernUpdate = CheckComponents(FolderOf(FApplicationEXEName));
+  } catch (...) {
+    FNeedToHalvernUpdate = false;
+    DebugLog(u"nox: Error in TNeedToHalvernUpdateThread.Execute call...");
+  }
+  // Set on every path, after the answer, so that the poll always comes to an end.
+  FReady = true;
+}
+
+bool TNeedToHalvernUpdateThread::CheckComponents(const std::u16string& Folder) {
+  return IsHalvernComponentUpdateRequired(Folder);
+}
+
+bool InitializeHalvernUpdate() {
+  try {
+    return InitializeHalvernUpdate(QCoreApplication::applicationFilePath().toStdU16String());
+  } catch (...) {
+    DebugLog(u"nox: Error in InitializeHalvernUpdate call...");
+    return false;
+  }
+}
+
+bool InitializeHalvernUpdate(const std::u16string& ApplicationEXEName) {
+  std::lock_guard<std::mutex> Lock(WorkerMutex);
+  if (Worker) return false;
+  TNeedToHalvernUpdateThread* Created = nullptr;
+  try {
+    Created = new TNeedToHalvernUpdateThread(ApplicationEXEName);
+  } catch (...) {
+    DebugLog(u"nox: Error in TNeedToHalvernUpdateThread.Create call...");
+    return false;
+  }
+  try {
+    Created->start();
+    Worker = Created;
+    return true;
+  } catch (...) {
+    delete Created;
+    DebugLog(u"nox: Error in InitializeHalvernUpdate call...");
+    return false;
+  }
+}
+
+bool CheckHalvernUpdateResult(bool& NeedToHalvernUpdate) {
+  try {
+    std::lock_guard<std::mutex> Lock(WorkerMutex);
+    if (!Worker || !Worker->Ready()) return false;
+    NeedToHalvernUpdate = Worker->NeedToHalvernUpdate();
+    return true;
+  } catch (...) {
+    DebugLog(u"nox: Error in CheckHalvernUpdateResult call...");
+    return false;
+  }
+}
+
+bool DeinitializeHalvernUpdate() {
+  TNeedToHalvernUpdateThread* Ending = nullptr;
+  try {
+    {
+      std::lock_guard<std::mutex> Lock(WorkerMutex);
+      Ending = Worker;
+      Worker = nullptr;
+    }
+    delete Ending;  // waits for the worker; every download it makes has a time limit
+    return true;
+  } catch (...) {
+    DebugLog(u"nox: Error in DeinitializeHalvernUpdate call...");
+    return false;
+  }
+}
+
+}  // namespace corvane

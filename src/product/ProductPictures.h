@@ -1,0 +1,32 @@
+#pragma once
+// What the splash and about windows share: the maker's texts, the pictures (painted by the
+// program itself) and the scaling of their layouts, which are designed at 120 pixels per inch.
+
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+
+class QWidget;
+
+namespace corvane {
+
+// The maker's notice line for a year: "Copyright © <year> Halvern".
+QString HalvernNotice(const QString& Year);
+// The maker's rights line.
+QString HalvernRights();
+// The maker's web address and contact e-mail address (documentation domain until real ones exist).
+QString HalvernWebAddress();
+QString HalvernMailAddress();
+
+// Screen pixels per design pixel for the screen the widget is on (or the primary screen).
+double DesignScale(const QWidget* Widget);
+int ScaleDesign(int Value, double Scale);
+// A font whose cell (ascent plus descent) is about CellHeight pixels high.
+QFont FontForCellHeight(const QString& Family, int CellHeight, bool Bold);
+
+// The splash picture: a dark blue field with a stylised waveform.
+QPixmap PaintSplashPicture(const QSize& Size);
+// The band under the about window's panel.
+QPixmap PaintAboutPicture(const QSize& Size);
+
+}  // namespace corvane
