@@ -1,6 +1,7 @@
 #pragma once
 // The analysis functions of each stream kind, gathered so that the window's scan, its detail
-// decode and the whole-file walk are written once for both kinds. Internal to the viewer.
+// decode and the whole-file walk are written once for both kinds. Internal to the viewer core
+// and the command-line program.
 
 #include <cstdint>
 #include <cstring>

@@ -365,6 +365,12 @@ void TFrameWindow::ShowRow(int32_t Row) {
   UpdatePack(Offset);
 }
 
+int32_t TFrameWindow::ListView1Change(int32_t Item) {
+  const int32_t Previous = FLastChangedItemIndex;
+  if (Item >= 0) FLastChangedItemIndex = Item;
+  return Item >= 0 ? Previous : -1;
+}
+
 std::u16string TFrameWindow::TreeText(std::u16string_view LineEnd) const {
   std::u16string Text;
   for (const std::u16string& Line : FTree.Texts()) {

@@ -134,6 +134,13 @@ class TFrameWindow {
   // The tree as text: every node's text followed by LineEnd, parents before children.
   std::u16string TreeText(std::u16string_view LineEnd) const;
   const THexPaneState& HexPane() const { return FHexPane; }
+  // The list reports a change (selection, focus) of row Item: returns the row it reported before,
+  // which is to be painted again with its current state and shade (-1: none).
+  int32_t ListView1Change(int32_t Item);
+  // How the tree paints a node: on light grey when it is at an even place among its siblings
+  // and not selected; in bold when it is a structure node such as "syncinfo()".
+  static bool TreeNodeShaded(int32_t SiblingIndex, bool Selected) { return SiblingIndex % 2 == 0 && !Selected; }
+  static bool TreeNodeBold(std::u16string_view Text) { return Text.find(u"()") != std::u16string_view::npos; }
   // Offset and Length of the frame that UpdatePack decoded last.
   int64_t PackOffset() const { return FPackOffset; }
   int32_t PackLength() const { return FPackLength; }
@@ -211,6 +218,7 @@ class TFrameWindow {
   THexPaneState FHexPane;
   int64_t FPackOffset = 0;
   int32_t FPackLength = 0;
+  int32_t FLastChangedItemIndex = -1;
 };
 
 }  // namespace corvane

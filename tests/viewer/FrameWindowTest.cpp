@@ -240,12 +240,23 @@ TEST(FrameWindowRows, ListTextEndsEveryFieldWithCommaSpace) {
   EXPECT_EQ(Plus->ListText(u"\n"), u"0x0000000000000000, 834, 834, 44100 Hz, , \n");
 }
 
-TEST(FrameWindowRows, ShadingFollowsTheGrayMarkParity) {
+TEST(FrameWindowPaint, ShadingBoldNodesAndRepaintOfTheRowChangedBefore) {
   TFrameWindow Window;
   EXPECT_EQ(Window.ListViewGrayMarkIndex(), 0);
   EXPECT_TRUE(Window.RowShaded(0));
   EXPECT_FALSE(Window.RowShaded(1));
   EXPECT_TRUE(Window.RowShaded(2));
+
+  EXPECT_TRUE(TFrameWindow::TreeNodeShaded(0, false));
+  EXPECT_FALSE(TFrameWindow::TreeNodeShaded(0, true));
+  EXPECT_FALSE(TFrameWindow::TreeNodeShaded(3, false));
+  EXPECT_TRUE(TFrameWindow::TreeNodeBold(u"syncinfo()          "));
+  EXPECT_FALSE(TFrameWindow::TreeNodeBold(u"bsid                 : 8 (5 bits)"));
+
+  EXPECT_EQ(Window.ListView1Change(4), -1);  // nothing was reported before
+  EXPECT_EQ(Window.ListView1Change(7), 4);
+  EXPECT_EQ(Window.ListView1Change(-1), -1);  // no item: nothing to repaint, nothing kept
+  EXPECT_EQ(Window.ListView1Change(2), 7);
 }
 
 // 1000 synthetic frames of 256 bytes: every syncword in the file is a frame start.
