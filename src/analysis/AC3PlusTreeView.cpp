@@ -3,29 +3,13 @@
 // frame. The per-block mixing configuration, the mixing data bytes and the additional bsi
 // bytes are decoded but get no node.
 
-#include <cstdio>
-
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/SyntaxNodeText.h"
+#include "core/ODSUtls.h"
 #include "core/StringUtils.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace corvane {
 namespace {
-
-// Tree code reports straight to the debugger output, beside the debug channel.
-void DebuggerOutput(const std::u16string& Message) {
-#ifdef _WIN32
-  const std::wstring Wide(Message.begin(), Message.end());
-  OutputDebugStringW(Wide.c_str());
-#else
-  const std::string Line = ToUtf8(Message) + "\n";
-  std::fwrite(Line.data(), 1, Line.size(), stderr);
-#endif
-}
 
 // Adds the element nodes under "bsi()".
 class TBsiNodes {
@@ -220,7 +204,7 @@ void UpdateTreeView_ac3_plus_frame(TTreeModel* TreeView, const TAC3PlusFrame& Fr
     TreeView->Expand(Root);
     TreeView->Expand(SyncInfo);
   } catch (...) {
-    DebuggerOutput(u"nox: Error in UpdateTreeView_ac3_plus_frame call...");
+    DebugLog(u"nox: Error in UpdateTreeView_ac3_plus_frame call...");
   }
 }
 

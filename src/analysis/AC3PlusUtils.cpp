@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <stdexcept>
 #include <type_traits>
-#include <vector>
 
 #include "core/BitStream4.h"
 #include "core/FileStream.h"
@@ -283,12 +283,13 @@ bool IsAC3PlusES(const std::filesystem::path& FileName, int32_t& Fscod) {
     std::array<int32_t, 3> Counts{};
     int32_t Found = 0;
 
-    std::vector<uint8_t> Buffer(DetectionBytes);
+    // Only the bytes read are ever looked at, so the buffer need not be cleared first.
+    const auto Buffer = std::make_unique_for_overwrite<uint8_t[]>(DetectionBytes);
     int32_t Read;
     {
       TFileStream File;
       if (!File.Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(File.LastError());
-      Read = File.Read(Buffer.data(), DetectionBytes);
+      Read = File.Read(Buffer.get(), DetectionBytes);
       if (Read < 0) throw std::runtime_error(File.LastError());
     }
 
@@ -296,7 +297,7 @@ bool IsAC3PlusES(const std::filesystem::path& FileName, int32_t& Fscod) {
     int32_t Position = 0;
     int32_t Remain = Read;
     while (Remain >= 2 && Found < DetectionFrames) {
-      const uint8_t* Here = Buffer.data() + Position;
+      const uint8_t* Here = Buffer.get() + Position;
       if (AC3PlusValidFramePoint(Here, Remain, -1)) {
         Frame = TAC3PlusFrame{};
         parse_ac3_plus_frame(Here, Remain, Frame);

@@ -1,0 +1,102 @@
+#include "hex/HexViewLines.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "core/ODSUtls.h"
+#include "core/StringUtils.h"
+
+namespace corvane {
+
+bool MemToStrLines2(const uint8_t* Data, int32_t Count, std::vector<std::u16string>* Lines) {
+  if (Count <= 0 || !Data || !Lines) return false;
+  try {
+    std::u16string HexPart;
+    std::u16string TextPart;
+    const auto Emit = [&] { Lines->push_back(PadRight(HexPart, HexViewHexPartWidth) + TextPart); };
+    for (int32_t Index = 0; Index < Count; ++Index) {
+      if (Index > 0 && Index % HexViewBytesPerLine == 0) {
+        Emit();
+        HexPart.clear();
+        TextPart.clear();
+      }
+      HexPart += ByteToHex(Data[Index]);
+      HexPart += u' ';
+      TextPart += PrintableCharTable[Data[Index]];
+    }
+    if (!HexPart.empty()) Emit();
+    return true;
+  } catch (...) {
+    DebugLog(u"nox: Error in MemToStrLines2 call...");
+    return false;
+  }
+}
+
+std::u16string HexViewLinePrefix(int64_t LineOffset) {
+  return u"0x" + IntToHex(static_cast<uint64_t>(LineOffset), 16) + u"   ";
+}
+
+int64_t HexViewAlignedStart(int64_t Offset) { return Offset - Offset % HexViewBytesPerLine; }
+
+int32_t HexViewVisibleLines(int32_t ClientHeight) {
+  return std::clamp(ClientHeight / HexViewLineHeight - 1, 1, HexViewMaxLines);
+}
+
+int64_t HexViewPageBytes(int32_t ClientHeight) {
+  return static_cast<int64_t>(ClientHeight / HexViewLineHeight) * HexViewBytesPerLine;
+}
+
+std::optional<THexLineHighlight> HexViewLineHighlight(int32_t LineIndex, int64_t LineStart,
+                                                      int64_t SelectionStart, int64_t SelectionLength) {
+  if (SelectionLength <= 0) return std::nullopt;
+  const int64_t LineEnd = LineStart + HexViewBytesPerLine;
+  const int64_t SelectionEnd = SelectionStart + SelectionLength;
+  if (!(LineStart < SelectionEnd && SelectionStart < LineEnd)) return std::nullopt;
+  const int64_t First = std::max(SelectionStart, LineStart);
+  const int64_t End = std::min(SelectionEnd, LineEnd);
+  const int64_t Column = First - LineStart;
+  const int64_t LinePosition = static_cast<int64_t>(HexViewLinePitch) * LineIndex;
+  THexLineHighlight Result;
+  // The digits and the spaces between them; the space after the last byte stays plain.
+  Result.Hex = {LinePosition + HexViewHexColumn + 3 * Column, 3 * (End - First) - 1};
+  Result.Text = {LinePosition + HexViewTextColumn + Column, End - First};
+  return Result;
+}
+
+int64_t HexViewStepTarget(THexViewStep Step, int64_t LastRefreshOffset, int64_t FileSize,
+                          int32_t ClientHeight) {
+  const int64_t Last = FileSize - 1;
+  const int64_t Page = HexViewPageBytes(ClientHeight);
+  switch (Step) {
+    case THexViewStep::LineUp:
+      return std::max<int64_t>(LastRefreshOffset - HexViewBytesPerLine, 0);
+    case THexViewStep::LineDown:
+      return std::min<int64_t>(LastRefreshOffset + HexViewBytesPerLine, Last);
+    case THexViewStep::PageUp:
+      return std::max<int64_t>(LastRefreshOffset - Page, 0);
+    case THexViewStep::PageDown:
+      return std::min<int64_t>(LastRefreshOffset + Page, Last);
+    case THexViewStep::Home:
+      return 0;
+    case THexViewStep::End:
+      return Last;
+  }
+  return 0;
+}
+
+int32_t HexViewThumbPosition(int64_t Offset, int64_t FileSize) {
+  if (FileSize <= 0 || Offset <= 0) return 0;
+  // Exact in integers while the product fits; beyond that (files of tens of terabytes) the
+  // floating-point quotient is as good as the thumb can show.
+  if (Offset <= std::numeric_limits<int64_t>::max() / HexViewScrollMax)
+    return static_cast<int32_t>(Offset * HexViewScrollMax / FileSize);
+  return static_cast<int32_t>(static_cast<long double>(Offset) * HexViewScrollMax / FileSize);
+}
+
+int64_t HexViewTrackTarget(int32_t ThumbPosition, int64_t FileSize) {
+  const auto Target = static_cast<int64_t>(static_cast<long double>(FileSize) *
+                                           (static_cast<long double>(ThumbPosition) / HexViewScrollMax));
+  return std::min(Target, FileSize - 1);
+}
+
+}  // namespace corvane

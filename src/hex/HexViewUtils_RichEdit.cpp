@@ -1,0 +1,389 @@
+#include "hex/HexViewUtils_RichEdit.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "core/FileStream.h"
+#include "core/ODSUtls.h"
+
+namespace corvane {
+namespace {
+
+// The view that currently handles a control's events is recorded on the control, so that a
+// new view attached to the same control replaces the old one's handlers instead of adding to them.
+constexpr const char* HandlerProperty = "corvaneHexViewHandler";
+
+void Report(const char16_t* Operation) {
+  DebugLog(std::u16string(u"nox: Error in THexView.") + Operation + u" call...");
+}
+
+QObject* RecordedHandler(const QObject* Control) { return Control->property(HandlerProperty).value<QObject*>(); }
+
+QFont PaneFont() {
+  QFont Font;
+  if (QFontDatabase::families().contains(QStringLiteral("Courier New"))) {
+    Font = QFont(QStringLiteral("Courier New"));
+  } else {
+    // Any fixed-pitch face keeps the dump's columns.
+    Font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  }
+  Font.setPointSize(10);
+  Font.setStyleHint(QFont::Monospace);
+  Font.setFixedPitch(true);
+  return Font;
+}
+
+QTextCharFormat HighlightFormat() {
+  QTextCharFormat Format;
+  Format.setForeground(QColor(0, 0, 255));
+  Format.setFontWeight(QFont::Bold);
+  Format.setBackground(QColor(255, 255, 160));
+  return Format;
+}
+
+std::optional<THexViewStep> KeyStep(int Key) {
+  switch (Key) {
+    case Qt::Key_Up:
+      return THexViewStep::LineUp;
+    case Qt::Key_Down:
+      return THexViewStep::LineDown;
+    case Qt::Key_PageUp:
+      return THexViewStep::PageUp;
+    case Qt::Key_PageDown:
+      return THexViewStep::PageDown;
+    case Qt::Key_Home:
+      return THexViewStep::Home;
+    case Qt::Key_End:
+      return THexViewStep::End;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<THexScrollCode> SliderActionCode(int Action) {
+  switch (Action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return THexScrollCode::LineUp;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return THexScrollCode::LineDown;
+    case QAbstractSlider::SliderPageStepSub:
+      return THexScrollCode::PageUp;
+    case QAbstractSlider::SliderPageStepAdd:
+      return THexScrollCode::PageDown;
+    case QAbstractSlider::SliderToMinimum:
+      return THexScrollCode::Top;
+    case QAbstractSlider::SliderToMaximum:
+      return THexScrollCode::Bottom;
+    case QAbstractSlider::SliderMove:
+      return THexScrollCode::Track;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Keeps the control from repainting between clearing and the last highlight, on every path.
+class TBulkUpdate {
+ public:
+  explicit TBulkUpdate(QWidget* Control) : FControl(Control), FWasEnabled(Control->updatesEnabled()) {
+    FControl->setUpdatesEnabled(false);
+  }
+  ~TBulkUpdate() { FControl->setUpdatesEnabled(FWasEnabled); }
+  TBulkUpdate(const TBulkUpdate&) = delete;
+  TBulkUpdate& operator=(const TBulkUpdate&) = delete;
+
+ private:
+  QWidget* FControl;
+  bool FWasEnabled;
+};
+
+}  // namespace
+
+THexView::THexView() = default;
+
+THexView::~THexView() {
+  try {
+    CloseFile();
+    ReleaseControls();
+  } catch (...) {
+    Report(u"Destroy");
+  }
+}
+
+void THexView::ReleaseControls() {
+  if (FRichEdit && RecordedHandler(FRichEdit) == this) {
+    FRichEdit->removeEventFilter(this);
+    FRichEdit->setProperty(HandlerProperty, QVariant());
+  }
+  if (FScrollBar && RecordedHandler(FScrollBar) == this) {
+    disconnect(FScrollBar, nullptr, this, nullptr);
+    FScrollBar->setProperty(HandlerProperty, QVariant());
+  }
+}
+
+THResult THexView::Init(QPlainTextEdit* RichEdit, QScrollBar* ScrollBar) {
+  try {
+    if (!RichEdit || !ScrollBar) throw std::invalid_argument("missing control");
+    ReleaseControls();
+
+    if (QObject* Previous = RecordedHandler(RichEdit)) RichEdit->removeEventFilter(Previous);
+    FRichEdit = RichEdit;
+    FRichEdit->installEventFilter(this);
+    FRichEdit->setProperty(HandlerProperty, QVariant::fromValue<QObject*>(this));
+    FRichEdit->setReadOnly(true);
+    FRichEdit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    FRichEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    FRichEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FRichEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FRichEdit->document()->setUndoRedoEnabled(false);
+    FRichEdit->setFont(PaneFont());
+
+    if (QObject* Previous = RecordedHandler(ScrollBar)) disconnect(ScrollBar, nullptr, Previous, nullptr);
+    FScrollBar = ScrollBar;
+    FScrollBar->setProperty(HandlerProperty, QVariant::fromValue<QObject*>(this));
+    FScrollBar->setPageStep(1);
+    FScrollBar->setSingleStep(1);
+    FScrollBar->setRange(0, HexViewScrollMax);
+    FScrollBar->setValue(0);
+    connect(FScrollBar, &QAbstractSlider::actionTriggered, this, &THexView::ScrollBarActionTriggered);
+    return HR_S_OK;
+  } catch (...) {
+    Report(u"Init");
+    return HR_E_FAIL;
+  }
+}
+
+THResult THexView::OpenFile(const std::filesystem::path& FileName) {
+  try {
+    CloseFile();
+    if (!FileExists(FileName)) return HR_S_OK;
+    auto Stream = std::make_unique<TFileStream>();
+    if (!Stream->Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(Stream->LastError());
+    FFileStream = std::move(Stream);
+    FLastRefreshOffset = -1;
+    RefreshFileData(0);
+    return HR_S_OK;
+  } catch (...) {
+    Report(u"OpenFile");
+    return HR_E_FAIL;
+  }
+}
+
+THResult THexView::CloseFile() {
+  try {
+    FFileStream.reset();
+    if (FRichEdit) FRichEdit->clear();
+    return HR_S_OK;
+  } catch (...) {
+    Report(u"CloseFile");
+    return HR_E_FAIL;
+  }
+}
+
+THResult THexView::Done() { return HR_S_OK; }
+
+int32_t THexView::ClientHeight() const { return FRichEdit ? FRichEdit->viewport()->height() : 0; }
+
+void THexView::RefreshFileData(int64_t Offset) {
+  try {
+    if (!FFileStream) return;
+    const int64_t FileSize = FFileStream->Size();
+    if (FileSize < 0) throw std::runtime_error(FFileStream->LastError());
+    if (Offset >= FileSize) return;
+    if (Offset == FLastRefreshOffset) return;
+    if (Offset < 0) Offset = FLastRefreshOffset;
+    if (!FRichEdit) throw std::logic_error("no control");
+
+    const int32_t LinesToShow = HexViewVisibleLines(ClientHeight());
+    const int64_t AlignedStart = HexViewAlignedStart(Offset);
+    std::vector<uint8_t> Buffer(static_cast<size_t>(LinesToShow) * HexViewBytesPerLine, 0);
+    if (FFileStream->Seek(AlignedStart) < 0) throw std::runtime_error("seek");
+    const int32_t Read = FFileStream->Read(Buffer.data(), static_cast<int32_t>(Buffer.size()));
+    if (Read < 0) throw std::runtime_error(FFileStream->LastError());
+
+    Draw(AlignedStart, Buffer.data(), Read, LinesToShow);
+    FLastRefreshOffset = Offset;
+
+    if (!FBusy && FScrollBar) {
+      FBusy = true;
+      try {
+        FScrollBar->setValue(HexViewThumbPosition(FLastRefreshOffset, FileSize));
+      } catch (...) {
+        FBusy = false;
+        throw;
+      }
+      FBusy = false;
+    }
+  } catch (...) {
+    Report(u"RefreshFileData");
+  }
+}
+
+void THexView::Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, int32_t LinesToShow) {
+  std::vector<std::u16string> Lines;
+  MemToStrLines2(Bytes, Count, &Lines);
+  const int32_t Finished = std::min(LinesToShow, static_cast<int32_t>(Lines.size()));
+
+  QString Text;
+  Text.reserve(static_cast<qsizetype>(Lines.size()) * HexViewLinePitch);
+  for (int32_t Line = 0; Line < static_cast<int32_t>(Lines.size()); ++Line) {
+    if (Line > 0) Text += QLatin1Char('\n');
+    std::u16string Full = Line < Finished
+                              ? HexViewLinePrefix(AlignedStart + int64_t{HexViewBytesPerLine} * Line) + Lines[Line]
+                              : Lines[Line];
+    Text += QString::fromUtf16(Full.data(), static_cast<qsizetype>(Full.size()));
+  }
+
+  TBulkUpdate Bulk(FRichEdit);
+  FRichEdit->setPlainText(Text);
+  if (FSelectionLength <= 0) return;
+
+  QTextDocument* Document = FRichEdit->document();
+  const int64_t DocumentEnd = Document->characterCount() - 1;
+  const QTextCharFormat Format = HighlightFormat();
+  QTextCursor Cursor(Document);
+  Cursor.beginEditBlock();
+  const auto Apply = [&](const THexCharRange& Range) {
+    // A selection may run past the bytes of a short last line.
+    const int64_t Start = std::min(Range.Start, DocumentEnd);
+    const int64_t End = std::min(Range.Start + Range.Length, DocumentEnd);
+    if (End <= Start) return;
+    Cursor.setPosition(static_cast<int>(Start));
+    Cursor.setPosition(static_cast<int>(End), QTextCursor::KeepAnchor);
+    Cursor.mergeCharFormat(Format);
+  };
+  for (int32_t Line = 0; Line < Finished; ++Line) {
+    const auto Highlight = HexViewLineHighlight(Line, AlignedStart + int64_t{HexViewBytesPerLine} * Line,
+                                                FSelectionStartOffset, FSelectionLength);
+    if (!Highlight) continue;
+    Apply(Highlight->Hex);
+    Apply(Highlight->Text);
+  }
+  Cursor.endEditBlock();
+}
+
+void THexView::SetSelection(int64_t StartOffset, int64_t Length) {
+  FSelectionStartOffset = StartOffset;
+  FSelectionLength = Length;
+  RefreshFileData(-1);
+}
+
+void THexView::ClearSelection() { SetSelection(0, 0); }
+
+int32_t THexView::GoStep(THexViewStep Step, const char16_t* Name) {
+  int32_t Position = 0;
+  try {
+    if (!FFileStream) return 0;
+    const int64_t FileSize = FFileStream->Size();
+    // An empty file has no position to go to (and no size to divide by).
+    if (FileSize <= 0) return 0;
+    const int64_t Target = HexViewStepTarget(Step, FLastRefreshOffset, FileSize, ClientHeight());
+    RefreshFileData(Target);
+    Position = HexViewThumbPosition(Target, FileSize);
+    if (FRichEdit) FRichEdit->setFocus();
+  } catch (...) {
+    Report(Name);
+  }
+  return Position;
+}
+
+int32_t THexView::GoOneLineUp() { return GoStep(THexViewStep::LineUp, u"GoOneLineUp"); }
+int32_t THexView::GoOneLineDown() { return GoStep(THexViewStep::LineDown, u"GoOneLineDown"); }
+int32_t THexView::GoOnePageUp() { return GoStep(THexViewStep::PageUp, u"GoOnePageUp"); }
+int32_t THexView::GoOnePageDown() { return GoStep(THexViewStep::PageDown, u"GoOnePageDown"); }
+int32_t THexView::GoHome() { return GoStep(THexViewStep::Home, u"GoHome"); }
+
+void THexView::CustomScrollEvent(THexScrollCode ScrollCode, int32_t& ScrollPos) {
+  try {
+    if (!FFileStream || FBusy) return;
+    switch (ScrollCode) {
+      case THexScrollCode::LineUp:
+        ScrollPos = GoOneLineUp();
+        break;
+      case THexScrollCode::LineDown:
+        ScrollPos = GoOneLineDown();
+        break;
+      case THexScrollCode::PageUp:
+        ScrollPos = GoOnePageUp();
+        break;
+      case THexScrollCode::PageDown:
+        ScrollPos = GoOnePageDown();
+        break;
+      case THexScrollCode::Top:
+        ScrollPos = GoHome();
+        break;
+      case THexScrollCode::Track: {
+        const int64_t FileSize = FFileStream->Size();
+        const int64_t Target = HexViewTrackTarget(ScrollPos, FileSize);
+        // The thumb stays where the user drags it.
+        FBusy = true;
+        try {
+          RefreshFileData(Target);
+        } catch (...) {
+          FBusy = false;
+          throw;
+        }
+        FBusy = false;
+        if (FRichEdit) FRichEdit->setFocus();
+        break;
+      }
+      case THexScrollCode::Bottom:
+      case THexScrollCode::ThumbPosition:
+      case THexScrollCode::EndScroll:
+        break;
+    }
+  } catch (...) {
+    Report(u"CustomScrollEvent");
+  }
+}
+
+void THexView::ScrollBarActionTriggered(int Action) {
+  if (FSettingThumb || !FScrollBar) return;
+  const auto Code = SliderActionCode(Action);
+  if (!Code) return;
+  int32_t Position = FScrollBar->sliderPosition();
+  CustomScrollEvent(*Code, Position);
+  if (*Code == THexScrollCode::Track || Position == FScrollBar->sliderPosition()) return;
+  // Replaces the position the slider's own step would take; moving it re-enters as a drag,
+  // which must not be taken for one.
+  FSettingThumb = true;
+  FScrollBar->setSliderPosition(Position);
+  FSettingThumb = false;
+}
+
+void THexView::FRichEditKeyDown(int Key, Qt::KeyboardModifiers Shift) {
+  try {
+    // With Shift the keys extend the control's own text selection.
+    if (!FFileStream || (Shift & Qt::ShiftModifier)) return;
+    const auto Step = KeyStep(Key);
+    if (!Step) return;
+    const int64_t FileSize = FFileStream->Size();
+    RefreshFileData(HexViewStepTarget(*Step, FLastRefreshOffset, FileSize, ClientHeight()));
+  } catch (...) {
+    Report(u"FRichEditKeyDown");
+  }
+}
+
+bool THexView::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched != FRichEdit || Event->type() != QEvent::KeyPress || FForwardingKey) return false;
+  auto* Key = static_cast<QKeyEvent*>(Event);
+  if (!FFileStream || (Key->modifiers() & Qt::ShiftModifier) || !KeyStep(Key->key())) return false;
+  FRichEditKeyDown(Key->key(), Key->modifiers());
+  // The control still moves its caret, but its content must not scroll away from the first
+  // line: the dump always starts at the top of the pane, and the pane has no scroll bar of its own.
+  FForwardingKey = true;
+  QCoreApplication::sendEvent(FRichEdit, Event);
+  FForwardingKey = false;
+  FRichEdit->verticalScrollBar()->setValue(0);
+  return true;
+}
+
+}  // namespace corvane

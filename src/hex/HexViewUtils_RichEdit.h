@@ -1,0 +1,89 @@
+#pragma once
+// The hex pane: THexView shows a window of a file as a hex dump in a text control it does not
+// own, highlights a byte range, and moves through the file on keys and on a separate scroll bar
+// whose thumb (0..100000) follows the position in the file. It reads the file through its own
+// read-only handle and only ever reads the lines it shows, so files of any size open at once.
+
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "core/Status.h"
+#include "hex/HexViewLines.h"
+
+class QPlainTextEdit;
+class QScrollBar;
+
+namespace corvane {
+
+class TFileStream;
+
+class THexView : public QObject {
+  Q_OBJECT
+
+ public:
+  THexView();
+  // Closes the file and clears the pane.
+  ~THexView() override;
+  THexView(const THexView&) = delete;
+  THexView& operator=(const THexView&) = delete;
+
+  // Attaches the pane and its scroll bar (neither is owned) and takes over their key and scroll
+  // handling from any earlier view attached to them.
+  THResult Init(QPlainTextEdit* RichEdit, QScrollBar* ScrollBar);
+  // Closes any open file; opens the named one read-only and shows it from offset 0. A name that
+  // names no file leaves the pane empty and still succeeds.
+  THResult OpenFile(const std::filesystem::path& FileName);
+  // Shows the file from Offset (its line at the top). A negative offset redraws the current
+  // position; the offset already shown and offsets at or past the end change nothing.
+  void RefreshFileData(int64_t Offset);
+  // Highlights Length bytes from StartOffset (nothing when Length <= 0) and redraws in place.
+  void SetSelection(int64_t StartOffset, int64_t Length);
+  void ClearSelection();
+  THResult CloseFile();
+  THResult Done();
+
+  // The scroll handler's moves; each shows its target and returns the thumb position for it.
+  int32_t GoOneLineUp();
+  int32_t GoOneLineDown();
+  int32_t GoOnePageUp();
+  int32_t GoOnePageDown();
+  int32_t GoHome();
+
+  // The scroll bar's event: ScrollPos is the thumb position in and the position to keep out.
+  void CustomScrollEvent(THexScrollCode ScrollCode, int32_t& ScrollPos);
+  // The pane's key-down event (a Qt::Key); Shift leaves the key to the control's own selection.
+  void FRichEditKeyDown(int Key, Qt::KeyboardModifiers Shift);
+
+  bool IsFileOpen() const { return FFileStream != nullptr; }
+  // The offset the last refresh was asked to show (not rounded); -1 before the first one.
+  int64_t LastRefreshOffset() const { return FLastRefreshOffset; }
+  int64_t SelectionStartOffset() const { return FSelectionStartOffset; }
+  int64_t SelectionLength() const { return FSelectionLength; }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void ScrollBarActionTriggered(int Action);
+  int32_t GoStep(THexViewStep Step, const char16_t* Name);
+  int32_t ClientHeight() const;
+  void Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, int32_t LinesToShow);
+  void ReleaseControls();
+
+  QPointer<QPlainTextEdit> FRichEdit;
+  QPointer<QScrollBar> FScrollBar;
+  std::unique_ptr<TFileStream> FFileStream;
+  int64_t FLastRefreshOffset = 0;
+  int64_t FSelectionStartOffset = 0;
+  int64_t FSelectionLength = 0;
+  // Set while the view moves the thumb itself or follows a drag: scroll events are ignored
+  // and a refresh leaves the thumb where it is.
+  bool FBusy = false;
+  bool FForwardingKey = false;
+  bool FSettingThumb = false;
+};
+
+}  // namespace corvane

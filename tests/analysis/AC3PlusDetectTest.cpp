@@ -1,0 +1,155 @@
+// Deciding whether a file is an E-AC-3 elementary stream, and at which sampling rate.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "analysis/AC3PlusUtils.h"
+#include "core/ODSUtls.h"
+#include "support/AC3PlusComposer.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file in the test's temporary folder, removed again at the end of the test.
+class TTempFile {
+ public:
+  explicit TTempFile(const std::vector<uint8_t>& Bytes) {
+    // Named after the running test, so tests run side by side never share a file.
+    const testing::TestInfo* Test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string Name = std::string(Test->test_suite_name()) + "_" + Test->name();
+    std::replace(Name.begin(), Name.end(), '/', '_');
+    FPath = fs::path(testing::TempDir()) / ("corvane_" + Name + ".eac3");
+    std::ofstream Out(FPath, std::ios::binary);
+    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+  }
+  ~TTempFile() {
+    std::error_code Ignored;
+    fs::remove(FPath, Ignored);
+  }
+  const fs::path& Path() const { return FPath; }
+
+ private:
+  fs::path FPath;
+};
+
+// Count frames of 512 bytes at each fscod, in this order.
+std::vector<uint8_t> Frames(std::initializer_list<std::pair<int, uint32_t>> Runs) {
+  std::vector<TAC3PlusFrame> List;
+  for (const auto& [Count, fscod] : Runs) {
+    TAC3PlusFrame F = test::PlainAC3PlusFrame();
+    F.frmsiz = 255;
+    F.fscod = fscod;
+    if (fscod == 3) F.fscod2 = 0;
+    List.insert(List.end(), static_cast<size_t>(Count), F);
+  }
+  return test::ComposeAC3PlusStream(List);
+}
+
+std::vector<uint8_t> Concat(std::vector<uint8_t> First, const std::vector<uint8_t>& Second) {
+  First.insert(First.end(), Second.begin(), Second.end());
+  return First;
+}
+
+struct TDetectCase {
+  const char* Name;
+  std::vector<uint8_t> Bytes;
+  bool IsStream;
+  int32_t Fscod;
+};
+
+std::vector<TDetectCase> DetectCases() {
+  return {
+      {"FortyAt48k", Frames({{40, 0}}), true, 0},
+      {"FortyAt44k", Frames({{40, 1}}), true, 1},
+      {"MajorityAfterMinority", Frames({{10, 1}, {30, 0}}), true, 0},
+      {"TieGoesToLowerFscod", Frames({{16, 1}, {20, 0}}), true, 0},
+      // Only the first 32 frames vote: 20 against 12, although the file holds 30 at fscod 2.
+      {"OnlyThirtyTwoFramesCount", Frames({{20, 1}, {30, 2}}), true, 1},
+      {"ReducedRatesOnly", Frames({{40, 3}}), false, 0},
+      {"TwoFrames", Frames({{2, 2}}), false, 2},
+      {"ThreeFrames", Frames({{3, 2}}), true, 2},
+      {"LeadingBytesSkipped", Concat(std::vector<uint8_t>(100, 0x5A), Frames({{40, 0}})), true, 0},
+      {"FramesBeyondTheFirstMiB", Concat(std::vector<uint8_t>(2 * 1048576, 0), Frames({{40, 0}})), false, 0},
+      {"Empty", {}, false, 0},
+      {"NoFrames", std::vector<uint8_t>(5000, 0x0B), false, 0},
+  };
+}
+
+class AC3PlusDetectTest : public testing::TestWithParam<TDetectCase> {};
+
+TEST_P(AC3PlusDetectTest, CountsFramesAndVotesForTheRate) {
+  const TTempFile File(GetParam().Bytes);
+  TDebugCapture Quiet;
+  int32_t Fscod = 99;
+  EXPECT_EQ(IsAC3PlusES(File.Path(), Fscod), GetParam().IsStream);
+  EXPECT_EQ(Fscod, GetParam().Fscod);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AC3PlusDetectTest, testing::ValuesIn(DetectCases()),
+                         [](const testing::TestParamInfo<TDetectCase>& Info) { return Info.param.Name; });
+
+TEST(AC3PlusDetectTest, MissingFileIsReported) {
+  TDebugCapture Capture;
+  int32_t Fscod = 99;
+  EXPECT_FALSE(IsAC3PlusES(fs::path(testing::TempDir()) / "corvane_no_such_file.eac3", Fscod));
+  EXPECT_EQ(Fscod, -1);
+  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in IsAC3PlusES call..."});
+}
+
+// Frames that differ in size: independent frames of 1536 bytes, each followed by a dependent
+// substream frame of 512 bytes. Each frame is measured to the next one, so all are counted.
+// The two kinds carry different fscod values only so that the vote shows which were counted:
+// 4 independent frames against 3 dependent ones; a scan that passed over the independent
+// frames after a smaller one would count 2 against 3.
+TEST(AC3PlusDetectTest, AlternatingFrameSizesAreAllCounted) {
+  TAC3PlusFrame Independent = test::PlainAC3PlusFrame();
+  Independent.fscod = 2;
+  TAC3PlusFrame Dependent = test::PlainAC3PlusFrame();
+  Dependent.strmtyp = 1;
+  Dependent.frmsiz = 255;
+  std::vector<TAC3PlusFrame> List;
+  for (int Pair = 0; Pair < 3; ++Pair) List.insert(List.end(), {Independent, Dependent});
+  List.push_back(Independent);
+  const TTempFile File(test::ComposeAC3PlusStream(List));
+  int32_t Fscod = 99;
+  EXPECT_TRUE(IsAC3PlusES(File.Path(), Fscod));
+  EXPECT_EQ(Fscod, 2);
+}
+
+// The stream files an encoder made: E-AC-3 files pass at their own rate; an AC-3 file fails
+// (its bsid is below 16) and is left to the AC-3 detection.
+struct TRealFile {
+  const char* File;
+  bool IsStream;
+  int32_t Fscod;
+};
+
+class AC3PlusDetectRealFileTest : public testing::TestWithParam<TRealFile> {};
+
+TEST_P(AC3PlusDetectRealFileTest, DetectsEncodedStreams) {
+  TDebugCapture Quiet;
+  int32_t Fscod = 99;
+  EXPECT_EQ(IsAC3PlusES(fs::path(CORVANE_TEST_DATA_DIR) / GetParam().File, Fscod), GetParam().IsStream);
+  EXPECT_EQ(Fscod, GetParam().Fscod);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, AC3PlusDetectRealFileTest,
+                         testing::Values(TRealFile{"eac3_stereo_48k.eac3", true, 0},
+                                         TRealFile{"eac3_51_48k_meta.eac3", true, 0},
+                                         TRealFile{"eac3_stereo_44k.eac3", true, 1},
+                                         TRealFile{"eac3_mono_32k.eac3", true, 2},
+                                         TRealFile{"eac3_crosscheck.ac3", false, 0}),
+                         [](const testing::TestParamInfo<TRealFile>& Info) {
+                           std::string Name = Info.param.File;
+                           return Name.substr(0, Name.find('.'));
+                         });
+
+}  // namespace
+}  // namespace corvane
