@@ -63,6 +63,9 @@ TEST(FrameWalker, MatchesTheWindowChainOnEveryCommittedStream) {
       {test::SharedDataPath("ac3_32k_mono.ac3"), false},
       {test::ViewerDataPath("ac3_48k_51_448k.ac3"), false},
       {test::ViewerDataPath("eac3_44k_stereo.eac3"), true},
+      {test::SharedDataPath("eac3_51_48k_meta.eac3"), true},
+      {test::SharedDataPath("eac3_mono_32k.eac3"), true},
+      {test::SharedDataPath("eac3_stereo_48k.eac3"), true},
   };
   for (const auto& Stream : Streams) {
     SCOPED_TRACE(Stream.File.string());
@@ -103,6 +106,8 @@ TEST(FrameWalker, MatchesTheWindowChainOnMixedEAC3) {
   TBytes Stream = test::Garbage(5, 2);
   test::AppendBytes(Stream, test::RepeatFrames(Real, 2000));
   test::AppendBytes(Stream, Repeat(ComposeEAC3Frame(0, 1536), 200));  // 48 kHz: not listed
+  const auto Real48 = test::SplitFrames(test::ReadBytes(test::SharedDataPath("eac3_stereo_48k.eac3")), true);
+  test::AppendBytes(Stream, test::RepeatFrames(Real48, 150));
   test::AppendBytes(Stream, Noise(200000, 4));
   test::AppendBytes(Stream, Repeat(ComposeEAC3Frame(1, 4096), 300));  // large frames of the file's rate
   test::AppendBytes(Stream, test::RepeatFrames(Real, 800));
