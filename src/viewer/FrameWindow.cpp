@@ -52,14 +52,17 @@ bool ParseOffsetText(const std::u16string& Text, int64_t& Offset) {
 
 }  // namespace
 
-// The buffer comes zeroed from the system without being touched, so its pages cost memory only
-// once a read fills them.
+// The buffer comes zeroed from the system without being touched, and the record arrays are left
+// as they come, so their pages cost memory only once used: every refill clears a record before
+// it writes it, and only record 0 is ever read before a refill wrote it.
 TFrameWindow::TFrameWindow()
-    : FBuff(static_cast<uint8_t*>(std::calloc(FrameBuffSize + FrameLookAhead, 1)), &std::free) {
+    : FBuff(static_cast<uint8_t*>(std::calloc(FrameBuffSize + FrameLookAhead, 1)), &std::free),
+      FAC3Frames(new std::array<TAC3Frame, MaxFrameRows>),
+      FAC3PlusFrames(new std::array<TAC3PlusFrame, MaxFrameRows>) {
   if (!FBuff) throw std::bad_alloc();
   // Record 0 is read by a page-area scroll step even before any refill wrote it.
-  std::memset(&FAC3Frames[0], 0, sizeof(FAC3Frames[0]));
-  std::memset(&FAC3PlusFrames[0], 0, sizeof(FAC3PlusFrames[0]));
+  std::memset(&(*FAC3Frames)[0], 0, sizeof(TAC3Frame));
+  std::memset(&(*FAC3PlusFrames)[0], 0, sizeof(TAC3PlusFrame));
 }
 
 TFrameWindow::~TFrameWindow() = default;
@@ -193,9 +196,9 @@ template <typename TKind>
 void TFrameWindow::ScanWindow(int64_t Position, int32_t Count, bool AtEnd) {
   auto& Frames = [this]() -> auto& {
     if constexpr (std::is_same_v<TKind, TAC3Kind>)
-      return FAC3Frames;
+      return *FAC3Frames;
     else
-      return FAC3PlusFrames;
+      return *FAC3PlusFrames;
   }();
   const uint8_t* const Data = FBuff.get();
   int32_t At = 0;
@@ -279,8 +282,7 @@ TRowTexts TFrameWindow::ListView1Data(int32_t Row) {
   TRowTexts Texts;
   try {
     if (Row >= 0 && Row < FRowsCount && Row < FAC3FramesCount) {
-      Texts = FEAC3 ? FrameRowTexts(FAC3PlusFrames[static_cast<size_t>(Row)])
-                    : FrameRowTexts(FAC3Frames[static_cast<size_t>(Row)]);
+      Texts = FEAC3 ? FrameRowTexts(AC3PlusFrame(Row)) : FrameRowTexts(AC3Frame(Row));
     }
   } catch (...) {
     ReportFailure(u"ListView1Data");

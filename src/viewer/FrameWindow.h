@@ -173,8 +173,8 @@ class TFrameWindow {
   int64_t CurrentPosition() const { return FCurrentPosition; }
   int32_t ScrollLastPosition() const { return FScrollLastPosition; }
   int32_t ListViewGrayMarkIndex() const { return FListViewGrayMarkIndex; }
-  const TAC3Frame& AC3Frame(int32_t Index) const { return FAC3Frames[static_cast<size_t>(Index)]; }
-  const TAC3PlusFrame& AC3PlusFrame(int32_t Index) const { return FAC3PlusFrames[static_cast<size_t>(Index)]; }
+  const TAC3Frame& AC3Frame(int32_t Index) const { return (*FAC3Frames)[static_cast<size_t>(Index)]; }
+  const TAC3PlusFrame& AC3PlusFrame(int32_t Index) const { return (*FAC3PlusFrames)[static_cast<size_t>(Index)]; }
   // Offset and Length of record Index of the array that FEAC3 selects.
   int64_t FrameOffset(int32_t Index) const;
   int32_t FrameLength(int32_t Index) const;
@@ -201,8 +201,10 @@ class TFrameWindow {
   int32_t Ffscod = 0;
 
   std::unique_ptr<uint8_t, void (*)(void*)> FBuff;
-  std::array<TAC3Frame, MaxFrameRows> FAC3Frames;
-  std::array<TAC3PlusFrame, MaxFrameRows> FAC3PlusFrames;
+  // Fixed arrays, allocated with the object; held apart from it because the E-AC-3 records take
+  // more than a MiB, too much for an object that may live on a stack.
+  std::unique_ptr<std::array<TAC3Frame, MaxFrameRows>> FAC3Frames;
+  std::unique_ptr<std::array<TAC3PlusFrame, MaxFrameRows>> FAC3PlusFrames;
   int32_t FAC3FramesCount = 0;
   int32_t FRowsCount = 0;
   int32_t FVisibleRows = 0;
