@@ -139,6 +139,27 @@ bool TFrameWindow::OpenConfirmed(const std::filesystem::path& FileName, const TA
   return false;
 }
 
+bool TFrameWindow::OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask) {
+  try {
+    return FileExists(FileName) && OpenConfirmed(FileName, Ask);
+  } catch (...) {
+    ReportFailure(u"Open1Click");
+    return false;
+  }
+}
+
+void TFrameWindow::OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask) {
+  try {
+    for (const std::filesystem::path& FileName : FileNames) {
+      if (!FileExists(FileName)) continue;
+      UnloadFile();
+      OpenConfirmed(FileName, Ask);
+    }
+  } catch (...) {
+    ReportFailure(u"WMDROPFILES");
+  }
+}
+
 std::u16string TFrameWindow::Caption() const {
   std::u16string Text(DisplayName);
   if (!FFileName.empty()) {

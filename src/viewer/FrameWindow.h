@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
@@ -102,6 +103,11 @@ class TFrameWindow {
   // The open of a named file that every entry path uses: the tested load, and when it fails the
   // open-anyway question, answered Yes by a forced load.
   bool OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask);
+  // A file chosen in the open dialog: the confirmed open, when the file exists.
+  bool OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask);
+  // Files dropped on the frame list, in drop order: each existing one closes the open file and
+  // is opened in its place, so the last one that opens stays open.
+  void OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask);
   // "Corvane" followed by "(" + the path + ")" while a file is open.
   std::u16string Caption() const;
 

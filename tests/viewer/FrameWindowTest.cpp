@@ -79,6 +79,29 @@ TEST(FrameWindowLoad, FailedTestAsksAndOnlyYesOpensTheFile) {
   EXPECT_EQ(Window->ScrollMax(), 29);
 }
 
+TEST(FrameWindowLoad, DroppedFilesOpenInTurnAndAChosenMissingFileChangesNothing) {
+  TFrameWindow Window;
+  Window.SetVisibleRows(25);
+  const auto No = [](std::u16string_view) { return false; };
+  const std::filesystem::path Missing = std::filesystem::temp_directory_path() / "corvane_viewer_missing.ac3";
+  Window.OpenDroppedFiles({AC3File(), Missing, EAC3File()}, No);
+  EXPECT_EQ(Window.FileName(), EAC3File());
+  EXPECT_TRUE(Window.EAC3());
+
+  // A dropped file that fails its test, answered No, leaves no file open.
+  const TScratchFile Text(TBytes(500, 'a'), ".txt");
+  Window.OpenDroppedFiles({Text.Path()}, No);
+  EXPECT_FALSE(Window.IsOpen());
+  EXPECT_EQ(Window.Caption(), u"Corvane");
+
+  // A missing file chosen in the dialog is skipped without a question.
+  ASSERT_TRUE(Window.OpenChosenFile(AC3File(), No));
+  bool Asked = false;
+  EXPECT_FALSE(Window.OpenChosenFile(Missing, [&](std::u16string_view) { return Asked = true; }));
+  EXPECT_FALSE(Asked);
+  EXPECT_EQ(Window.FileName(), AC3File());
+}
+
 TEST(FrameWindowLoad, ForcedLoadOfAFileThatCannotBeOpenedLeavesNoStream) {
   auto Window = test::LoadedWindow(AC3File(), 25);
   const std::filesystem::path Missing = std::filesystem::temp_directory_path() / "corvane_viewer_missing.ac3";
