@@ -73,6 +73,7 @@ struct TOptions {
   std::string Command;
   std::vector<std::string> Operands;
   int32_t Rows = DefaultRows;
+  bool RowsGiven = false;
   std::optional<int64_t> From;
   bool Force = false;
   bool All = false;
@@ -165,6 +166,7 @@ TOptions ParseArgs(const std::vector<std::string>& Args) {
       const std::optional<int64_t> Rows = ParsePosition(Text);
       if (!Rows || *Rows < 1 || *Rows > MaxFrameRows) throw TUsageError("--rows takes a number from 1 to 256, not '" + Text + "'");
       Options.Rows = static_cast<int32_t>(*Rows);
+      Options.RowsGiven = true;
     } else if (Name == "--from") {
       const std::string Text = TakeValue();
       Options.From = ParsePosition(Text);
@@ -444,8 +446,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   const size_t Wanted = Tree ? 2 : 1;
   if (Options.Operands.size() != Wanted)
     throw TUsageError(Options.Command + (Tree ? " takes a FILE and an OFFSET" : " takes one FILE"));
-  if (Options.Command != "list" && (Options.All || Options.From || Options.Rows != DefaultRows))
+  if (Options.Command != "list" && (Options.All || Options.From || Options.RowsGiven))
     throw TUsageError("--rows, --from and --all belong to list");
+  if (Options.All && Options.RowsGiven) throw TUsageError("--all lists windows of 256 rows; --rows does not apply");
 
   std::optional<int64_t> Offset;
   if (Tree) {

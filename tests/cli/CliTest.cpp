@@ -190,6 +190,7 @@ TEST(CliErrors, BadUsageExitsWithTwo) {
       {"tree", AC3File()},
       {"tree", AC3File(), "12z"},
       {"detect", "--all", AC3File()},
+      {"list", "--all", "--rows", "25", AC3File()},
   };
   for (const auto& Command : Commands) {
     const TRun Result = RunCommand(Command);
