@@ -1,0 +1,485 @@
+#include "cli/Cli.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "cli/CliJson.h"
+#include "core/FileStream.h"
+#include "core/ODSUtls.h"
+#include "core/StringUtils.h"
+#include "viewer/FrameKinds.h"
+#include "viewer/FrameRowText.h"
+#include "viewer/FrameWindow.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define CORVANE_ISATTY(File) (_isatty(_fileno(File)) != 0)
+#else
+#include <unistd.h>
+#define CORVANE_ISATTY(File) (isatty(fileno(File)) != 0)
+#endif
+
+namespace corvane::cli {
+namespace {
+
+constexpr int ExitDone = 0;
+constexpr int ExitNotAStream = 1;
+constexpr int ExitFailure = 2;
+
+constexpr int32_t DefaultRows = 25;
+
+constexpr std::string_view HelpText =
+    "Usage: corvane-cli COMMAND [OPTIONS] FILE [OFFSET]\n"
+    "\n"
+    "Lists and decodes the syncframes of an AC-3 or E-AC-3 elementary stream. The file is only\n"
+    "ever read.\n"
+    "\n"
+    "Commands:\n"
+    "  detect FILE            Runs the stream test (E-AC-3 first, then AC-3) and prints one line\n"
+    "                         \"<kind> <fscod>\": kind E-AC-3, AC-3 or none, and the sampling-rate\n"
+    "                         code that frames must carry to be listed (-1 when the test could\n"
+    "                         not read the file). Exit status 0 for a stream, 1 for none.\n"
+    "  list FILE              Prints the frame list as the viewer shows it: one line per frame\n"
+    "                         with Offset, Length, Frame Size, Sampling Rate and Bitrate, each\n"
+    "                         followed by \", \". Frames of another sampling rate are not listed.\n"
+    "    --rows N             Rows of the window, 1 to 256 (default 25).\n"
+    "    --from POS           Fills the window from byte POS on (the first frame start at or\n"
+    "                         after it) instead of from the file's start.\n"
+    "    --all                Every frame of the file, as paging down through it shows them,\n"
+    "                         from POS when --from is given. A progress line goes to stderr\n"
+    "                         when it is a terminal.\n"
+    "  tree FILE OFFSET       Decodes the frame at byte OFFSET and prints its syntax tree, one\n"
+    "                         node per line, parents before children.\n"
+    "\n"
+    "Options for every command:\n"
+    "  --force                Opens a file that fails the stream test anyway (list and tree),\n"
+    "                         with the sampling-rate code that the test reported.\n"
+    "  --json                 The same content as JSON: for list every decoded header field of\n"
+    "                         each frame, for tree the nodes nested, for detect kind and fscod.\n"
+    "  --debug                Shows the analysis' diagnostic lines on stderr.\n"
+    "  --help                 Shows this text.\n"
+    "  --version              Shows the program's version.\n"
+    "\n"
+    "Positions and offsets are decimal, or hexadecimal with 0x.\n"
+    "\n"
+    "Exit status: 0 done; 1 the file is not an AC-3 or E-AC-3 stream (without --force), or\n"
+    "detect found none; 2 bad usage, a file that cannot be read, or an offset past its end.\n";
+
+struct TOptions {
+  std::string Command;
+  std::vector<std::string> Operands;
+  int32_t Rows = DefaultRows;
+  bool RowsGiven = false;
+  std::optional<int64_t> From;
+  bool Force = false;
+  bool All = false;
+  bool Json = false;
+  bool Debug = false;
+  bool Help = false;
+  bool Version = false;
+};
+
+class TUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+void PutText(std::FILE* File, std::string_view Text) { std::fwrite(Text.data(), 1, Text.size(), File); }
+
+void PutLine(std::FILE* File, std::string_view Text) {
+  PutText(File, Text);
+  PutText(File, "\n");
+}
+
+void PutError(std::FILE* Err, std::string_view Text) { PutLine(Err, "corvane-cli: " + std::string(Text)); }
+
+std::filesystem::path PathFromArg(const std::string& Arg) {
+#ifdef _WIN32
+  const std::u16string Wide = FromUtf8(Arg);
+  return std::filesystem::path(std::wstring(Wide.begin(), Wide.end()));
+#else
+  return std::filesystem::path(Arg);
+#endif
+}
+
+std::string PathText(const std::filesystem::path& Path) { return ToUtf8(Path.u16string()); }
+
+// A non-negative position: decimal, or hexadecimal after 0x.
+std::optional<int64_t> ParsePosition(std::string_view Text) {
+  int Base = 10;
+  if (Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X')) {
+    Base = 16;
+    Text.remove_prefix(2);
+  }
+  if (Text.empty() || Text.size() > 20) return std::nullopt;
+  uint64_t Value = 0;
+  for (char Digit : Text) {
+    int Nibble;
+    if (Digit >= '0' && Digit <= '9')
+      Nibble = Digit - '0';
+    else if (Base == 16 && Digit >= 'a' && Digit <= 'f')
+      Nibble = Digit - 'a' + 10;
+    else if (Base == 16 && Digit >= 'A' && Digit <= 'F')
+      Nibble = Digit - 'A' + 10;
+    else
+      return std::nullopt;
+    if (Value > (static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(Nibble)) / static_cast<uint64_t>(Base))
+      return std::nullopt;
+    Value = Value * static_cast<uint64_t>(Base) + static_cast<uint64_t>(Nibble);
+  }
+  return static_cast<int64_t>(Value);
+}
+
+TOptions ParseArgs(const std::vector<std::string>& Args) {
+  TOptions Options;
+  bool OptionsEnded = false;
+  for (size_t Index = 0; Index < Args.size(); ++Index) {
+    const std::string& Arg = Args[Index];
+    if (OptionsEnded || Arg.size() < 2 || Arg.compare(0, 2, "--") != 0) {
+      if (Options.Command.empty() && !OptionsEnded)
+        Options.Command = Arg;
+      else
+        Options.Operands.push_back(Arg);
+      continue;
+    }
+    if (Arg == "--") {
+      OptionsEnded = true;
+      continue;
+    }
+    std::string Name = Arg;
+    std::optional<std::string> Value;
+    if (const size_t Equals = Arg.find('='); Equals != std::string::npos) {
+      Name = Arg.substr(0, Equals);
+      Value = Arg.substr(Equals + 1);
+    }
+    const auto TakeValue = [&]() -> std::string {
+      if (Value) return *Value;
+      if (Index + 1 >= Args.size()) throw TUsageError("option " + Name + " needs a value");
+      return Args[++Index];
+    };
+    if (Name == "--rows") {
+      const std::string Text = TakeValue();
+      const std::optional<int64_t> Rows = ParsePosition(Text);
+      if (!Rows || *Rows < 1 || *Rows > MaxFrameRows) throw TUsageError("--rows takes a number from 1 to 256, not '" + Text + "'");
+      Options.Rows = static_cast<int32_t>(*Rows);
+      Options.RowsGiven = true;
+    } else if (Name == "--from") {
+      const std::string Text = TakeValue();
+      Options.From = ParsePosition(Text);
+      if (!Options.From) throw TUsageError("--from takes a byte position, not '" + Text + "'");
+    } else if (Value) {
+      throw TUsageError("option " + Name + " takes no value");
+    } else if (Name == "--force") {
+      Options.Force = true;
+    } else if (Name == "--all") {
+      Options.All = true;
+    } else if (Name == "--json") {
+      Options.Json = true;
+    } else if (Name == "--debug") {
+      Options.Debug = true;
+    } else if (Name == "--help") {
+      Options.Help = true;
+    } else if (Name == "--version") {
+      Options.Version = true;
+    } else {
+      throw TUsageError("unknown option " + Name);
+    }
+  }
+  return Options;
+}
+
+const char* KindText(TStreamKind Kind) {
+  switch (Kind) {
+    case TStreamKind::EAC3:
+      return "E-AC-3";
+    case TStreamKind::AC3:
+      return "AC-3";
+    default:
+      return "none";
+  }
+}
+
+// The file must exist and be readable before anything else is tried on it.
+bool CheckReadable(const std::filesystem::path& File, std::FILE* Err) {
+  TFileStream Stream;
+  if (Stream.Open(File, TFileStream::TMode::Read)) return true;
+  std::string Reason = Stream.LastError();
+  if (const size_t Colon = Reason.find(": "); Colon != std::string::npos) Reason.erase(0, Colon + 2);
+  PutError(Err, "cannot open " + PathText(File) + ": " + Reason);
+  return false;
+}
+
+// Loads as the confirmed open does, with --force as the answer to the open-anyway question.
+int Load(TFrameWindow& Window, const std::filesystem::path& File, bool Force, std::FILE* Err) {
+  bool Asked = false;
+  const bool Loaded = Window.OpenConfirmed(File, [&](std::u16string_view) {
+    Asked = true;
+    return Force;
+  });
+  if (Loaded) return ExitDone;
+  if (Asked && !Force) {
+    PutLine(Err, ToUtf8(NotAStreamText));
+    return ExitNotAStream;
+  }
+  PutError(Err, "cannot open " + PathText(File));
+  return ExitFailure;
+}
+
+TJson FileJson(const TFrameWindow& Window, const std::filesystem::path& File) {
+  TJson Json;
+  Json["file"] = PathText(File);
+  Json["kind"] = Window.EAC3() ? "E-AC-3" : "AC-3";
+  Json["fscod"] = Window.fscod();
+  return Json;
+}
+
+int RunDetect(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out) {
+  auto Window = std::make_unique<TFrameWindow>();
+  const TStreamKind Kind = Window->StreamTest(File);
+  if (Options.Json) {
+    TJson Json;
+    Json["file"] = PathText(File);
+    Json["kind"] = KindText(Kind);
+    Json["fscod"] = Window->fscod();
+    PutLine(Out, Dump(Json));
+  } else {
+    PutLine(Out, std::string(KindText(Kind)) + " " + std::to_string(Window->fscod()));
+  }
+  return Kind == TStreamKind::None ? ExitNotAStream : ExitDone;
+}
+
+void PrintWindow(TFrameWindow& Window, const std::filesystem::path& File, bool Json, std::FILE* Out) {
+  if (!Json) {
+    PutText(Out, ToUtf8(Window.ListText(u"\n")));
+    return;
+  }
+  TJson Document = FileJson(Window, File);
+  TJson Frames = TJson::array();
+  for (int32_t Row = 0; Row < Window.ListRowCount(); ++Row)
+    Frames.push_back(Window.EAC3() ? FrameJson(Window.AC3PlusFrame(Row)) : FrameJson(Window.AC3Frame(Row)));
+  Document["frames"] = std::move(Frames);
+  PutLine(Out, Dump(Document));
+}
+
+// Tells how far a long walk has got, on a terminal only, at most a few times a second.
+class TProgressLine {
+ public:
+  explicit TProgressLine(std::FILE* Err) : FErr(Err), FShown(CORVANE_ISATTY(Err)) {}
+  ~TProgressLine() {
+    if (FShown && FPrinted) PutText(FErr, "\r                          \r");
+  }
+  void Update(int64_t Position, int64_t Size) {
+    if (!FShown || Size <= 0) return;
+    const auto Now = std::chrono::steady_clock::now();
+    if (FPrinted && Now - FLast < std::chrono::milliseconds(200)) return;
+    FLast = Now;
+    FPrinted = true;
+    const int Percent = static_cast<int>(Position * 100 / Size);
+    PutText(FErr, "\rcorvane-cli: " + std::to_string(Percent) + "% listed");
+    std::fflush(FErr);
+  }
+
+ private:
+  std::FILE* FErr;
+  bool FShown;
+  bool FPrinted = false;
+  std::chrono::steady_clock::time_point FLast;
+};
+
+// Rows go into one large block that is written whenever it fills.
+class TOutputBlock {
+ public:
+  explicit TOutputBlock(std::FILE* Out) : FOut(Out), FBlock(new char[BlockSize]) {}
+  char* Room(size_t Bytes) {
+    if (BlockSize - FUsed < Bytes) Flush();
+    return FBlock.get() + FUsed;
+  }
+  void Commit(size_t Bytes) { FUsed += Bytes; }
+  void Append(std::string_view Text) {
+    if (Text.size() > BlockSize) {
+      Flush();
+      Write(Text.data(), Text.size());
+      return;
+    }
+    std::memcpy(Room(Text.size()), Text.data(), Text.size());
+    Commit(Text.size());
+  }
+  void Flush() {
+    Write(FBlock.get(), FUsed);
+    FUsed = 0;
+  }
+  bool Failed() const { return FFailed; }
+
+ private:
+  static constexpr size_t BlockSize = 1 << 20;
+  void Write(const char* Bytes, size_t Count) {
+    if (Count > 0 && std::fwrite(Bytes, 1, Count, FOut) != Count) FFailed = true;
+  }
+  std::FILE* FOut;
+  std::unique_ptr<char[]> FBlock;
+  size_t FUsed = 0;
+  bool FFailed = false;
+};
+
+// Ends a walk whose output can no longer be written.
+struct TOutputClosed {};
+
+template <typename TKind>
+TJson WalkedFrameJson(const TWalkFrame& Walked) {
+  // Decoded again exactly as the window decodes a row's record.
+  auto Frame = std::make_unique<typename TKind::TFrame>();
+  std::memset(Frame.get(), 0, sizeof(*Frame));
+  Frame->Offset = Walked.Offset;
+  TKind::Parse(Walked.Data, Walked.Size, *Frame);
+  Frame->Length = Walked.Length;
+  return FrameJson(*Frame);
+}
+
+int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesystem::path& File, std::FILE* Out,
+               std::FILE* Err) {
+  TOutputBlock Output(Out);
+  TProgressLine Progress(Err);
+  const TRowFormatter Formatter(Window.EAC3());
+  bool FirstFrame = true;
+  if (Options.Json) {
+    const std::string Head = Dump(FileJson(Window, File));
+    Output.Append(std::string_view(Head).substr(0, Head.size() - 1));
+    Output.Append(",\"frames\":[");
+  }
+  const auto Visit = [&](const TWalkFrame& Frame) {
+    if (Options.Json) {
+      if (!FirstFrame) Output.Append(",");
+      FirstFrame = false;
+      Output.Append(Dump(Window.EAC3() ? WalkedFrameJson<viewer_detail::TAC3PlusKind>(Frame)
+                                       : WalkedFrameJson<viewer_detail::TAC3Kind>(Frame)));
+    } else {
+      Output.Commit(Formatter.Format(Frame, Output.Room(TRowFormatter::MaxLineSize)));
+    }
+    if (Output.Failed()) throw TOutputClosed();
+  };
+  const bool Walked = Window.WalkFrames(Options.From.value_or(0), Visit,
+                                        [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); });
+  if (Options.Json) Output.Append("]}\n");
+  Output.Flush();
+  if (Output.Failed()) {
+    PutError(Err, "cannot write the frame list");
+    return ExitFailure;
+  }
+  if (!Walked) {
+    PutError(Err, "cannot read " + PathText(File));
+    return ExitFailure;
+  }
+  return ExitDone;
+}
+
+int RunList(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
+  auto Window = std::make_unique<TFrameWindow>();
+  Window->SetVisibleRows(Options.All ? MaxFrameRows : Options.Rows);
+  if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
+  if (Options.All) return RunListAll(*Window, Options, File, Out, Err);
+  if (Options.From) Window->RefreshPosition(*Options.From);
+  PrintWindow(*Window, File, Options.Json, Out);
+  return ExitDone;
+}
+
+int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t Offset, std::FILE* Out,
+            std::FILE* Err) {
+  auto Window = std::make_unique<TFrameWindow>();
+  Window->SetVisibleRows(DefaultRows);
+  if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
+  const int64_t Size = Window->FileSize();
+  if (Offset >= Size) {
+    PutError(Err, "offset " + std::to_string(Offset) + " is at or past the end of " + PathText(File) + " (" +
+                      std::to_string(Size) + " bytes)");
+    return ExitFailure;
+  }
+  if (!Window->UpdatePack(Offset)) {
+    PutError(Err, "cannot read " + PathText(File) + " at offset " + std::to_string(Offset));
+    return ExitFailure;
+  }
+  if (Options.Json) {
+    TJson Json = FileJson(*Window, File);
+    Json["offset"] = Window->PackOffset();
+    Json["length"] = Window->PackLength();
+    Json["nodes"] = TreeJson(Window->Tree());
+    PutLine(Out, Dump(Json));
+  } else {
+    PutText(Out, ToUtf8(Window->TreeText(u"\n")));
+  }
+  return ExitDone;
+}
+
+// Keeps the analysis' diagnostic lines off stderr unless they were asked for.
+class TDebugLines {
+ public:
+  explicit TDebugLines(bool Show) {
+    if (!Show) FPrevious = SetDebugSink([](const std::u16string&) {});
+    FReplaced = !Show;
+  }
+  ~TDebugLines() {
+    if (FReplaced) SetDebugSink(std::move(FPrevious));
+  }
+
+ private:
+  TDebugSink FPrevious;
+  bool FReplaced;
+};
+
+int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
+  const TOptions Options = ParseArgs(Args);
+  if (Options.Help) {
+    PutText(Out, HelpText);
+    return ExitDone;
+  }
+  if (Options.Version) {
+    PutLine(Out, "corvane-cli " CORVANE_VERSION);
+    return ExitDone;
+  }
+  if (Options.Command.empty()) throw TUsageError("no command given");
+  const bool Tree = Options.Command == "tree";
+  if (Options.Command != "detect" && Options.Command != "list" && !Tree)
+    throw TUsageError("unknown command '" + Options.Command + "'");
+  const size_t Wanted = Tree ? 2 : 1;
+  if (Options.Operands.size() != Wanted)
+    throw TUsageError(Options.Command + (Tree ? " takes a FILE and an OFFSET" : " takes one FILE"));
+  if (Options.Command != "list" && (Options.All || Options.From || Options.RowsGiven))
+    throw TUsageError("--rows, --from and --all belong to list");
+  if (Options.All && Options.RowsGiven) throw TUsageError("--all lists windows of 256 rows; --rows does not apply");
+
+  std::optional<int64_t> Offset;
+  if (Tree) {
+    Offset = ParsePosition(Options.Operands[1]);
+    if (!Offset) throw TUsageError("OFFSET must be a byte position, not '" + Options.Operands[1] + "'");
+  }
+  const std::filesystem::path File = PathFromArg(Options.Operands[0]);
+  if (!CheckReadable(File, Err)) return ExitFailure;
+
+  const TDebugLines DebugLines(Options.Debug);
+  if (Options.Command == "detect") return RunDetect(Options, File, Out);
+  if (Options.Command == "list") return RunList(Options, File, Out, Err);
+  return RunTree(Options, File, *Offset, Out, Err);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
+  int Status;
+  try {
+    Status = Run(Args, Out, Err);
+  } catch (const TUsageError& Error) {
+    PutError(Err, std::string(Error.what()) + " (see corvane-cli --help)");
+    Status = ExitFailure;
+  } catch (const std::exception& Error) {
+    PutError(Err, Error.what());
+    Status = ExitFailure;
+  }
+  std::fflush(Out);
+  std::fflush(Err);
+  return Status;
+}
+
+}  // namespace corvane::cli

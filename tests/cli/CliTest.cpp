@@ -1,0 +1,266 @@
+// corvane-cli's commands, run in-process: their exact output, JSON forms, errors and exit codes.
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "cli/Cli.h"
+#include "viewer/ViewerTestSupport.h"
+
+namespace corvane {
+namespace {
+
+using test::TBytes;
+
+struct TRun {
+  int Status;
+  std::string Out;
+  std::string Err;
+};
+
+std::string ReadAll(std::FILE* File) {
+  std::rewind(File);
+  std::string Text;
+  char Chunk[4096];
+  size_t Got;
+  while ((Got = std::fread(Chunk, 1, sizeof(Chunk), File)) > 0) Text.append(Chunk, Got);
+  std::fclose(File);
+  return Text;
+}
+
+TRun RunCommand(const std::vector<std::string>& Args) {
+  std::FILE* Out = std::tmpfile();
+  std::FILE* Err = std::tmpfile();
+  const int Status = cli::RunCli(Args, Out, Err);
+  return {Status, ReadAll(Out), ReadAll(Err)};
+}
+
+std::string AC3File() { return test::ViewerDataPath("ac3_48k_51_448k.ac3").string(); }  // 32 frames of 1792
+std::string EAC3File() { return test::ViewerDataPath("eac3_44k_stereo.eac3").string(); }
+
+// The expected lines, built from the frames' own coded sizes.
+std::string ExpectedAC3Lines(int First, int Count) {
+  std::string Text;
+  char Line[128];
+  for (int Frame = First; Frame < First + Count; ++Frame) {
+    std::snprintf(Line, sizeof(Line), "0x%016" PRIX64 ", 1792, 1792, 48000 Hz, 448 kbps, \n",
+                  static_cast<uint64_t>(Frame) * 1792);
+    Text += Line;
+  }
+  return Text;
+}
+
+std::string ExpectedEAC3Lines() {
+  std::string Text;
+  char Line[128];
+  uint64_t Offset = 0;
+  for (const TBytes& Frame : test::SplitFrames(test::ReadBytes(EAC3File()), true)) {
+    std::snprintf(Line, sizeof(Line), "0x%016" PRIX64 ", %zu, %zu, 44100 Hz, , \n", Offset, Frame.size(), Frame.size());
+    Text += Line;
+    Offset += Frame.size();
+  }
+  return Text;
+}
+
+std::string JoinLines(const std::vector<std::u16string>& Lines) {
+  std::string Text;
+  for (const auto& Line : Lines) Text += ToUtf8(Line) + "\n";
+  return Text;
+}
+
+TEST(CliList, PrintsTheWindowOfAnAC3FileByteForByte) {
+  EXPECT_EQ(RunCommand({"list", AC3File()}).Out, ExpectedAC3Lines(0, 25));
+  const TRun Window = RunCommand({"list", "--rows", "3", "--from", "0x700", AC3File()});
+  EXPECT_EQ(Window.Status, 0);
+  EXPECT_EQ(Window.Out, ExpectedAC3Lines(1, 3));
+  EXPECT_EQ(Window.Err, "");
+  EXPECT_EQ(RunCommand({"list", "--rows=2", "--from=3585", AC3File()}).Out, ExpectedAC3Lines(3, 2));
+}
+
+TEST(CliList, AllListsEveryFrameOfBothKinds) {
+  EXPECT_EQ(RunCommand({"list", "--all", AC3File()}).Out, ExpectedAC3Lines(0, 32));
+  EXPECT_EQ(RunCommand({"list", "--all", "--from", "55000", AC3File()}).Out, ExpectedAC3Lines(31, 1));
+  const TRun Plus = RunCommand({"list", "--all", EAC3File()});
+  EXPECT_EQ(Plus.Status, 0);
+  EXPECT_EQ(Plus.Out, ExpectedEAC3Lines());
+  // The window of an E-AC-3 file is the start of the same list.
+  const std::string First = RunCommand({"list", "--rows", "256", EAC3File()}).Out;
+  EXPECT_EQ(First, Plus.Out);
+}
+
+TEST(CliList, NotAStreamFailsUnlessForced) {
+  const test::TScratchFile Text(TBytes(5000, 'x'), ".txt");
+  const TRun Refused = RunCommand({"list", Text.Path().string()});
+  EXPECT_EQ(Refused.Status, 1);
+  EXPECT_EQ(Refused.Err, "This is not a valid AC3 audio stream.\n");
+  EXPECT_EQ(Refused.Out, "");
+  const TRun Forced = RunCommand({"list", "--force", Text.Path().string()});
+  EXPECT_EQ(Forced.Status, 0);
+  EXPECT_EQ(Forced.Out, "");
+  EXPECT_EQ(Forced.Err, "");
+}
+
+TEST(CliTree, PrintsTheSyntaxTreeOfTheFrameAtOffset) {
+  const TBytes Bytes = test::ReadBytes(AC3File());
+  TAC3Frame Frame{};
+  Frame.Offset = 1792;
+  parse_ac3_frame(Bytes.data() + 1792, static_cast<int32_t>(Bytes.size()) - 1792, Frame);
+  Frame.Length = 1792;
+  TTreeModel Expected;
+  UpdateTreeView_ac3_frame(&Expected, Frame);
+
+  const TRun Tree = RunCommand({"tree", AC3File(), "0x700"});
+  EXPECT_EQ(Tree.Status, 0);
+  EXPECT_EQ(Tree.Out, JoinLines(Expected.Texts()));
+  EXPECT_EQ(Tree.Out.substr(0, 25), "ac3_syncframe()     \nsync");
+
+  const TBytes PlusBytes = test::ReadBytes(EAC3File());
+  TAC3PlusFrame PlusFrame{};
+  parse_ac3_plus_frame(PlusBytes.data(), static_cast<int32_t>(PlusBytes.size()), PlusFrame);
+  PlusFrame.Length = 834;
+  TTreeModel PlusExpected;
+  UpdateTreeView_ac3_plus_frame(&PlusExpected, PlusFrame);
+  EXPECT_EQ(RunCommand({"tree", EAC3File(), "0"}).Out, JoinLines(PlusExpected.Texts()));
+}
+
+TEST(CliTree, OffsetAtOrPastTheEndIsAnError) {
+  for (const char* Offset : {"57344", "0xFFFFFF"}) {
+    const TRun Tree = RunCommand({"tree", AC3File(), Offset});
+    EXPECT_EQ(Tree.Status, 2) << Offset;
+    EXPECT_EQ(Tree.Out, "") << Offset;
+    EXPECT_NE(Tree.Err.find("past the end"), std::string::npos) << Tree.Err;
+    EXPECT_EQ(std::count(Tree.Err.begin(), Tree.Err.end(), '\n'), 1) << Tree.Err;
+  }
+}
+
+TEST(CliDetect, PrintsKindAndFscod) {
+  const test::TScratchFile Text(TBytes(10, 'x'), ".txt");
+  struct TCase {
+    std::string File;
+    std::string Out;
+    int Status;
+  };
+  const TCase Cases[] = {
+      {AC3File(), "AC-3 0\n", 0},
+      {test::SharedDataPath("ac3_32k_mono.ac3").string(), "AC-3 2\n", 0},
+      {EAC3File(), "E-AC-3 1\n", 0},
+      {Text.Path().string(), "none 0\n", 1},
+  };
+  for (const TCase& Case : Cases) {
+    const TRun Detect = RunCommand({"detect", Case.File});
+    EXPECT_EQ(Detect.Out, Case.Out) << Case.File;
+    EXPECT_EQ(Detect.Status, Case.Status) << Case.File;
+  }
+}
+
+TEST(CliErrors, MissingOrUnreadableFileIsOneLineNamingItBeforeAnyTest) {
+  const std::string Missing = (std::filesystem::temp_directory_path() / "corvane_cli_missing.ac3").string();
+  const std::string Folder = std::filesystem::temp_directory_path().string();
+  const std::pair<std::vector<std::string>, std::string> Commands[] = {
+      {{"detect", Missing}, Missing},
+      {{"list", Missing}, Missing},
+      {{"list", "--all", "--json", Missing}, Missing},
+      {{"tree", Missing, "0"}, Missing},
+      {{"detect", Folder}, Folder},
+  };
+  for (const auto& [Command, File] : Commands) {
+    const TRun Result = RunCommand(Command);
+    EXPECT_EQ(Result.Status, 2) << Command[0];
+    EXPECT_EQ(Result.Out, "") << Command[0];
+    EXPECT_NE(Result.Err.find(File), std::string::npos) << Result.Err;
+    EXPECT_EQ(std::count(Result.Err.begin(), Result.Err.end(), '\n'), 1) << Result.Err;
+  }
+  EXPECT_NE(RunCommand({"list", Missing}).Err.find("No such file or directory"), std::string::npos);
+  EXPECT_NE(RunCommand({"list", Folder}).Err.find("Is a directory"), std::string::npos);
+}
+
+TEST(CliErrors, BadUsageExitsWithTwo) {
+  const std::vector<std::vector<std::string>> Commands = {
+      {},
+      {"play", AC3File()},
+      {"list"},
+      {"list", AC3File(), AC3File()},
+      {"list", "--rows", "0", AC3File()},
+      {"list", "--rows", "257", AC3File()},
+      {"list", "--from", "-5", AC3File()},
+      {"list", "--rows"},
+      {"list", "--bogus", AC3File()},
+      {"tree", AC3File()},
+      {"tree", AC3File(), "12z"},
+      {"detect", "--all", AC3File()},
+      {"list", "--all", "--rows", "25", AC3File()},
+  };
+  for (const auto& Command : Commands) {
+    const TRun Result = RunCommand(Command);
+    EXPECT_EQ(Result.Status, 2) << (Command.empty() ? "" : Command.back());
+    EXPECT_EQ(std::count(Result.Err.begin(), Result.Err.end(), '\n'), 1) << Result.Err;
+  }
+}
+
+TEST(CliHelp, DocumentsEveryCommand) {
+  const TRun Help = RunCommand({"--help"});
+  EXPECT_EQ(Help.Status, 0);
+  for (const char* Word : {"detect FILE", "list FILE", "tree FILE OFFSET", "--rows", "--from", "--all", "--force",
+                           "--json", "Exit status"})
+    EXPECT_NE(Help.Out.find(Word), std::string::npos) << Word;
+}
+
+TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
+  const auto List = nlohmann::json::parse(RunCommand({"list", "--json", "--rows", "4", AC3File()}).Out);
+  EXPECT_EQ(List["kind"], "AC-3");
+  EXPECT_EQ(List["fscod"], 0);
+  ASSERT_EQ(List["frames"].size(), 4u);
+  const auto& Second = List["frames"][1];
+  EXPECT_EQ(Second["offset"], 1792);
+  EXPECT_EQ(Second["length"], 1792);
+  EXPECT_EQ(Second["row"]["Offset"], "0x0000000000000700");
+  EXPECT_EQ(Second["row"]["Bitrate"], "448 kbps");
+  EXPECT_EQ(Second["header"]["syncword"], 0x0B77);
+  EXPECT_EQ(Second["header"]["frmsizecod"], 30);
+  EXPECT_EQ(Second["header"]["acmod"], 7);
+  EXPECT_EQ(Second["header"]["lfeon"], 1);
+
+  // The walk decodes every frame as the window does.
+  const auto All = nlohmann::json::parse(RunCommand({"list", "--all", "--json", AC3File()}).Out);
+  ASSERT_EQ(All["frames"].size(), 32u);
+  for (size_t Frame = 0; Frame < 4; ++Frame) EXPECT_EQ(All["frames"][Frame], List["frames"][Frame]) << Frame;
+
+  const auto Plus = nlohmann::json::parse(RunCommand({"list", "--all", "--json", EAC3File()}).Out);
+  EXPECT_EQ(Plus["kind"], "E-AC-3");
+  EXPECT_EQ(Plus["frames"][0]["header"]["bsid"], 16);
+  EXPECT_EQ(Plus["frames"][0]["header"]["frmsiz"], 416);
+  EXPECT_EQ(Plus["frames"][0]["row"]["Bitrate"], "");
+
+  const auto Tree = nlohmann::json::parse(RunCommand({"tree", "--json", AC3File(), "0"}).Out);
+  EXPECT_EQ(Tree["length"], 1792);
+  std::string Flat;
+  const std::function<void(const nlohmann::json&)> Flatten = [&](const nlohmann::json& Nodes) {
+    for (const auto& Node : Nodes) {
+      Flat += Node["text"].get<std::string>() + "\n";
+      Flatten(Node["children"]);
+    }
+  };
+  Flatten(Tree["nodes"]);
+  EXPECT_EQ(Flat, RunCommand({"tree", AC3File(), "0"}).Out);
+  EXPECT_GT(Tree["nodes"][0]["children"].size(), 1u);
+
+  const auto Detect = nlohmann::json::parse(RunCommand({"detect", "--json", EAC3File()}).Out);
+  EXPECT_EQ(Detect["kind"], "E-AC-3");
+  EXPECT_EQ(Detect["fscod"], 1);
+}
+
+TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
+  const test::TScratchFile File(test::ReadBytes(AC3File()));
+  const auto Before = std::filesystem::last_write_time(File.Path());
+  const std::string Path = File.Path().string();
+  for (const auto& Command : std::vector<std::vector<std::string>>{
+           {"detect", Path}, {"list", Path}, {"list", "--all", "--json", Path}, {"tree", Path, "1792"}})
+    EXPECT_EQ(RunCommand(Command).Status, 0) << Command[0];
+  EXPECT_EQ(std::filesystem::last_write_time(File.Path()), Before);
+  EXPECT_EQ(test::ReadBytes(File.Path()), test::ReadBytes(AC3File()));
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,149 @@
+#pragma once
+// Test-only helpers for the viewer and CLI tests: the committed streams, streams composed of
+// real or synthetic frames, short-lived files, and the frame lists that the viewer produces.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/StringUtils.h"
+#include "support/AC3Composer.h"
+#include "viewer/FrameRowText.h"
+#include "viewer/FrameWindow.h"
+
+namespace corvane::test {
+
+using TBytes = std::vector<uint8_t>;
+
+// The viewer's own streams live beside its tests; the shared ones in tests/data.
+inline std::filesystem::path ViewerDataPath(const std::string& Name) {
+  return std::filesystem::path(CORVANE_TEST_DATA_DIR).parent_path() / "viewer" / "data" / Name;
+}
+inline std::filesystem::path SharedDataPath(const std::string& Name) {
+  return std::filesystem::path(CORVANE_TEST_DATA_DIR) / Name;
+}
+
+inline TBytes ReadBytes(const std::filesystem::path& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  if (!In) throw std::runtime_error("cannot open " + Path.string());
+  return TBytes(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+// A file in the temporary directory, removed when the object dies.
+class TScratchFile {
+ public:
+  explicit TScratchFile(const TBytes& Bytes = {}, const std::string& Suffix = ".ac3") {
+    static const unsigned Tag = std::random_device{}();
+    static std::atomic<int> Counter{0};
+    FPath = std::filesystem::temp_directory_path() /
+            ("corvane_viewer_" + std::to_string(Tag) + "_" + std::to_string(Counter++) + Suffix);
+    Write(Bytes);
+  }
+  ~TScratchFile() {
+    std::error_code Ignored;
+    std::filesystem::remove(FPath, Ignored);
+  }
+  TScratchFile(const TScratchFile&) = delete;
+  TScratchFile& operator=(const TScratchFile&) = delete;
+
+  void Write(const TBytes& Bytes) {
+    std::ofstream Out(FPath, std::ios::binary | std::ios::trunc);
+    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    if (!Out) throw std::runtime_error("cannot write " + FPath.string());
+  }
+  // Writes Bytes at Offset, leaving what lies between unwritten (a hole in a sparse file).
+  void WriteAt(int64_t Offset, const TBytes& Bytes) {
+    std::fstream Out(FPath, std::ios::binary | std::ios::in | std::ios::out);
+    Out.seekp(Offset);
+    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    if (!Out) throw std::runtime_error("cannot write " + FPath.string());
+  }
+  const std::filesystem::path& Path() const { return FPath; }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+// The frames of a clean stream, cut at the sizes their headers code.
+inline std::vector<TBytes> SplitFrames(const TBytes& Stream, bool EAC3) {
+  std::vector<TBytes> Frames;
+  size_t At = 0;
+  while (At + 5 <= Stream.size()) {
+    const uint8_t* Frame = Stream.data() + At;
+    const size_t Size = EAC3 ? AC3PlusFrameSizeBytes((static_cast<uint32_t>(Frame[2] & 7) << 8) | Frame[3])
+                             : static_cast<size_t>(AC3FrameSizeBytes(Frame[4] >> 6, Frame[4] & 0x3F));
+    if (Size == 0 || At + Size > Stream.size()) throw std::runtime_error("not a clean stream");
+    Frames.emplace_back(Frame, Frame + Size);
+    At += Size;
+  }
+  return Frames;
+}
+
+inline void AppendBytes(TBytes& To, const TBytes& Bytes) { To.insert(To.end(), Bytes.begin(), Bytes.end()); }
+
+// Count frames of a stream, taken in turn (and from the start again when it runs out).
+inline TBytes RepeatFrames(const std::vector<TBytes>& Frames, size_t Count) {
+  TBytes Out;
+  for (size_t Index = 0; Index < Count; ++Index) AppendBytes(Out, Frames[Index % Frames.size()]);
+  return Out;
+}
+
+// Bytes that hold no syncword, so that no frame can start in them.
+inline TBytes Garbage(size_t Count, unsigned Seed = 1) {
+  std::mt19937 Random(Seed);
+  TBytes Out(Count);
+  for (auto& Byte : Out) {
+    Byte = static_cast<uint8_t>(Random());
+    if (Byte == 0x0B) Byte = 0x0C;
+  }
+  return Out;
+}
+
+// Count synthetic AC-3 frames of 48 kHz at frmsizecod 8 (256 bytes), zero after the header.
+inline TBytes SyntheticAC3(size_t Count, uint32_t fscod = 0, uint32_t frmsizecod = 8) {
+  const TBytes Frame = ComposeAC3Frame(AC3Header(fscod, frmsizecod), static_cast<size_t>(AC3FrameSizeBytes(fscod, frmsizecod)));
+  TBytes Out;
+  for (size_t Index = 0; Index < Count; ++Index) AppendBytes(Out, Frame);
+  return Out;
+}
+
+inline std::unique_ptr<TFrameWindow> LoadedWindow(const std::filesystem::path& File, int32_t Rows) {
+  auto Window = std::make_unique<TFrameWindow>();
+  Window->SetVisibleRows(Rows);
+  if (!Window->LoadFile(File, false)) throw std::runtime_error("cannot load " + File.string());
+  return Window;
+}
+
+// The frame list of the chain of 256-row windows from Start on, each next window refilled from
+// the end of the previous window's last frame, as lines of the list's text.
+inline std::string ChainText(TFrameWindow& Window, int64_t Start) {
+  Window.SetVisibleRows(MaxFrameRows);
+  std::string Text;
+  int64_t Position = Start;
+  for (;;) {
+    Window.RefreshPosition(Position);
+    Text += ToUtf8(Window.ListText(u"\n"));
+    const int32_t Count = Window.AC3FramesCount();
+    if (Count < MaxFrameRows || Window.FrameLength(Count - 1) <= 0) return Text;
+    Position = Window.FrameOffset(Count - 1) + Window.FrameLength(Count - 1);
+  }
+}
+
+// The same list from the whole-file walk.
+inline std::string WalkText(TFrameWindow& Window, int64_t Start) {
+  const TRowFormatter Formatter(Window.EAC3());
+  std::string Text;
+  char Line[TRowFormatter::MaxLineSize];
+  const bool Done = Window.WalkFrames(Start, [&](const TWalkFrame& Frame) { Text.append(Line, Formatter.Format(Frame, Line)); });
+  if (!Done) throw std::runtime_error("walk failed");
+  return Text;
+}
+
+}  // namespace corvane::test
