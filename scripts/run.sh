@@ -3,6 +3,6 @@
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$top/scripts/setup.sh"
-"$top/scripts/build.sh" release >/dev/null
+"$top/scripts/build.sh" release
 file=${1:-"$top/samples/sample.ac3"}
 exec "$top/build/release/src/cli/corvane-cli" list "$file"
