@@ -10,7 +10,7 @@
 #include "analysis/AC3Utils.h"
 #include "core/ODSUtls.h"
 #include "support/AC3Composer.h"
-#include "support/AC3TestFiles.h"
+#include "support/TempFile.h"
 
 namespace corvane {
 namespace {

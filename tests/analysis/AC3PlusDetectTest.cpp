@@ -2,42 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "analysis/AC3PlusUtils.h"
 #include "core/ODSUtls.h"
 #include "support/AC3PlusComposer.h"
+#include "support/TempFile.h"
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A file in the test's temporary folder, removed again at the end of the test.
-class TTempFile {
- public:
-  explicit TTempFile(const std::vector<uint8_t>& Bytes) {
-    // Named after the running test, so tests run side by side never share a file.
-    const testing::TestInfo* Test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string Name = std::string(Test->test_suite_name()) + "_" + Test->name();
-    std::replace(Name.begin(), Name.end(), '/', '_');
-    FPath = fs::path(testing::TempDir()) / ("corvane_" + Name + ".eac3");
-    std::ofstream Out(FPath, std::ios::binary);
-    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-  }
-  ~TTempFile() {
-    std::error_code Ignored;
-    fs::remove(FPath, Ignored);
-  }
-  const fs::path& Path() const { return FPath; }
-
- private:
-  fs::path FPath;
-};
+using test::TTempFile;
 
 // Count frames of 512 bytes at each fscod, in this order.
 std::vector<uint8_t> Frames(std::initializer_list<std::pair<int, uint32_t>> Runs) {
@@ -136,7 +115,7 @@ class AC3PlusDetectRealFileTest : public testing::TestWithParam<TRealFile> {};
 TEST_P(AC3PlusDetectRealFileTest, DetectsEncodedStreams) {
   TDebugCapture Quiet;
   int32_t Fscod = 99;
-  EXPECT_EQ(IsAC3PlusES(fs::path(CORVANE_TEST_DATA_DIR) / GetParam().File, Fscod), GetParam().IsStream);
+  EXPECT_EQ(IsAC3PlusES(test::TestDataPath(GetParam().File), Fscod), GetParam().IsStream);
   EXPECT_EQ(Fscod, GetParam().Fscod);
 }
 

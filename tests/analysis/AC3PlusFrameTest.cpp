@@ -4,8 +4,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -14,6 +12,7 @@
 #include "analysis/AC3PlusUtils.h"
 #include "core/ODSUtls.h"
 #include "support/AC3PlusComposer.h"
+#include "support/TempFile.h"
 
 namespace corvane {
 namespace {
@@ -489,12 +488,6 @@ TEST(AC3PlusLengthTest, NextSyncWithTooFewBytesIsNotAFrame) {
 // ---------------------------------------------------------------------------------------------
 // Real streams from an encoder: every frame is accepted and measured by its own size.
 
-std::vector<uint8_t> ReadDataFile(const std::string& Name) {
-  std::ifstream In(std::string(CORVANE_TEST_DATA_DIR) + "/" + Name, std::ios::binary);
-  EXPECT_TRUE(In.good()) << Name;
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), {});
-}
-
 struct TRealStream {
   const char* File;
   uint32_t fscod;
@@ -505,7 +498,7 @@ struct TRealStream {
 class AC3PlusRealStreamTest : public testing::TestWithParam<TRealStream> {};
 
 TEST_P(AC3PlusRealStreamTest, FramesChainToTheEndOfTheFile) {
-  const std::vector<uint8_t> Stream = ReadDataFile(GetParam().File);
+  const std::vector<uint8_t> Stream = test::ReadTestFile(test::TestDataPath(GetParam().File));
   ASSERT_GT(Stream.size(), 1000u);
   int32_t Offset = 0;
   int32_t Frames = 0;
@@ -545,7 +538,7 @@ INSTANTIATE_TEST_SUITE_P(Files, AC3PlusRealStreamTest,
 // The encoder was given these metadata values (see make_eac3_samples.sh); reading them back
 // checks every width up to the end of the informational metadata on a stream made elsewhere.
 TEST(AC3PlusRealStreamTest, EncoderMetadataReadsBack) {
-  const std::vector<uint8_t> Stream = ReadDataFile("eac3_51_48k_meta.eac3");
+  const std::vector<uint8_t> Stream = test::ReadTestFile(test::TestDataPath("eac3_51_48k_meta.eac3"));
   TAC3PlusFrame F{};
   ASSERT_TRUE(parse_ac3_plus_frame(Stream.data(), static_cast<int32_t>(Stream.size()), F));
   EXPECT_EQ(F.dialnorm, 27u);      // -27 dB

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
 #include "support/AC3PlusComposer.h"
+#include "support/TempFile.h"
 
 namespace corvane {
 namespace {
@@ -437,8 +436,7 @@ TEST(AC3PlusTreeTest, StructureNodesStayEmpty) {
 // The first frame of a stream an encoder made with downmix and production metadata, decoded
 // and shown.
 TEST(AC3PlusTreeTest, EncodedFrameWithMetadata) {
-  std::ifstream In(std::string(CORVANE_TEST_DATA_DIR) + "/eac3_51_48k_meta.eac3", std::ios::binary);
-  const std::vector<uint8_t> Stream((std::istreambuf_iterator<char>(In)), {});
+  const std::vector<uint8_t> Stream = test::ReadTestFile(test::TestDataPath("eac3_51_48k_meta.eac3"));
   TAC3PlusFrame F{};
   ASSERT_TRUE(parse_ac3_plus_frame(Stream.data(), static_cast<int32_t>(Stream.size()), F));
   const TTexts Expected = {

@@ -56,7 +56,7 @@ std::string ExpectedEAC3Lines() {
   std::string Text;
   char Line[128];
   uint64_t Offset = 0;
-  for (const TBytes& Frame : test::SplitFrames(test::ReadBytes(EAC3File()), true)) {
+  for (const TBytes& Frame : test::SplitFrames(test::ReadTestFile(EAC3File()), true)) {
     std::snprintf(Line, sizeof(Line), "0x%016" PRIX64 ", %zu, %zu, 44100 Hz, , \n", Offset, Frame.size(), Frame.size());
     Text += Line;
     Offset += Frame.size();
@@ -91,7 +91,7 @@ TEST(CliList, AllListsEveryFrameOfBothKinds) {
 }
 
 TEST(CliList, NotAStreamFailsUnlessForced) {
-  const test::TScratchFile Text(TBytes(5000, 'x'), ".txt");
+  const test::TTempFile Text(TBytes(5000, 'x'), ".txt");
   const TRun Refused = RunCommand({"list", Text.Path().string()});
   EXPECT_EQ(Refused.Status, 1);
   EXPECT_EQ(Refused.Err, "This is not a valid AC3 audio stream.\n");
@@ -103,7 +103,7 @@ TEST(CliList, NotAStreamFailsUnlessForced) {
 }
 
 TEST(CliTree, PrintsTheSyntaxTreeOfTheFrameAtOffset) {
-  const TBytes Bytes = test::ReadBytes(AC3File());
+  const TBytes Bytes = test::ReadTestFile(AC3File());
   TAC3Frame Frame{};
   Frame.Offset = 1792;
   parse_ac3_frame(Bytes.data() + 1792, static_cast<int32_t>(Bytes.size()) - 1792, Frame);
@@ -116,7 +116,7 @@ TEST(CliTree, PrintsTheSyntaxTreeOfTheFrameAtOffset) {
   EXPECT_EQ(Tree.Out, JoinLines(Expected.Texts()));
   EXPECT_EQ(Tree.Out.substr(0, 25), "ac3_syncframe()     \nsync");
 
-  const TBytes PlusBytes = test::ReadBytes(EAC3File());
+  const TBytes PlusBytes = test::ReadTestFile(EAC3File());
   TAC3PlusFrame PlusFrame{};
   parse_ac3_plus_frame(PlusBytes.data(), static_cast<int32_t>(PlusBytes.size()), PlusFrame);
   PlusFrame.Length = 834;
@@ -136,7 +136,7 @@ TEST(CliTree, OffsetAtOrPastTheEndIsAnError) {
 }
 
 TEST(CliDetect, PrintsKindAndFscod) {
-  const test::TScratchFile Text(TBytes(10, 'x'), ".txt");
+  const test::TTempFile Text(TBytes(10, 'x'), ".txt");
   struct TCase {
     std::string File;
     std::string Out;
@@ -144,7 +144,7 @@ TEST(CliDetect, PrintsKindAndFscod) {
   };
   const TCase Cases[] = {
       {AC3File(), "AC-3 0\n", 0},
-      {test::SharedDataPath("ac3_32k_mono.ac3").string(), "AC-3 2\n", 0},
+      {test::TestDataPath("ac3_32k_mono.ac3").string(), "AC-3 2\n", 0},
       {EAC3File(), "E-AC-3 1\n", 0},
       {Text.Path().string(), "none 0\n", 1},
   };
@@ -252,14 +252,14 @@ TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
 }
 
 TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
-  const test::TScratchFile File(test::ReadBytes(AC3File()));
+  const test::TTempFile File(test::ReadTestFile(AC3File()));
   const auto Before = std::filesystem::last_write_time(File.Path());
   const std::string Path = File.Path().string();
   for (const auto& Command : std::vector<std::vector<std::string>>{
            {"detect", Path}, {"list", Path}, {"list", "--all", "--json", Path}, {"tree", Path, "1792"}})
     EXPECT_EQ(RunCommand(Command).Status, 0) << Command[0];
   EXPECT_EQ(std::filesystem::last_write_time(File.Path()), Before);
-  EXPECT_EQ(test::ReadBytes(File.Path()), test::ReadBytes(AC3File()));
+  EXPECT_EQ(test::ReadTestFile(File.Path()), test::ReadTestFile(AC3File()));
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "core/StringUtils.h"
 #include "product/PEResource.h"
 #include "product/RcVersionScript.h"
 #include "product/VersionResource.h"
+#include "support/TempFile.h"
 
 namespace corvane {
 namespace {
@@ -205,18 +207,14 @@ TEST(VersionInfoTest, FilesWithoutAVersionResourceRaiseNoVersion) {
 }
 
 TEST(VersionInfoTest, TruncatedProgramFilesAreRefusedSafely) {
-  const std::string Program = ReadText(DataDir / "versioned.exe");
-  const auto Path = std::filesystem::temp_directory_path() / "corvane_truncated_program.exe";
+  const std::vector<uint8_t> Program = test::ReadTestFile(DataDir / "versioned.exe");
   for (size_t Length = 0; Length < Program.size(); Length += (Length > 0xE80 && Length < 0xEA0) ? 1 : 13) {
-    {
-      std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-      Out.write(Program.data(), static_cast<std::streamsize>(Length));
-    }
-    const auto Resource = ReadPEVersionResource(Path);
+    const std::vector<uint8_t> Head(Program.begin(), Program.begin() + static_cast<std::ptrdiff_t>(Length));
+    const test::TTempFile Truncated(Head, ".exe");
+    const auto Resource = ReadPEVersionResource(Truncated.Path());
     // The fixture's resource directory, which holds the version resource, ends at 0xE98.
     EXPECT_EQ(Resource.has_value(), Length >= 0xE98u) << Length;
   }
-  std::filesystem::remove(Path);
 }
 
 TEST(VersionInfoTest, GeneratorMatchesTheResourceCompilerByteForByte) {

@@ -18,7 +18,7 @@ class FrameNavigation : public ::testing::Test {
   int64_t FirstFrame() const { return Window->FrameOffset(0) / FrameSize; }
   static int32_t Thumb(int64_t Frame) { return static_cast<int32_t>(Frame * FrameSize / 100); }
 
-  test::TScratchFile File{test::SyntheticAC3(1000)};
+  test::TTempFile File{test::SyntheticAC3(1000)};
   std::unique_ptr<TFrameWindow> Window;
 };
 

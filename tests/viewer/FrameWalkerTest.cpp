@@ -40,7 +40,7 @@ TBytes Noise(size_t Count, unsigned Seed) {
 }
 
 void ExpectWalkMatchesChain(const TBytes& Stream, const std::vector<int64_t>& Starts, bool ExpectEAC3) {
-  const test::TScratchFile File(Stream);
+  const test::TTempFile File(Stream);
   TFrameWindow Window;
   Window.SetVisibleRows(MaxFrameRows);
   ASSERT_TRUE(Window.OpenConfirmed(File.Path(), [](std::u16string_view) { return true; }));
@@ -58,19 +58,19 @@ TEST(FrameWalker, MatchesTheWindowChainOnEveryCommittedStream) {
     std::filesystem::path File;
     bool EAC3;
   } Streams[] = {
-      {test::SharedDataPath("ac3_48k_51.ac3"), false},
-      {test::SharedDataPath("ac3_44k_stereo.ac3"), false},
-      {test::SharedDataPath("ac3_32k_mono.ac3"), false},
+      {test::TestDataPath("ac3_48k_51.ac3"), false},
+      {test::TestDataPath("ac3_44k_stereo.ac3"), false},
+      {test::TestDataPath("ac3_32k_mono.ac3"), false},
       {test::ViewerDataPath("ac3_48k_51_448k.ac3"), false},
       {test::ViewerDataPath("eac3_44k_stereo.eac3"), true},
-      {test::SharedDataPath("eac3_51_48k_meta.eac3"), true},
-      {test::SharedDataPath("eac3_mono_32k.eac3"), true},
-      {test::SharedDataPath("eac3_stereo_48k.eac3"), true},
+      {test::TestDataPath("eac3_51_48k_meta.eac3"), true},
+      {test::TestDataPath("eac3_mono_32k.eac3"), true},
+      {test::TestDataPath("eac3_stereo_48k.eac3"), true},
   };
   for (const auto& Stream : Streams) {
     SCOPED_TRACE(Stream.File.string());
     // Repeated into several windows' worth, cut in the middle of a frame at the end.
-    TBytes Bytes = test::ReadBytes(Stream.File);
+    TBytes Bytes = test::ReadTestFile(Stream.File);
     TBytes Long;
     while (Long.size() < 3 * static_cast<size_t>(FrameReadSize)) test::AppendBytes(Long, Bytes);
     Long.resize(Long.size() - 100);
@@ -79,9 +79,9 @@ TEST(FrameWalker, MatchesTheWindowChainOnEveryCommittedStream) {
 }
 
 TEST(FrameWalker, MatchesTheWindowChainThroughGarbageAndOtherSamplingRates) {
-  const auto Frames448 = test::SplitFrames(test::ReadBytes(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
-  const auto Frames44 = test::SplitFrames(test::ReadBytes(test::SharedDataPath("ac3_44k_stereo.ac3")), false);
-  const auto Frames32 = test::SplitFrames(test::ReadBytes(test::SharedDataPath("ac3_32k_mono.ac3")), false);
+  const auto Frames448 = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
+  const auto Frames44 = test::SplitFrames(test::ReadTestFile(test::TestDataPath("ac3_44k_stereo.ac3")), false);
+  const auto Frames32 = test::SplitFrames(test::ReadTestFile(test::TestDataPath("ac3_32k_mono.ac3")), false);
 
   TBytes Stream = test::Garbage(777, 3);
   test::AppendBytes(Stream, test::RepeatFrames(Frames448, 600));
@@ -102,11 +102,11 @@ TEST(FrameWalker, MatchesTheWindowChainThroughGarbageAndOtherSamplingRates) {
 }
 
 TEST(FrameWalker, MatchesTheWindowChainOnMixedEAC3) {
-  const auto Real = test::SplitFrames(test::ReadBytes(test::ViewerDataPath("eac3_44k_stereo.eac3")), true);
+  const auto Real = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("eac3_44k_stereo.eac3")), true);
   TBytes Stream = test::Garbage(5, 2);
   test::AppendBytes(Stream, test::RepeatFrames(Real, 2000));
   test::AppendBytes(Stream, Repeat(ComposeEAC3Frame(0, 1536), 200));  // 48 kHz: not listed
-  const auto Real48 = test::SplitFrames(test::ReadBytes(test::SharedDataPath("eac3_stereo_48k.eac3")), true);
+  const auto Real48 = test::SplitFrames(test::ReadTestFile(test::TestDataPath("eac3_stereo_48k.eac3")), true);
   test::AppendBytes(Stream, test::RepeatFrames(Real48, 150));
   test::AppendBytes(Stream, Noise(200000, 4));
   test::AppendBytes(Stream, Repeat(ComposeEAC3Frame(1, 4096), 300));  // large frames of the file's rate
@@ -117,11 +117,11 @@ TEST(FrameWalker, MatchesTheWindowChainOnMixedEAC3) {
 
 TEST(FrameWalker, StopsWhereTheChainStops) {
   // The first window is not full: the walk lists it and nothing more.
-  const auto Frames = test::SplitFrames(test::ReadBytes(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
+  const auto Frames = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
   TBytes Stream = test::RepeatFrames(Frames, 100);
   test::AppendBytes(Stream, test::Garbage(2 * FrameReadSize));
   test::AppendBytes(Stream, test::RepeatFrames(Frames, 100));
-  const test::TScratchFile File(Stream);
+  const test::TTempFile File(Stream);
   auto Window = test::LoadedWindow(File.Path(), 25);
   int32_t Count = 0;
   int64_t LastOffset = -1;

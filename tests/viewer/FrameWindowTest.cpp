@@ -9,11 +9,11 @@ namespace corvane {
 namespace {
 
 using test::TBytes;
-using test::TScratchFile;
+using test::TTempFile;
 
 const int32_t Frame51 = 1536;  // ac3_48k_51.ac3: 63 frames of 384 kbps at 48 kHz
 
-std::filesystem::path AC3File() { return test::SharedDataPath("ac3_48k_51.ac3"); }
+std::filesystem::path AC3File() { return test::TestDataPath("ac3_48k_51.ac3"); }
 std::filesystem::path EAC3File() { return test::ViewerDataPath("eac3_44k_stereo.eac3"); }
 
 std::vector<std::u16string> TreeOf(const TAC3Frame& Frame) {
@@ -56,7 +56,7 @@ TEST(FrameWindowLoad, AFileThatPassesBothTestsIsOpenedAsEAC3) {
 
 TEST(FrameWindowLoad, FailedTestAsksAndOnlyYesOpensTheFile) {
   auto Window = test::LoadedWindow(AC3File(), 25);
-  const TScratchFile Text(TBytes(3000, 'a'), ".txt");
+  const TTempFile Text(TBytes(3000, 'a'), ".txt");
 
   std::u16string Asked;
   const auto No = [&](std::u16string_view Question) {
@@ -89,7 +89,7 @@ TEST(FrameWindowLoad, DroppedFilesOpenInTurnAndAChosenMissingFileChangesNothing)
   EXPECT_TRUE(Window.EAC3());
 
   // A dropped file that fails its test, answered No, leaves no file open.
-  const TScratchFile Text(TBytes(500, 'a'), ".txt");
+  const TTempFile Text(TBytes(500, 'a'), ".txt");
   Window.OpenDroppedFiles({Text.Path()}, No);
   EXPECT_FALSE(Window.IsOpen());
   EXPECT_EQ(Window.Caption(), u"Corvane");
@@ -119,7 +119,7 @@ TEST(FrameWindowLoad, ForcedLoadOfAFileThatCannotBeOpenedLeavesNoStream) {
 }
 
 TEST(FrameWindowLoad, ShortFileForcedOpenHasScrollMaximumZero) {
-  const TScratchFile Short(TBytes(99, 0));
+  const TTempFile Short(TBytes(99, 0));
   TFrameWindow Window;
   Window.SetVisibleRows(25);
   EXPECT_TRUE(Window.LoadFile(Short.Path(), true));
@@ -160,10 +160,10 @@ TEST(FrameWindowRefill, FullWindowHoldsTheVisibleRowsAndTheNextStartsAfterIt) {
 }
 
 TEST(FrameWindowRefill, LastFrameRunsToTheEndOfTheFile) {
-  const auto Frames = test::SplitFrames(test::ReadBytes(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
+  const auto Frames = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
   TBytes Stream = test::RepeatFrames(Frames, 10);
   test::AppendBytes(Stream, test::Garbage(100));
-  const TScratchFile File(Stream);
+  const TTempFile File(Stream);
   auto Window = test::LoadedWindow(File.Path(), 25);
   ASSERT_EQ(Window->AC3FramesCount(), 10);
   EXPECT_EQ(Window->FrameLength(9), 1792 + 100);
@@ -171,8 +171,8 @@ TEST(FrameWindowRefill, LastFrameRunsToTheEndOfTheFile) {
 
 TEST(FrameWindowRefill, GarbageBeforeTheFirstFrameIsNotListed) {
   TBytes Stream = test::Garbage(1000);
-  test::AppendBytes(Stream, test::ReadBytes(AC3File()));
-  const TScratchFile File(Stream);
+  test::AppendBytes(Stream, test::ReadTestFile(AC3File()));
+  const TTempFile File(Stream);
   auto Window = test::LoadedWindow(File.Path(), 5);
   ASSERT_EQ(Window->AC3FramesCount(), 5);
   EXPECT_EQ(Window->FrameOffset(0), 1000);
@@ -180,13 +180,13 @@ TEST(FrameWindowRefill, GarbageBeforeTheFirstFrameIsNotListed) {
 }
 
 TEST(FrameWindowRefill, OnlyFramesOfTheDetectedSamplingRateAreListed) {
-  const auto Frames48 = test::SplitFrames(test::ReadBytes(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
-  const auto Frames44 = test::SplitFrames(test::ReadBytes(test::SharedDataPath("ac3_44k_stereo.ac3")), false);
+  const auto Frames48 = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
+  const auto Frames44 = test::SplitFrames(test::ReadTestFile(test::TestDataPath("ac3_44k_stereo.ac3")), false);
   TBytes Stream = test::RepeatFrames(Frames48, 20);
   const TBytes Middle = test::RepeatFrames(Frames44, 20);
   test::AppendBytes(Stream, Middle);
   test::AppendBytes(Stream, test::RepeatFrames(Frames48, 20));
-  const TScratchFile File(Stream);
+  const TTempFile File(Stream);
 
   auto Window = test::LoadedWindow(File.Path(), 60);
   EXPECT_EQ(Window->fscod(), 0);  // 20 against 12 of the first 32 frames
@@ -202,7 +202,7 @@ TEST(FrameWindowRefill, FrameWithNoSuccessorInTheReadEndsTheWindowOnce) {
   TBytes Stream = test::SyntheticAC3(40);
   test::AppendBytes(Stream, test::Garbage(2 * FrameReadSize));
   test::AppendBytes(Stream, test::SyntheticAC3(40));
-  const TScratchFile File(Stream);
+  const TTempFile File(Stream);
   auto Window = test::LoadedWindow(File.Path(), 25);
   Window->RefreshPosition(39 * 256);
   ASSERT_EQ(Window->AC3FramesCount(), 1);
@@ -226,7 +226,7 @@ TEST(FrameWindowRows, TextsOfEachKind) {
   const TBytes Reserved = test::ComposeAC3Frame(test::AC3Header(0, 40), 256);
   TBytes ReservedStream;
   for (int Index = 0; Index < 10; ++Index) test::AppendBytes(ReservedStream, Reserved);
-  const TScratchFile ReservedFile(ReservedStream);
+  const TTempFile ReservedFile(ReservedStream);
 
   struct TCase {
     std::filesystem::path File;
@@ -236,9 +236,9 @@ TEST(FrameWindowRows, TextsOfEachKind) {
   const TCase Cases[] = {
       {AC3File(), 0, {u"0x0000000000000000", u"1536", u"1536", u"48000 Hz", u"384 kbps"}},
       {AC3File(), 3, {u"0x0000000000001200", u"1536", u"1536", u"48000 Hz", u"384 kbps"}},
-      {test::SharedDataPath("ac3_44k_stereo.ac3"), 0, {u"0x0000000000000000", u"556", u"556", u"44100 Hz", u"128 kbps"}},
-      {test::SharedDataPath("ac3_44k_stereo.ac3"), 1, {u"0x000000000000022C", u"558", u"558", u"44100 Hz", u"128 kbps"}},
-      {test::SharedDataPath("ac3_32k_mono.ac3"), 0, {u"0x0000000000000000", u"384", u"384", u"32000 Hz", u"64 kbps"}},
+      {test::TestDataPath("ac3_44k_stereo.ac3"), 0, {u"0x0000000000000000", u"556", u"556", u"44100 Hz", u"128 kbps"}},
+      {test::TestDataPath("ac3_44k_stereo.ac3"), 1, {u"0x000000000000022C", u"558", u"558", u"44100 Hz", u"128 kbps"}},
+      {test::TestDataPath("ac3_32k_mono.ac3"), 0, {u"0x0000000000000000", u"384", u"384", u"32000 Hz", u"64 kbps"}},
       {test::ViewerDataPath("ac3_48k_51_448k.ac3"), 1, {u"0x0000000000000700", u"1792", u"1792", u"48000 Hz", u"448 kbps"}},
       {EAC3File(), 0, {u"0x0000000000000000", u"834", u"834", u"44100 Hz", u""}},
       {ReservedFile.Path(), 0, {u"0x0000000000000000", u"256", u"reserved", u"48000 Hz", u"reserved"}},
@@ -288,7 +288,7 @@ class FrameWindowSearch : public ::testing::Test {
   static constexpr int64_t FrameSize = 256;
   static constexpr int64_t Frames = 1000;
   void SetUp() override { Window = test::LoadedWindow(File.Path(), 20); }
-  TScratchFile File{[] {
+  TTempFile File{[] {
     TBytes Stream = test::SyntheticAC3(Frames);
     test::AppendBytes(Stream, {0x0B, 0x77});  // a syncword with no room for a frame
     return Stream;
@@ -346,7 +346,7 @@ TEST(FrameWindowSearchAtFrom, BackwardSearchJudgesAFrameAtFromByItsOwnFscod) {
   TBytes Stream = test::SyntheticAC3(50);
   test::AppendBytes(Stream, test::SyntheticAC3(1, 1, 8));
   test::AppendBytes(Stream, test::SyntheticAC3(50));
-  const TScratchFile Mixed(Stream);
+  const TTempFile Mixed(Stream);
   auto Window = test::LoadedWindow(Mixed.Path(), 20);
   ASSERT_EQ(Window->fscod(), 0);
   int64_t Found = -1;
@@ -357,7 +357,7 @@ TEST(FrameWindowSearchAtFrom, BackwardSearchJudgesAFrameAtFromByItsOwnFscod) {
 TEST(FrameWindowDetail, SelectingARowShowsItsFrameInTreeAndHexPane) {
   auto Window = test::LoadedWindow(AC3File(), 25);
   Window->ShowRow(2);
-  const TBytes Bytes = test::ReadBytes(AC3File());
+  const TBytes Bytes = test::ReadTestFile(AC3File());
   TAC3Frame Expected{};
   Expected.Offset = 2 * Frame51;
   parse_ac3_frame(Bytes.data() + 2 * Frame51, static_cast<int32_t>(Bytes.size()) - 2 * Frame51, Expected);
@@ -393,7 +393,7 @@ TEST(FrameWindowDetail, NothingToReadKeepsTheTreeAndAnEmptyRowClearsIt) {
 }
 
 TEST(FrameWindowFile, FileCutShortWhileOpenGivesShortReads) {
-  TScratchFile File(test::SyntheticAC3(1000));
+  TTempFile File(test::SyntheticAC3(1000));
   auto Window = test::LoadedWindow(File.Path(), 20);
   std::filesystem::resize_file(File.Path(), 100 * 256 + 10);
 
@@ -412,7 +412,7 @@ TEST(FrameWindowFile, FileCutShortWhileOpenGivesShortReads) {
 
 TEST(FrameWindowFile, FramesPastFourGiBAreListedAndFound) {
   const int64_t Far = (int64_t{1} << 32) + 1000;  // 0x1000003E8
-  TScratchFile File(test::SyntheticAC3(40));
+  TTempFile File(test::SyntheticAC3(40));
   File.WriteAt(Far, test::SyntheticAC3(40));
   auto Window = test::LoadedWindow(File.Path(), 25);
   ASSERT_EQ(Window->FileSize(), Far + 40 * 256);

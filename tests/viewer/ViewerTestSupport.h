@@ -1,12 +1,10 @@
 #pragma once
-// Test-only helpers for the viewer and CLI tests: the committed streams, streams composed of
-// real or synthetic frames, short-lived files, and the frame lists that the viewer produces.
+// Test-only helpers for the viewer and CLI tests: the viewer's own streams, streams composed of
+// real or synthetic frames, and the frame lists that the viewer produces. The shared streams
+// and short-lived files come from support/TempFile.h.
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -15,6 +13,7 @@
 
 #include "core/StringUtils.h"
 #include "support/AC3Composer.h"
+#include "support/TempFile.h"
 #include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
 
@@ -22,54 +21,10 @@ namespace corvane::test {
 
 using TBytes = std::vector<uint8_t>;
 
-// The viewer's own streams live beside its tests; the shared ones in tests/data.
+// The viewer's own streams live beside its tests; the shared ones in tests/data (TestDataPath).
 inline std::filesystem::path ViewerDataPath(const std::string& Name) {
   return std::filesystem::path(CORVANE_TEST_DATA_DIR).parent_path() / "viewer" / "data" / Name;
 }
-inline std::filesystem::path SharedDataPath(const std::string& Name) {
-  return std::filesystem::path(CORVANE_TEST_DATA_DIR) / Name;
-}
-
-inline TBytes ReadBytes(const std::filesystem::path& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  if (!In) throw std::runtime_error("cannot open " + Path.string());
-  return TBytes(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
-// A file in the temporary directory, removed when the object dies.
-class TScratchFile {
- public:
-  explicit TScratchFile(const TBytes& Bytes = {}, const std::string& Suffix = ".ac3") {
-    static const unsigned Tag = std::random_device{}();
-    static std::atomic<int> Counter{0};
-    FPath = std::filesystem::temp_directory_path() /
-            ("corvane_viewer_" + std::to_string(Tag) + "_" + std::to_string(Counter++) + Suffix);
-    Write(Bytes);
-  }
-  ~TScratchFile() {
-    std::error_code Ignored;
-    std::filesystem::remove(FPath, Ignored);
-  }
-  TScratchFile(const TScratchFile&) = delete;
-  TScratchFile& operator=(const TScratchFile&) = delete;
-
-  void Write(const TBytes& Bytes) {
-    std::ofstream Out(FPath, std::ios::binary | std::ios::trunc);
-    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-    if (!Out) throw std::runtime_error("cannot write " + FPath.string());
-  }
-  // Writes Bytes at Offset, leaving what lies between unwritten (a hole in a sparse file).
-  void WriteAt(int64_t Offset, const TBytes& Bytes) {
-    std::fstream Out(FPath, std::ios::binary | std::ios::in | std::ios::out);
-    Out.seekp(Offset);
-    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-    if (!Out) throw std::runtime_error("cannot write " + FPath.string());
-  }
-  const std::filesystem::path& Path() const { return FPath; }
-
- private:
-  std::filesystem::path FPath;
-};
 
 // The frames of a clean stream, cut at the sizes their headers code.
 inline std::vector<TBytes> SplitFrames(const TBytes& Stream, bool EAC3) {
