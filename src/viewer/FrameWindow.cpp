@@ -176,7 +176,12 @@ std::u16string TFrameWindow::Caption() const {
 void TFrameWindow::SetVisibleRows(int32_t Rows) { FVisibleRows = std::max(Rows, 0); }
 
 int32_t TFrameWindow::ReadBuff(int64_t Position, int32_t Count) {
-  const int32_t Done = FFileStream.ReadAt(Position, FBuff.get(), Count);
+  // Nothing lies at or past the end of the file. Such a read is not even tried: the system may
+  // refuse it outright when Position + Count passes the largest file offset, and a failed read
+  // would leave the previous window in place as if it had been refilled.
+  const int64_t Size = FFileStream.Size();
+  if (Size < 0) return -1;
+  const int32_t Done = Position >= Size ? 0 : FFileStream.ReadAt(Position, FBuff.get(), Count);
   if (Done >= 0) std::memset(FBuff.get() + Done, 0, FrameLookAhead);
   return Done;
 }

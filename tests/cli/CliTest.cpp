@@ -77,6 +77,12 @@ TEST(CliList, PrintsTheWindowOfAnAC3FileByteForByte) {
   EXPECT_EQ(Window.Out, ExpectedAC3Lines(1, 3));
   EXPECT_EQ(Window.Err, "");
   EXPECT_EQ(RunCommand({"list", "--rows=2", "--from=3585", AC3File()}).Out, ExpectedAC3Lines(3, 2));
+  // A window from past the end is empty, however far past: never the load's window again.
+  for (const char* From : {"57344", "0x7FFFFFFFFFFFFFFF"}) {
+    const TRun Past = RunCommand({"list", "--from", From, AC3File()});
+    EXPECT_EQ(Past.Status, 0) << From;
+    EXPECT_EQ(Past.Out, "") << From;
+  }
 }
 
 TEST(CliList, AllListsEveryFrameOfBothKinds) {

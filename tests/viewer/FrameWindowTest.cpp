@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/ODSUtls.h"
 #include "viewer/ViewerTestSupport.h"
 
@@ -210,10 +212,13 @@ TEST(FrameWindowRefill, FrameWithNoSuccessorInTheReadEndsTheWindowOnce) {
 }
 
 TEST(FrameWindowRefill, RefillAtOrPastTheEndListsNothing) {
-  // The window's earlier reads left frames in the buffer; none of them may show up again.
+  // The window's earlier reads left frames in the buffer; none of them may show up again. The
+  // earlier window must not survive either, not even where the system refuses the read itself
+  // (a position so large that the read's end would overflow the file offset type).
   auto Window = test::LoadedWindow(AC3File(), 25);
   const int64_t Size = Window->FileSize();
-  for (const int64_t Position : {Size, Size - 2, Size + 5000}) {
+  for (const int64_t Position : {Size, Size - 2, Size + 5000, std::numeric_limits<int64_t>::max() - 100,
+                                 std::numeric_limits<int64_t>::max()}) {
     Window->RefreshPosition(0);
     Window->RefreshPosition(Position);
     EXPECT_EQ(Window->AC3FramesCount(), 0) << Position;
