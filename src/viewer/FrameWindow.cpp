@@ -134,8 +134,13 @@ bool TFrameWindow::UnloadFile() {
 }
 
 bool TFrameWindow::OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask) {
+  const int32_t OpenFileFscod = Ffscod;
   if (LoadFile(FileName, false)) return true;
+  // Yes opens the file with the fscod its failed test found.
   if (Ask && Ask(OpenAnywayQuestion)) return LoadFile(FileName, true);
+  // No keeps the open file, which goes on being browsed with its own fscod, not the one the
+  // refused file's test left behind.
+  if (FFileStream.IsOpen()) Ffscod = OpenFileFscod;
   return false;
 }
 

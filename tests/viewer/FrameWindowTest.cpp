@@ -81,6 +81,19 @@ TEST(FrameWindowLoad, FailedTestAsksAndOnlyYesOpensTheFile) {
   EXPECT_EQ(Window->ScrollMax(), 29);
 }
 
+TEST(FrameWindowLoad, DeclinedOpenKeepsBrowsingTheOpenFileAtItsOwnSamplingRate) {
+  // The failed test of the text file finds fscod 0; the open 44.1 kHz stream must not take it.
+  auto Window = test::LoadedWindow(EAC3File(), 25);
+  ASSERT_EQ(Window->fscod(), 1);
+  const TTempFile Text(TBytes(3000, 'a'), ".txt");
+  EXPECT_FALSE(Window->OpenConfirmed(Text.Path(), [](std::u16string_view) { return false; }));
+  EXPECT_EQ(Window->fscod(), 1);
+  Window->FormResize(25);
+  EXPECT_EQ(Window->AC3FramesCount(), 25);
+  Window->ListView1KeyDown(KeyDown, 24);
+  EXPECT_EQ(Window->FrameOffset(0), 834);
+}
+
 TEST(FrameWindowLoad, DroppedFilesOpenInTurnAndAChosenMissingFileChangesNothing) {
   TFrameWindow Window;
   Window.SetVisibleRows(25);
