@@ -165,7 +165,7 @@ void THexEditModel::SetEditText(int32_t Column, int32_t Row, const std::u16strin
   if (!IsByteCell(Column, Row)) return;
   try {
     std::u16string Tidy;
-    if (Text.empty() || Text == u"  ") {
+    if (Text.empty() || Text == u"  " || Text == u" ") {
       // A cleared cell means zero, recorded like any other value.
       Tidy = u"00";
     } else {

@@ -101,6 +101,9 @@ class TTransfer {
   // Moves what has arrived into the buffer, in pieces of at most ReadPieceSize bytes;
   // false when the transfer should end (capacity used up or a failed read).
   bool Collect() {
+    // Nothing counts as received before a success status: a failed transfer must not pass
+    // for a full buffer, not even one of no bytes.
+    if (!FHeadersSeen) return true;
     while (FCount < FCapacity && FReply->bytesAvailable() > 0) {
       const int32_t Piece = std::min(ReadPieceSize, FCapacity - FCount);
       const qint64 Got = FReply->read(reinterpret_cast<char*>(FBuffer + FCount), Piece);

@@ -99,6 +99,7 @@ TEST(HexEditModelTest, TypedTextIsTidiedAndRecordedAsTheValueShown) {
       {u" A", u" A", 0x0A, u"0A"},
       {u"", u"00", 0x00, u"00"},  // a cleared cell is zero, recorded like any edit
       {u"  ", u"00", 0x00, u"00"},
+      {u" ", u"00", 0x00, u"00"},  // a lone blank is a cleared cell too, not an unselectable "  "
   };
   std::vector<uint8_t> Bytes(4, 0x11);
   for (const auto& Case : Cases) {

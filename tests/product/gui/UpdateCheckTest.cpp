@@ -119,6 +119,31 @@ TEST_F(UpdateCheckTest, UnreachableOrUnusableAddressesFailToOpen) {
   }
 }
 
+TEST_F(UpdateCheckTest, AZeroCapacityStillTellsAFailedFetchFromASuccessfulOne) {
+  quint16 ClosedPort = 0;
+  {
+    TLoopbackHttpServer Gone;
+    ClosedPort = Gone.Port();
+  }
+  TLoopbackHttpServer Missing(TLoopbackHttpServer::Response("missing", 404));
+  TLoopbackHttpServer Found(TLoopbackHttpServer::Response(""));
+  const struct {
+    QString Url;
+    int32_t Result;
+  } Cases[] = {
+      {QStringLiteral("http://127.0.0.1:%1/download/updt.txt").arg(ClosedPort), DownloadOpenFailed},
+      {Missing.Address() + "/download/updt.txt", DownloadOpenFailed},
+      {Found.Address() + "/download/updt.txt", DownloadOK},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Url.toStdString());
+    std::vector<uint8_t> Empty;
+    int32_t Count = 0;
+    EXPECT_EQ(Download(C.Url, Empty, Count), C.Result);
+    EXPECT_EQ(Count, 0);
+  }
+}
+
 TEST_F(UpdateCheckTest, DownloadsEndAtTheTimeLimit) {
   SetDownloadTimeLimit(300ms);
   const struct {
