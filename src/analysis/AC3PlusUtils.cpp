@@ -212,12 +212,8 @@ void ReadTail(TBitStream4& R, TAC3PlusFrame& F) {
   }
 }
 
-// The size of the frame at Data from its frmsiz field (bits 21 to 31 of the frame), or 0 when
-// fewer than 4 bytes are there.
-int32_t FrameSizeAt(const uint8_t* Data, int32_t Size) {
-  if (Size < 4) return 0;
-  return AC3PlusFrameSizeBytes((uint32_t{Data[2]} & 7u) << 8 | Data[3]);
-}
+// The size of the frame at Data from its frmsiz field, or 0 when fewer than 4 bytes are there.
+int32_t FrameSizeAt(const uint8_t* Data, int32_t Size) { return Size < 4 ? 0 : AC3PlusCodedFrameSize(Data); }
 
 }  // namespace
 

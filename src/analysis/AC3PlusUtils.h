@@ -124,6 +124,11 @@ struct TAC3PlusFrame {
 
 // Frame size in bytes: (frmsiz + 1) * 2.
 inline int32_t AC3PlusFrameSizeBytes(uint32_t frmsiz) { return static_cast<int32_t>((frmsiz + 1) * 2); }
+// The size that the frame starting at Data codes in its frmsiz field (the 11 bits after strmtyp
+// and substreamid, bits 21 to 31 of the frame). Data must hold at least 4 bytes.
+inline int32_t AC3PlusCodedFrameSize(const uint8_t* Data) {
+  return AC3PlusFrameSizeBytes((static_cast<uint32_t>(Data[2] & 0x07) << 8) | Data[3]);
+}
 
 bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Frame);
 bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod);

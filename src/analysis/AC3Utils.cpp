@@ -138,12 +138,12 @@ bool GetAC3ESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, int3
     // A syncword inside the frame's own coded size is payload, not a frame start, so the search
     // begins there. Where the size is unknown (reserved codes) every candidate is weighed by the
     // size it codes itself instead.
-    const int32_t OwnSize = AC3FrameSizeBytes(Data[4] >> 6, Data[4] & 0x3Fu);
+    const int32_t OwnSize = AC3CodedFrameSize(Data);
     // A candidate needs its five syncinfo bytes in the buffer to count.
     for (int32_t Distance = std::max(OwnSize, 1); Size - Distance >= SyncInfoBytes; ++Distance) {
       const uint8_t* Candidate = Data + Distance;
       if (!AC3ValidFramePoint(Candidate, Size - Distance, RequiredFscod)) continue;
-      if (OwnSize == 0 && Distance < AC3FrameSizeBytes(Candidate[4] >> 6, Candidate[4] & 0x3Fu)) continue;
+      if (OwnSize == 0 && Distance < AC3CodedFrameSize(Candidate)) continue;
       Length = Distance;
       return true;
     }

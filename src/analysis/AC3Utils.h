@@ -61,6 +61,11 @@ extern const std::array<uint32_t, 38> AC3BitrateTable;
 
 // Frame size in bytes, or 0 where the tables have no entry (fscod 3, frmsizecod 38..63).
 int32_t AC3FrameSizeBytes(uint32_t fscod, uint32_t frmsizecod);
+// The size that the frame starting at Data codes in its syncinfo() (fscod and frmsizecod of
+// byte 4), 0 where the tables have none. Data must hold at least 5 bytes.
+inline int32_t AC3CodedFrameSize(const uint8_t* Data) {
+  return AC3FrameSizeBytes(static_cast<uint32_t>(Data[4] >> 6), static_cast<uint32_t>(Data[4] & 0x3F));
+}
 
 bool parse_ac3_frame(const uint8_t* Data, int32_t Size, TAC3Frame& Frame);
 bool AC3ValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod);

@@ -39,10 +39,7 @@ struct TAC3Kind {
     return GetAC3ESPackLength(Data, Size, Length, Fscod);
   }
   static void BuildTree(TTreeModel* Tree, const TFrame& Frame) { UpdateTreeView_ac3_frame(Tree, Frame); }
-  // The size that the frame at Data codes for itself in syncinfo(), 0 where the tables have none.
-  static int32_t CodedSize(const uint8_t* Data) {
-    return AC3FrameSizeBytes(static_cast<uint32_t>(Data[4] >> 6), static_cast<uint32_t>(Data[4] & 0x3F));
-  }
+  static int32_t CodedSize(const uint8_t* Data) { return AC3CodedFrameSize(Data); }
 };
 
 struct TAC3PlusKind {
@@ -55,10 +52,7 @@ struct TAC3PlusKind {
     return GetAC3PlusESPackLength(Data, Size, Length, Fscod);
   }
   static void BuildTree(TTreeModel* Tree, const TFrame& Frame) { UpdateTreeView_ac3_plus_frame(Tree, Frame); }
-  // frmsiz: the 11 bits after strmtyp and substreamid.
-  static int32_t CodedSize(const uint8_t* Data) {
-    return AC3PlusFrameSizeBytes((static_cast<uint32_t>(Data[2] & 0x07) << 8) | Data[3]);
-  }
+  static int32_t CodedSize(const uint8_t* Data) { return AC3PlusCodedFrameSize(Data); }
 };
 
 // The syncinfo() fields that the frame list shows sit in byte 4 of both kinds (fscod in its top
