@@ -1,5 +1,5 @@
-// AC-3 detection and frame measuring: IsAC3ES on 1 MiB of real frames and of random bytes, and
-// GetAC3ESPackLength per frame.
+// AC-3 detection, frame measuring and header decoding: IsAC3ES on 1 MiB of real frames and of
+// random bytes, GetAC3ESPackLength per frame, and parse_ac3_frame per frame.
 
 #include <benchmark/benchmark.h>
 
@@ -16,8 +16,11 @@
 
 namespace {
 
+using corvane::AC3CodedFrameSize;
 using corvane::GetAC3ESPackLength;
 using corvane::IsAC3ES;
+using corvane::parse_ac3_frame;
+using corvane::TAC3Frame;
 
 constexpr size_t MiB = 1024 * 1024;
 
@@ -111,5 +114,31 @@ void BM_GetAC3ESPackLength_44kStereo(benchmark::State& State) {
   RunPackLength(State, Bytes, 1);
 }
 BENCHMARK(BM_GetAC3ESPackLength_44kStereo);
+
+// Decodes one header per iteration, walking the MiB frame by frame by the sizes the frames code.
+void RunParse(benchmark::State& State, const std::vector<uint8_t>& Bytes) {
+  const auto Size = static_cast<int32_t>(Bytes.size());
+  int32_t Position = 0;
+  TAC3Frame Frame{};
+  for (auto _ : State) {
+    benchmark::DoNotOptimize(parse_ac3_frame(Bytes.data() + Position, Size - Position, Frame));
+    benchmark::ClobberMemory();
+    const int32_t FrameSize = AC3CodedFrameSize(Bytes.data() + Position);
+    Position = FrameSize > 0 && Size - Position - FrameSize >= 16 ? Position + FrameSize : 0;
+  }
+  State.SetItemsProcessed(static_cast<int64_t>(State.iterations()));
+}
+
+void BM_parse_ac3_frame_48k51(benchmark::State& State) {
+  static const std::vector<uint8_t> Bytes = RealFrames("ac3_48k_51.ac3");
+  RunParse(State, Bytes);
+}
+BENCHMARK(BM_parse_ac3_frame_48k51);
+
+void BM_parse_ac3_frame_32kMono(benchmark::State& State) {
+  static const std::vector<uint8_t> Bytes = RealFrames("ac3_32k_mono.ac3");
+  RunParse(State, Bytes);
+}
+BENCHMARK(BM_parse_ac3_frame_32kMono);
 
 }  // namespace
