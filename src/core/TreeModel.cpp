@@ -1,7 +1,11 @@
 #include "core/TreeModel.h"
 
-
 namespace corvane {
+
+const TTreeModel::TNode& TTreeModel::Node(TNodeId Id) const {
+  static const TNode None;
+  return IsValid(Id) ? FNodes[static_cast<size_t>(Id)] : None;
+}
 
 void TTreeModel::Clear() {
   FNodes.clear();
@@ -25,6 +29,12 @@ TTreeModel::TNodeId TTreeModel::AddChild(TNodeId Parent, std::u16string Text) {
 
 void TTreeModel::Expand(TNodeId Node) {
   if (IsValid(Node)) FNodes[static_cast<size_t>(Node)].Expanded = true;
+}
+
+void TTreeModel::SetBits(TNodeId Node, int32_t BitOffset, int32_t BitWidth) {
+  if (!IsValid(Node)) return;
+  FNodes[static_cast<size_t>(Node)].BitOffset = BitOffset;
+  FNodes[static_cast<size_t>(Node)].BitWidth = BitWidth;
 }
 
 namespace {

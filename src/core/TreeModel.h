@@ -19,6 +19,10 @@ class TTreeModel {
     TNodeId Parent = NoNode;
     std::vector<TNodeId> Children;  // in the order they were added
     bool Expanded = false;
+    // Where the bits a node stands for sit, counted from the first bit of the frame; -1 (and
+    // width 0) for a node that stands for no coded bits (a structure, a derived value).
+    int32_t BitOffset = -1;
+    int32_t BitWidth = 0;
   };
 
   void Clear();
@@ -28,9 +32,12 @@ class TTreeModel {
   TNodeId AddChild(TNodeId Parent, std::u16string Text);
   // Expands one node; its children keep their own state.
   void Expand(TNodeId Node);
+  // Records which bits of the frame a node stands for.
+  void SetBits(TNodeId Node, int32_t BitOffset, int32_t BitWidth);
 
   bool IsValid(TNodeId Node) const { return Node >= 0 && Node < static_cast<TNodeId>(FNodes.size()); }
-  const TNode& Node(TNodeId Id) const { return FNodes.at(static_cast<size_t>(Id)); }
+  // The node, or an empty node without children for an id the tree does not hold.
+  const TNode& Node(TNodeId Id) const;
   const std::vector<TNodeId>& Roots() const { return FRoots; }
   int32_t Count() const { return static_cast<int32_t>(FNodes.size()); }
   bool Empty() const { return FNodes.empty(); }

@@ -48,12 +48,29 @@ TEST(TreeModel, UnknownParentsAreRefusedAndClearEmptiesTheTree) {
   const auto First = Tree.AddFirst(u"a");
   const auto Second = Tree.AddFirst(u"b");
   EXPECT_EQ(Tree.Roots(), (std::vector<TTreeModel::TNodeId>{First, Second}));
-  EXPECT_THROW(Tree.Node(5), std::out_of_range);
+  // An id the tree does not hold reads as an empty node rather than throwing.
+  for (const TTreeModel::TNodeId Unknown : {5, -1, TTreeModel::NoNode}) {
+    EXPECT_TRUE(Tree.Node(Unknown).Text.empty());
+    EXPECT_TRUE(Tree.Node(Unknown).Children.empty());
+    EXPECT_EQ(Tree.Node(Unknown).BitOffset, -1);
+  }
   Tree.Clear();
   EXPECT_TRUE(Tree.Empty());
   EXPECT_TRUE(Tree.Roots().empty());
   EXPECT_TRUE(Tree.Texts().empty());
   EXPECT_FALSE(Tree.IsValid(First));
+}
+
+TEST(TreeModel, NodesCarryTheBitsTheyStandFor) {
+  TTreeModel Tree;
+  const auto Root = Tree.AddFirst(u"bsi()");
+  const auto Field = Tree.AddChild(Root, u"bsid");
+  Tree.SetBits(Field, 40, 5);
+  Tree.SetBits(42, 1, 1);
+  EXPECT_EQ(Tree.Node(Field).BitOffset, 40);
+  EXPECT_EQ(Tree.Node(Field).BitWidth, 5);
+  EXPECT_EQ(Tree.Node(Root).BitOffset, -1);
+  EXPECT_EQ(Tree.Node(Root).BitWidth, 0);
 }
 
 }  // namespace
