@@ -66,7 +66,7 @@ uint32_t TBitStream4::Peek(int32_t BitCount) const {
   return static_cast<uint32_t>(Wide >> (Shift + 8)) & MaskTable[BitCount];
 }
 
-uint32_t TBitStream4::ReadBitsDW(int32_t BitCount) {
+uint32_t TBitStream4::ReadBitsDWGuarded(int32_t BitCount) {
   if (!ValidWidth(BitCount) || !Admitted(BitCount - 32)) return Refuse();
   const uint32_t Value = Peek(BitCount);
   Advance(BitCount);

@@ -23,7 +23,17 @@ class TBitStream4 {
   const uint8_t* GetNextByte() const { return FNextByte; }
 
   // Bit-granular reads and peeks.
-  uint32_t ReadBitsDW(int32_t BitCount);
+  // Reads BitCount (0..32) bits. A field of 1 to 25 bits with four whole bytes of data at the
+  // current byte, which is every header field away from the end of the data, takes the inline
+  // path: one 32-bit load, a shift, and the move.
+  uint32_t ReadBitsDW(int32_t BitCount) {
+    if (static_cast<uint32_t>(BitCount) - 1u < 25u && FByteIndex >= 0 && FByteIndex <= FDataSize - 4) {
+      const uint32_t Value = (LoadBE32(FNextByte) << FBitsTaken) >> (32 - BitCount);
+      Advance(BitCount);
+      return Value;
+    }
+    return ReadBitsDWGuarded(BitCount);
+  }
   uint32_t NextBitsDW(int32_t BitCount);
   uint32_t ReadBitsDWNoCheck(int32_t BitCount);
   uint32_t NextBitsDWNoCheck(int32_t BitCount);
@@ -119,6 +129,8 @@ class TBitStream4 {
     SetByteIndex(FByteIndex + Bytes);
     FRemainBits -= 8 * Bytes;
   }
+  // ReadBitsDW for every width and position, the end of the data included.
+  uint32_t ReadBitsDWGuarded(int32_t BitCount);
   uint32_t AlignedRead(int32_t Bytes, bool Move);
   uint32_t AlignedBytes(int32_t BytesCount, bool Move, const char16_t* Name);
 
