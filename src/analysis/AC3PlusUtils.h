@@ -2,17 +2,26 @@
 // E-AC-3 syncframe headers (ATSC A/52 Annex E): decoding syncinfo()/bsi(), recognising frame
 // starts, measuring frames, detecting E-AC-3 elementary streams and building the syntax tree.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
 #include "analysis/AC3Descriptions.h"
+#include "analysis/SyntaxFields.h"
 #include "core/TreeModel.h"
 
 namespace corvane {
 
+// The most fields one E-AC-3 header carries, counting every branch as if all could occur
+// together: 1 of syncinfo(), 17 of the core, 8 + 60 of the mixing metadata (the mixing data
+// block and six blocks' configuration included), 16 of the informational metadata, 5 after it
+// and 64 additional bytes.
+inline constexpr size_t AC3PlusMaxFields = 171;
+
 // One decoded E-AC-3 frame header. Offset and Length are written by the caller; the parser
 // writes only the elements the frame carries (plus numblkscod, blkid and mixdatafill where they
-// are derived), so owners clear a record before decoding into it.
+// are derived), so owners clear a record before decoding into it. Layout says where the last
+// decode found each field.
 struct TAC3PlusFrame {
   int64_t Offset;
   int32_t Length;
@@ -120,6 +129,7 @@ struct TAC3PlusFrame {
   uint32_t addbsie;
   uint32_t addbsil;
   uint8_t addbsi[64];
+  TFieldLayout<AC3PlusMaxFields> Layout;
 };
 
 // Frame size in bytes: (frmsiz + 1) * 2.

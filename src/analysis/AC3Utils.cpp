@@ -1,67 +1,24 @@
 #include "analysis/AC3Utils.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
+#include "analysis/AC3Syntax.h"
+#include "analysis/FieldReader.h"
 #include "core/BitStream4.h"
 #include "core/ODSUtls.h"
-#include "core/SwapVar.h"
+#include "core/Status.h"
 
 namespace corvane {
 namespace {
 
-// The size of the syncinfo() fields read directly from the bytes: syncword, crc1, fscod/frmsizecod.
+// The bytes of syncinfo(): syncword, crc1, and fscod with frmsizecod.
 constexpr int32_t SyncInfoBytes = 5;
 
 bool ReportCallFailure(const char16_t* Name) {
   DebugLog(u"nox: Error in " + std::u16string(Name) + u" call...");
   return false;
-}
-
-void ReadBsi(TBitStream4& Bits, TAC3Frame& Frame) {
-  Frame.bsid = Bits.ReadBitsDW(5);
-  Frame.bsmod = Bits.ReadBitsDW(3);
-  Frame.acmod = Bits.ReadBitsDW(3);
-  if ((Frame.acmod & 1) != 0 && Frame.acmod != 1) Frame.cmixlev = Bits.ReadBitsDW(2);
-  if ((Frame.acmod & 4) != 0) Frame.surmixlev = Bits.ReadBitsDW(2);
-  if (Frame.acmod == 2) Frame.dsurmod = Bits.ReadBitsDW(2);
-  Frame.lfeon = Bits.ReadBitsDW(1);
-  Frame.dialnorm = Bits.ReadBitsDW(5);
-  Frame.compre = Bits.ReadBitsDW(1);
-  if (Frame.compre == 1) Frame.compr = Bits.ReadBitsDW(8);
-  Frame.langcode = Bits.ReadBitsDW(1);
-  if (Frame.langcode == 1) Frame.langcod = Bits.ReadBitsDW(8);
-  Frame.audprodie = Bits.ReadBitsDW(1);
-  if (Frame.audprodie == 1) {
-    Frame.mixlevel = Bits.ReadBitsDW(5);
-    Frame.roomtyp = Bits.ReadBitsDW(2);
-  }
-  if (Frame.acmod == 0) {
-    // 1+1 mode: the second, independent channel has its own set of these elements.
-    Frame.dialnorm2 = Bits.ReadBitsDW(5);
-    Frame.compr2e = Bits.ReadBitsDW(1);
-    if (Frame.compr2e == 1) Frame.compr2 = Bits.ReadBitsDW(8);
-    Frame.langcod2e = Bits.ReadBitsDW(1);
-    if (Frame.langcod2e == 1) Frame.langcod2 = Bits.ReadBitsDW(8);
-    Frame.audprodi2e = Bits.ReadBitsDW(1);
-    if (Frame.audprodi2e == 1) {
-      Frame.mixlevel2 = Bits.ReadBitsDW(5);
-      Frame.roomtyp2 = Bits.ReadBitsDW(2);
-    }
-  }
-  Frame.copyrightb = Bits.ReadBitsDW(1);
-  Frame.origbs = Bits.ReadBitsDW(1);
-  // Read as time codes whatever bsid says; bsid is shown but never steers the parse.
-  Frame.timecod1e = Bits.ReadBitsDW(1);
-  if (Frame.timecod1e == 1) Frame.timecod1 = Bits.ReadBitsDW(14);
-  Frame.timecod2e = Bits.ReadBitsDW(1);
-  if (Frame.timecod2e == 1) Frame.timecod2 = Bits.ReadBitsDW(14);
-  Frame.addbsie = Bits.ReadBitsDW(1);
-  if (Frame.addbsie == 1) {
-    Frame.addbsil = Bits.ReadBitsDW(6);
-    const uint32_t Count = std::min<uint32_t>(Frame.addbsil + 1, sizeof(Frame.addbsi));
-    for (uint32_t Index = 0; Index < Count; ++Index) Frame.addbsi[Index] = static_cast<uint8_t>(Bits.ReadBitsDW(8));
-  }
 }
 
 }  // namespace
@@ -96,15 +53,14 @@ bool parse_ac3_frame(const uint8_t* Data, int32_t Size, TAC3Frame& Frame) {
       return false;
     }
     if (Data == nullptr) return ReportCallFailure(u"parse_ac3_frame");
-    Frame.syncword = LoadBE16(Data);
-    Frame.crc1 = LoadBE16(Data + 2);
-    Frame.fscod = Data[4] >> 6;
-    Frame.frmsizecod = Data[4] & 0x3Fu;
-
     // A header cut short by Size still decodes: the reader returns zeros for what is missing.
     TBitStream4 Bits;
-    if (Bits.SetData(Data + SyncInfoBytes, Size - SyncInfoBytes) != HR_S_OK) return ReportCallFailure(u"parse_ac3_frame");
-    ReadBsi(Bits, Frame);
+    if (Bits.SetData(Data, Size) != HR_S_OK) return ReportCallFailure(u"parse_ac3_frame");
+    TFieldReader<TAC3Frame> Reader(Frame, Bits);
+    AC3SyncInfo(Reader);
+    // bsi() begins after the five syncinfo() bytes; a buffer that ends there holds none of it.
+    if (Size == SyncInfoBytes) return ReportCallFailure(u"parse_ac3_frame");
+    AC3Bsi(Reader);
     return true;
   } catch (...) {
     return ReportCallFailure(u"parse_ac3_frame");
@@ -121,9 +77,11 @@ bool AC3ValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod
       fscod = Data[4] >> 6;
     } else {
       // Too short for a header: the parse reports it and the zeroed record counts as fscod 0.
-      TAC3Frame Scratch{};
-      parse_ac3_frame(Data, Size, Scratch);
-      fscod = Scratch.fscod;
+      // The record lives on the heap so that this rare case leaves the test itself small
+      // enough to be inlined into the length search's loop.
+      const auto Scratch = std::make_unique<TAC3Frame>();
+      parse_ac3_frame(Data, Size, *Scratch);
+      fscod = Scratch->fscod;
     }
     return fscod <= 2 && (RequiredFscod < 0 || static_cast<uint32_t>(RequiredFscod) == fscod);
   } catch (...) {

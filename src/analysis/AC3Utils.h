@@ -3,16 +3,23 @@
 // measuring frames, detecting AC-3 elementary streams and building the syntax tree.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
 #include "analysis/AC3Descriptions.h"
+#include "analysis/SyntaxFields.h"
 #include "core/TreeModel.h"
 
 namespace corvane {
 
+// The most fields one AC-3 header carries: 4 of syncinfo(), at most 3 + 8 + 9 + 8 of bsi()
+// (the acmod 0 block being the longest of the mode-dependent ones) and 64 additional bytes.
+inline constexpr size_t AC3MaxFields = 96;
+
 // One decoded AC-3 frame header. Offset and Length are written by the caller; the parser writes
 // only the elements the frame carries, so owners clear a record before decoding into it.
+// Layout says where the last decode found each field.
 struct TAC3Frame {
   int64_t Offset;
   int32_t Length;
@@ -52,6 +59,7 @@ struct TAC3Frame {
   uint32_t addbsie;
   uint32_t addbsil;
   uint8_t addbsi[64];
+  TFieldLayout<AC3MaxFields> Layout;
 };
 
 // 16-bit words per syncframe by fscod (48, 44.1, 32 kHz) and frmsizecod 0..37 (A/52 Table 5.18).

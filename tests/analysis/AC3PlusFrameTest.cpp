@@ -281,7 +281,8 @@ struct TGuardedFrame {
 };
 
 // Checks the bytes around the record and every byte of it that no field owns or that lies past
-// the written part of an array (padding included, where a write one past an array would land).
+// the written part of an array or of the field layout (padding included, where a write one past
+// an array would land).
 void ExpectArraysRespected(const TGuardedFrame& G, uint8_t Sentinel) {
   const auto* Base = reinterpret_cast<const uint8_t*>(&G);
   const auto ExpectSentinel = [&](size_t From, size_t To, const char* What) {
@@ -293,7 +294,10 @@ void ExpectArraysRespected(const TGuardedFrame& G, uint8_t Sentinel) {
                  Frame + offsetof(TAC3PlusFrame, mixdatafill), "after mixdatabytes");
   ExpectSentinel(Frame + offsetof(TAC3PlusFrame, blkmixcfginfo) + 6 * sizeof(uint32_t),
                  Frame + offsetof(TAC3PlusFrame, blkmixcfginfoe), "blkmixcfginfo past block 5");
-  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, addbsi) + sizeof G.Frame.addbsi, sizeof G, "after addbsi");
+  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, addbsi) + sizeof G.Frame.addbsi, Frame + offsetof(TAC3PlusFrame, Layout),
+                 "after addbsi");
+  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, Layout.Fields) + G.Frame.Layout.Count * sizeof(TFieldPosition), sizeof G,
+                 "after the layout's entries");
 }
 
 TEST(AC3PlusArrayBoundsTest, LargestCountsFillTheArraysExactly) {
