@@ -58,8 +58,11 @@ constexpr std::string_view HelpText =
     "Options for every command:\n"
     "  --force                Opens a file that fails the stream test anyway (list and tree),\n"
     "                         with the sampling-rate code that the test reported.\n"
-    "  --json                 The same content as JSON: for list every decoded header field of\n"
-    "                         each frame, for tree the nodes nested, for detect kind and fscod.\n"
+    "  --json                 The same content as JSON: for list every header field of each\n"
+    "                         frame, for tree the frame's header fields and the nodes nested,\n"
+    "                         for detect kind and fscod. Each field has its value and its bit\n"
+    "                         offset and width from the frame's first bit; fields a frame does\n"
+    "                         not carry are left out.\n"
     "  --debug                Shows the analysis' diagnostic lines on stderr.\n"
     "  --help                 Shows this text.\n"
     "  --version              Shows the program's version.\n"
@@ -67,7 +70,8 @@ constexpr std::string_view HelpText =
     "Positions and offsets are decimal, or hexadecimal with 0x.\n"
     "\n"
     "Exit status: 0 done; 1 the file is not an AC-3 or E-AC-3 stream (without --force), or\n"
-    "detect found none; 2 bad usage, a file that cannot be read, or an offset past its end.\n";
+    "detect found none; 2 bad usage, a file that cannot be read, an offset past its end, or\n"
+    "output that cannot be written.\n";
 
 struct TOptions {
   std::string Command;
@@ -386,6 +390,27 @@ int RunList(const TOptions& Options, const std::filesystem::path& File, std::FIL
   return ExitDone;
 }
 
+// More bytes than any syncinfo() and bsi() take (under 200), so a header decoded from them reads
+// exactly as one decoded from the window's larger read.
+constexpr int32_t HeaderReadSize = 4096;
+
+// The header fields of the frame at Offset, decoded again from the file as the window decodes
+// the frame it shows; null when the bytes cannot be read.
+template <typename TFrame>
+TJson DecodedHeaderJson(const std::filesystem::path& File, int64_t Offset,
+                        bool (*Parse)(const uint8_t*, int32_t, TFrame&)) {
+  TFileStream Stream;
+  if (!Stream.Open(File, TFileStream::TMode::Read)) return nullptr;
+  auto Bytes = std::make_unique<uint8_t[]>(HeaderReadSize);
+  const int32_t Count = Stream.ReadAt(Offset, Bytes.get(), HeaderReadSize);
+  if (Count <= 0) return nullptr;
+  // The E-AC-3 record is several KiB; keep it off the stack.
+  auto Frame = std::make_unique<TFrame>();
+  std::memset(Frame.get(), 0, sizeof(*Frame));
+  Parse(Bytes.get(), Count, *Frame);
+  return HeaderJson(*Frame);
+}
+
 int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t Offset, std::FILE* Out,
             std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
@@ -405,6 +430,8 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
     TJson Json = FileJson(*Window, File);
     Json["offset"] = Window->PackOffset();
     Json["length"] = Window->PackLength();
+    Json["header"] = Window->EAC3() ? DecodedHeaderJson<TAC3PlusFrame>(File, Offset, parse_ac3_plus_frame)
+                                    : DecodedHeaderJson<TAC3Frame>(File, Offset, parse_ac3_frame);
     Json["nodes"] = TreeJson(Window->Tree());
     PutLine(Out, Dump(Json));
   } else {
@@ -413,20 +440,22 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
   return ExitDone;
 }
 
-// Keeps the analysis' diagnostic lines off stderr unless they were asked for.
+// Sends the analysis' diagnostic lines to the error stream when they were asked for, and
+// nowhere otherwise.
 class TDebugLines {
  public:
-  explicit TDebugLines(bool Show) {
-    if (!Show) FPrevious = SetDebugSink([](const std::u16string&) {});
-    FReplaced = !Show;
+  TDebugLines(bool Show, std::FILE* Err) {
+    if (Show)
+      FPrevious = SetDebugSink([Err](const std::u16string& Line) { PutLine(Err, ToUtf8(Line)); });
+    else
+      FPrevious = SetDebugSink([](const std::u16string&) {});
   }
-  ~TDebugLines() {
-    if (FReplaced) SetDebugSink(std::move(FPrevious));
-  }
+  ~TDebugLines() { SetDebugSink(std::move(FPrevious)); }
+  TDebugLines(const TDebugLines&) = delete;
+  TDebugLines& operator=(const TDebugLines&) = delete;
 
  private:
   TDebugSink FPrevious;
-  bool FReplaced;
 };
 
 int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
@@ -458,7 +487,7 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   const std::filesystem::path File = PathFromArg(Options.Operands[0]);
   if (!CheckReadable(File, Err)) return ExitFailure;
 
-  const TDebugLines DebugLines(Options.Debug);
+  const TDebugLines DebugLines(Options.Debug, Err);
   if (Options.Command == "detect") return RunDetect(Options, File, Out);
   if (Options.Command == "list") return RunList(Options, File, Out, Err);
   return RunTree(Options, File, *Offset, Out, Err);
@@ -477,7 +506,13 @@ int RunCli(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err)
     PutError(Err, Error.what());
     Status = ExitFailure;
   }
-  std::fflush(Out);
+  // Output that could not be written is a failure, also where it only shows when the last
+  // buffered bytes go out.
+  const bool OutputLost = std::fflush(Out) != 0 || std::ferror(Out) != 0;
+  if (OutputLost && Status != ExitFailure) {
+    PutError(Err, "cannot write the output");
+    Status = ExitFailure;
+  }
   std::fflush(Err);
   return Status;
 }

@@ -12,13 +12,18 @@ namespace corvane::cli {
 
 using TJson = nlohmann::ordered_json;
 
-// Every decoded syncinfo()/bsi() element of a record, by its A/52 name, in syntax order.
+// Every syncinfo()/bsi() field the last decode into the record found, in the order read, by its
+// A/52 name (with "[n]" for an array element or a block's field): {"value", "offset", "width"},
+// the offset and width in bits from the frame's first bit. A field the frame does not carry is
+// left out; a value the decoder sets without reading has no offset and width, and the run of
+// bits that ends a mixing data block ("mixdata") no value.
 TJson HeaderJson(const TAC3Frame& Frame);
 TJson HeaderJson(const TAC3PlusFrame& Frame);
 // One frame of the list: offset, length, the row's five texts by column and the header.
 template <typename TFrame>
 TJson FrameJson(const TFrame& Frame);
-// The tree's top-level nodes, each {"text", "children"}.
+// The tree's top-level nodes, each {"text", "children"}, with "offset" and "width" (in bits
+// from the frame's first bit) on the nodes that stand for coded bits.
 TJson TreeJson(const TTreeModel& Tree);
 // Text to JSON; a text that is not valid UTF-16 keeps what can be kept.
 TJson TextJson(const std::u16string& Text);

@@ -4,9 +4,12 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
+#include "core/ODSUtls.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
@@ -223,10 +226,10 @@ TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
   EXPECT_EQ(Second["length"], 1792);
   EXPECT_EQ(Second["row"]["Offset"], "0x0000000000000700");
   EXPECT_EQ(Second["row"]["Bitrate"], "448 kbps");
-  EXPECT_EQ(Second["header"]["syncword"], 0x0B77);
-  EXPECT_EQ(Second["header"]["frmsizecod"], 30);
-  EXPECT_EQ(Second["header"]["acmod"], 7);
-  EXPECT_EQ(Second["header"]["lfeon"], 1);
+  EXPECT_EQ(Second["header"]["syncword"]["value"], 0x0B77);
+  EXPECT_EQ(Second["header"]["frmsizecod"]["value"], 30);
+  EXPECT_EQ(Second["header"]["acmod"]["value"], 7);
+  EXPECT_EQ(Second["header"]["lfeon"]["value"], 1);
 
   // The walk decodes every frame as the window does.
   const auto All = nlohmann::json::parse(RunCommand({"list", "--all", "--json", AC3File()}).Out);
@@ -235,8 +238,8 @@ TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
 
   const auto Plus = nlohmann::json::parse(RunCommand({"list", "--all", "--json", EAC3File()}).Out);
   EXPECT_EQ(Plus["kind"], "E-AC-3");
-  EXPECT_EQ(Plus["frames"][0]["header"]["bsid"], 16);
-  EXPECT_EQ(Plus["frames"][0]["header"]["frmsiz"], 416);
+  EXPECT_EQ(Plus["frames"][0]["header"]["bsid"]["value"], 16);
+  EXPECT_EQ(Plus["frames"][0]["header"]["frmsiz"]["value"], 416);
   EXPECT_EQ(Plus["frames"][0]["row"]["Bitrate"], "");
 
   const auto Tree = nlohmann::json::parse(RunCommand({"tree", "--json", AC3File(), "0"}).Out);
@@ -255,6 +258,116 @@ TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
   const auto Detect = nlohmann::json::parse(RunCommand({"detect", "--json", EAC3File()}).Out);
   EXPECT_EQ(Detect["kind"], "E-AC-3");
   EXPECT_EQ(Detect["fscod"], 1);
+}
+
+// The bits [Offset, Offset + Width) of Bytes, most significant bit first.
+uint64_t BitsAt(const TBytes& Bytes, int64_t Offset, int64_t Width) {
+  uint64_t Value = 0;
+  for (int64_t Bit = Offset; Bit < Offset + Width; ++Bit)
+    Value = Value << 1 | ((Bytes.at(static_cast<size_t>(Bit / 8)) >> (7 - Bit % 8)) & 1u);
+  return Value;
+}
+
+// Each field's value is the one its offset and width point at in the file, the fields follow each
+// other without a gap, and a field the frame does not carry is left out rather than written as 0.
+TEST(CliJson, HeaderFieldsCarryTheirBitsAndOnlyTheFieldsTheFrameCarries) {
+  struct TCase {
+    std::string File;
+    std::vector<std::string> Carried;
+    std::vector<std::string> NotCarried;
+  };
+  const TCase Cases[] = {
+      {AC3File(), {"crc1", "cmixlev", "surmixlev", "timecod1e"}, {"dsurmod", "dialnorm2", "compr2", "addbsil"}},
+      {EAC3File(), {"frmsiz", "infomdate", "addbsie"}, {"fscod2", "chanmap", "dmixmod", "blkid", "addbsil"}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.File);
+    const TBytes Bytes = test::ReadTestFile(Case.File);
+    // Parsed keeping the order of the fields, which is the order they were read in.
+    const auto List = nlohmann::ordered_json::parse(RunCommand({"list", "--json", "--rows", "3", Case.File}).Out);
+    ASSERT_EQ(List["frames"].size(), 3u);
+    for (const auto& Frame : List["frames"]) {
+      const int64_t FrameBit = 8 * Frame["offset"].get<int64_t>();
+      int64_t Next = 0;
+      for (const auto& [Name, Field] : Frame["header"].items()) {
+        ASSERT_EQ(Field["offset"], Next) << Name;
+        Next += Field["width"].get<int64_t>();
+        EXPECT_EQ(Field["value"], BitsAt(Bytes, FrameBit + Field["offset"].get<int64_t>(), Field["width"])) << Name;
+      }
+      for (const std::string& Name : Case.Carried) EXPECT_TRUE(Frame["header"].contains(Name)) << Name;
+      for (const std::string& Name : Case.NotCarried) EXPECT_FALSE(Frame["header"].contains(Name)) << Name;
+    }
+  }
+}
+
+// The tree's JSON holds the frame's header as list has it, and each field's node the same bits.
+TEST(CliJson, TreeNodesCarryTheBitsOfTheirFields) {
+  for (const std::string& File : {AC3File(), EAC3File()}) {
+    SCOPED_TRACE(File);
+    const auto List = nlohmann::json::parse(RunCommand({"list", "--json", "--rows", "2", File}).Out);
+    const auto& Second = List["frames"][1];
+    const auto Tree =
+        nlohmann::json::parse(RunCommand({"tree", "--json", File, std::to_string(Second["offset"].get<int64_t>())}).Out);
+    EXPECT_EQ(Tree["header"], Second["header"]);
+
+    std::vector<std::string> Marked;
+    const std::function<void(const nlohmann::json&)> Walk = [&](const nlohmann::json& Nodes) {
+      for (const auto& Node : Nodes) {
+        if (Node.contains("offset")) {
+          const std::string Text = Node["text"];
+          const std::string Name = Text.substr(0, Text.find(' '));
+          ASSERT_TRUE(Tree["header"].contains(Name)) << Text;
+          EXPECT_EQ(Node["offset"], Tree["header"][Name]["offset"]) << Text;
+          EXPECT_EQ(Node["width"], Tree["header"][Name]["width"]) << Text;
+          Marked.push_back(Name);
+        }
+        Walk(Node["children"]);
+      }
+    };
+    Walk(Tree["nodes"]);
+    EXPECT_EQ(Marked.size(), Tree["header"].size());
+  }
+}
+
+// Output that cannot be written is an error, whether it fails at once or only when the last
+// buffered bytes go out at the end.
+TEST(CliErrors, OutputThatCannotBeWrittenFailsTheCommand) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const std::vector<std::vector<std::string>> Commands = {
+      {"detect", AC3File()},        {"list", AC3File()}, {"list", "--json", EAC3File()},
+      {"list", "--all", AC3File()}, {"tree", EAC3File(), "0"}, {"--help"},
+  };
+  for (const auto& Command : Commands) {
+    std::FILE* Full = std::fopen("/dev/full", "w");
+    ASSERT_NE(Full, nullptr);
+    std::FILE* Err = std::tmpfile();
+    const int Status = cli::RunCli(Command, Full, Err);
+    std::fclose(Full);
+    const std::string Errors = ReadAll(Err);
+    EXPECT_EQ(Status, 2) << Command[0];
+    EXPECT_NE(Errors.find("cannot write"), std::string::npos) << Errors;
+    EXPECT_EQ(std::count(Errors.begin(), Errors.end(), '\n'), 1) << Errors;
+  }
+}
+
+// The analysis' diagnostic lines reach stderr with --debug and nowhere without it.
+TEST(CliDebug, DiagnosticLinesOnlyWhenAskedFor) {
+  // A syncword with four bytes behind it at the end of the file: decoding there is short of bytes.
+  TBytes Bytes = test::ReadTestFile(AC3File());
+  test::AppendBytes(Bytes, {0x0B, 0x77, 0x00, 0x00});
+  const test::TTempFile File(Bytes, ".ac3");
+  const std::string Offset = std::to_string(Bytes.size() - 4);
+
+  TDebugCapture Channel;
+  const TRun Quiet = RunCommand({"tree", File.Path().string(), Offset});
+  EXPECT_EQ(Quiet.Status, 0);
+  EXPECT_EQ(Quiet.Err, "");
+  const TRun Shown = RunCommand({"tree", "--debug", File.Path().string(), Offset});
+  EXPECT_EQ(Shown.Status, 0);
+  EXPECT_NE(Shown.Err.find("nox: Error in parse_ac3_frame - insufficient memory.\n"), std::string::npos) << Shown.Err;
+  EXPECT_EQ(Shown.Err.rfind("nox: ", 0), 0u) << Shown.Err;
+  EXPECT_EQ(Shown.Out, Quiet.Out);
+  EXPECT_TRUE(Channel.Lines().empty()) << "the command's sink is removed again when it ends";
 }
 
 TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
