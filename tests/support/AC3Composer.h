@@ -2,6 +2,7 @@
 // Test-only composer of AC-3 syncframes: writes syncinfo() and bsi() with chosen field values in
 // the A/52 bit layout, so tests can reach every branch of the header syntax.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,8 +23,9 @@ inline TAC3Frame AC3Header(uint32_t fscod, uint32_t frmsizecod, uint32_t acmod =
 }
 
 // syncinfo() and bsi() of Frame; the optional elements are written when their conditions hold.
-// The last byte is padded with zero bits.
-inline std::vector<uint8_t> ComposeAC3Header(const TAC3Frame& F) {
+// The last byte is padded with zero bits; HeaderBits, when given, receives the bits written
+// before that padding.
+inline std::vector<uint8_t> ComposeAC3Header(const TAC3Frame& F, size_t* HeaderBits = nullptr) {
   TBitWriter W;
   W.Put(F.syncword, 16).Put(F.crc1, 16).Put(F.fscod, 2).Put(F.frmsizecod, 6);
   W.Put(F.bsid, 5).Put(F.bsmod, 3).Put(F.acmod, 3);
@@ -55,6 +57,7 @@ inline std::vector<uint8_t> ComposeAC3Header(const TAC3Frame& F) {
     W.Put(F.addbsil, 6);
     for (uint32_t I = 0; I <= F.addbsil; ++I) W.Put(F.addbsi[I], 8);
   }
+  if (HeaderBits != nullptr) *HeaderBits = W.BitCount();
   return W.Align().Bytes();
 }
 
