@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "analysis/AC3PlusUtils.h"
-#include "core/ODSUtls.h"
 #include "core/StringUtils.h"
 #include "support/AC3PlusComposer.h"
 #include "support/TempFile.h"
@@ -398,28 +397,6 @@ TEST_P(AC3PlusTreeBranchTest, ShowsTheNodesOfTheBranch) {
 
 INSTANTIATE_TEST_SUITE_P(Branches, AC3PlusTreeBranchTest, testing::ValuesIn(BranchCases()),
                          [](const testing::TestParamInfo<TBranchCase>& Info) { return Info.param.Name; });
-
-TEST(AC3PlusTreeTest, SecondCallReplacesTheFirstTree) {
-  TTreeModel Tree;
-  TAC3PlusFrame First = PlainOnJunk();
-  First.infomdate = 1, First.bsmod = 1, First.copyrightb = 1, First.origbs = 1, First.dsurmod = 1;
-  First.dheadphonmod = 1, First.audprodie = 0, First.sourcefscod = 0;
-  UpdateTreeView_ac3_plus_frame(&Tree, First);
-  TAC3PlusFrame Second = PlainOnJunk();
-  Second.fscod = 1;
-  UpdateTreeView_ac3_plus_frame(&Tree, Second);
-
-  TTreeModel Fresh;
-  UpdateTreeView_ac3_plus_frame(&Fresh, Second);
-  EXPECT_EQ(Tree.Roots().size(), 1u);
-  EXPECT_EQ(Printable(Tree.Texts()), Printable(Fresh.Texts()));
-}
-
-TEST(AC3PlusTreeTest, NoTreeDoesNothing) {
-  TDebugCapture Capture;
-  UpdateTreeView_ac3_plus_frame(nullptr, PlainOnJunk());
-  EXPECT_TRUE(Capture.Lines().empty());
-}
 
 TEST(AC3PlusTreeTest, StructureNodesStayEmpty) {
   TTreeModel Tree;

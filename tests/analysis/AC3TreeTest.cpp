@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "analysis/AC3Utils.h"
-#include "core/ODSUtls.h"
 #include "core/StringUtils.h"
 
 namespace corvane {
@@ -198,12 +197,6 @@ TEST(UpdateTreeViewAC3Frame, ShowsReservedSizeCodes) {
     EXPECT_EQ(ToUtf8(Tree.Node(SyncInfo.Children.at(2)).Text), C.Fscod);
     EXPECT_EQ(ToUtf8(Tree.Node(SyncInfo.Children.at(3)).Text), C.Frmsizecod);
   }
-}
-
-TEST(UpdateTreeViewAC3Frame, NullTreeDoesNothing) {
-  TDebugCapture Log;
-  UpdateTreeView_ac3_frame(nullptr, FiveOneFrame());
-  EXPECT_TRUE(Log.Lines().empty());
 }
 
 }  // namespace

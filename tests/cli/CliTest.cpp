@@ -4,8 +4,10 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "cli/Cli.h"
@@ -111,27 +113,26 @@ TEST(CliList, NotAStreamFailsUnlessForced) {
   EXPECT_EQ(Forced.Err, "");
 }
 
-TEST(CliTree, PrintsTheSyntaxTreeOfTheFrameAtOffset) {
-  const TBytes Bytes = test::ReadTestFile(AC3File());
-  TAC3Frame Frame{};
-  Frame.Offset = 1792;
-  parse_ac3_frame(Bytes.data() + 1792, static_cast<int32_t>(Bytes.size()) - 1792, Frame);
-  Frame.Length = 1792;
-  TTreeModel Expected;
-  UpdateTreeView_ac3_frame(&Expected, Frame);
+// The tree the analysis builds for the frame that starts at Offset of File.
+template <typename TFrame>
+std::string ExpectedTree(const std::string& File, size_t Offset, bool (*Parse)(const uint8_t*, int32_t, TFrame&),
+                         void (*Build)(TTreeModel*, const TFrame&)) {
+  const TBytes Bytes = test::ReadTestFile(File);
+  auto Frame = std::make_unique<TFrame>();
+  std::memset(Frame.get(), 0, sizeof(TFrame));
+  Parse(Bytes.data() + Offset, static_cast<int32_t>(Bytes.size() - Offset), *Frame);
+  TTreeModel Tree;
+  Build(&Tree, *Frame);
+  return JoinLines(Tree.Texts());
+}
 
+TEST(CliTree, PrintsTheSyntaxTreeOfTheFrameAtOffset) {
   const TRun Tree = RunCommand({"tree", AC3File(), "0x700"});
   EXPECT_EQ(Tree.Status, 0);
-  EXPECT_EQ(Tree.Out, JoinLines(Expected.Texts()));
+  EXPECT_EQ(Tree.Out, ExpectedTree<TAC3Frame>(AC3File(), 1792, parse_ac3_frame, UpdateTreeView_ac3_frame));
   EXPECT_EQ(Tree.Out.substr(0, 25), "ac3_syncframe()     \nsync");
-
-  const TBytes PlusBytes = test::ReadTestFile(EAC3File());
-  TAC3PlusFrame PlusFrame{};
-  parse_ac3_plus_frame(PlusBytes.data(), static_cast<int32_t>(PlusBytes.size()), PlusFrame);
-  PlusFrame.Length = 834;
-  TTreeModel PlusExpected;
-  UpdateTreeView_ac3_plus_frame(&PlusExpected, PlusFrame);
-  EXPECT_EQ(RunCommand({"tree", EAC3File(), "0"}).Out, JoinLines(PlusExpected.Texts()));
+  EXPECT_EQ(RunCommand({"tree", EAC3File(), "416"}).Out,
+            ExpectedTree<TAC3PlusFrame>(EAC3File(), 416, parse_ac3_plus_frame, UpdateTreeView_ac3_plus_frame));
 }
 
 TEST(CliTree, OffsetAtOrPastTheEndIsAnError) {
