@@ -15,6 +15,9 @@
 namespace corvane {
 namespace {
 
+// The byte whose top five bits are bsid (bits 40 to 44 of the frame).
+constexpr int32_t BsidByte = 5;
+
 // How much of a file the stream detection looks at, and how many frames it counts.
 constexpr int32_t DetectionBytes = 1048576;
 constexpr int32_t DetectionFrames = 32;
@@ -48,11 +51,25 @@ bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Fram
 bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod) {
   try {
     if (Size < 2 || Data[0] != 0x0B || Data[1] != 0x77) return false;
-    TAC3PlusFrame Scratch{};
-    parse_ac3_plus_frame(Data, Size, Scratch);
-    if (Scratch.bsid != 16) return false;
-    if (Scratch.fscod > 2) return false;
-    return RequiredFscod < 0 || Scratch.fscod == static_cast<uint32_t>(RequiredFscod);
+    uint32_t fscod = 0;
+    uint32_t bsid = 0;
+    if (Size > BsidByte) {
+      // Whatever else a frame carries, the decoder finds fscod in bits 32 and 33 and bsid in
+      // bits 40 to 44, so they are taken from there without decoding the whole header.
+      fscod = Data[4] >> 6;
+      bsid = Data[BsidByte] >> 3;
+    } else {
+      // Too short to hold bsid: the decoder reports a buffer of fewer than 5 bytes and leaves
+      // the cleared record's bsid 0; in one of 5 bytes it reads bsid from the zeros past the end.
+      // The record lives on the heap so that the test itself stays small.
+      const auto Scratch = std::make_unique<TAC3PlusFrame>();
+      parse_ac3_plus_frame(Data, Size, *Scratch);
+      fscod = Scratch->fscod;
+      bsid = Scratch->bsid;
+    }
+    if (bsid != 16) return false;
+    if (fscod > 2) return false;
+    return RequiredFscod < 0 || fscod == static_cast<uint32_t>(RequiredFscod);
   } catch (...) {
     DebugLog(u"nox: Error in AC3PlusValidFramePoint call...");
     return false;
