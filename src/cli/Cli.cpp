@@ -109,30 +109,7 @@ std::filesystem::path PathFromArg(const std::string& Arg) {
 std::string PathText(const std::filesystem::path& Path) { return ToUtf8(Path.u16string()); }
 
 // A non-negative position: decimal, or hexadecimal after 0x.
-std::optional<int64_t> ParsePosition(std::string_view Text) {
-  int Base = 10;
-  if (Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X')) {
-    Base = 16;
-    Text.remove_prefix(2);
-  }
-  if (Text.empty() || Text.size() > 20) return std::nullopt;
-  uint64_t Value = 0;
-  for (char Digit : Text) {
-    int Nibble;
-    if (Digit >= '0' && Digit <= '9')
-      Nibble = Digit - '0';
-    else if (Base == 16 && Digit >= 'a' && Digit <= 'f')
-      Nibble = Digit - 'a' + 10;
-    else if (Base == 16 && Digit >= 'A' && Digit <= 'F')
-      Nibble = Digit - 'A' + 10;
-    else
-      return std::nullopt;
-    if (Value > (static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(Nibble)) / static_cast<uint64_t>(Base))
-      return std::nullopt;
-    Value = Value * static_cast<uint64_t>(Base) + static_cast<uint64_t>(Nibble);
-  }
-  return static_cast<int64_t>(Value);
-}
+std::optional<int64_t> ParsePosition(std::string_view Text) { return corvane::ParsePosition(AsciiToU16(Text)); }
 
 TOptions ParseArgs(const std::vector<std::string>& Args) {
   TOptions Options;

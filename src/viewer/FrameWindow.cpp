@@ -111,6 +111,7 @@ bool TFrameWindow::LoadFile(const std::filesystem::path& FileName, bool Unsecure
     FHexPane.TopOffset = 0;
     FHexPane.SelStart = 0;
     FHexPane.SelLength = 0;
+    ++FHexPane.LoadCount;
     return true;
   } catch (...) {
     ReportFailure(u"LoadFile");

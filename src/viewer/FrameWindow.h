@@ -49,6 +49,7 @@ inline constexpr std::u16string_view OpenAnywayQuestion =
     u"This is not a valid AC3 audio stream.\r\nDo you want to open it anyway?";
 
 enum class TStreamKind { None, AC3, EAC3 };
+enum class TGoToResult { Moved, NoFile, PastEnd };
 
 // The five column texts of one frame-list row: Offset, Length, Frame Size, Sampling Rate, Bitrate.
 using TRowTexts = std::array<std::u16string, 5>;
@@ -62,6 +63,8 @@ struct THexPaneState {
   int64_t TopOffset = 0;
   int64_t SelStart = 0;
   int64_t SelLength = 0;
+  // Successful loads so far: the pane starts over on the file at every one.
+  int32_t LoadCount = 0;
 };
 
 // Outcome of one navigation step for the list: whether the window was refilled, and the row
@@ -167,6 +170,20 @@ class TFrameWindow {
   // constant memory and much faster than refilling window by window. The chain ends after a
   // window that is not full or whose last frame has no length. False on a read failure.
   bool WalkFrames(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress = {});
+
+  // --- Commands of the main window (FrameCommands.cpp) ----------------------------------------
+  // The frame that the hex edit command edits for list row Row: the row's Offset text read as a
+  // 64-bit number and its Length text as a 32-bit one. False when either text is not a number
+  // (an empty row among them).
+  bool RowFrameRange(int32_t Row, int64_t& Offset, int64_t& Size);
+  // " [AC3 Frame @ 0x" + Offset in 16 upper-case hex digits + "]", for both stream kinds.
+  static std::u16string HexEditCaptionSuffix(int64_t Offset);
+  // Moves the window to the first frame start at or after Offset (or, past the last one, the
+  // last frame start before it), as a thumb placement does, and selects its first row.
+  TGoToResult GoToOffset(int64_t Offset);
+  // One line for the status bar: stream kind, sampling rate, file size and the place of the
+  // window's first frame in the file; empty while no file is open.
+  std::u16string StatusText() const;
 
   // --- State ----------------------------------------------------------------------------------
   const std::filesystem::path& FileName() const { return FFileName; }
