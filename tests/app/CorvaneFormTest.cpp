@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -32,6 +33,7 @@
 #include "app/QtText.h"
 #include "core/FileStream.h"
 #include "hex/HexEditUtil.h"
+#include "hex/HexViewUtils_RichEdit.h"
 #include "product/HalvernSplash.h"
 #include "product/NewVerCheck.h"
 #include "viewer/ViewerTestSupport.h"
@@ -255,6 +257,20 @@ TEST_F(CorvaneForm, DownOnTheLastRowMovesTheWindowByOneFrameAndEachFrameKeepsIts
   EXPECT_EQ(Form.ScrollBar1->value(), SampleFrameSize / 100);
   // The key's release shows the newly selected frame.
   EXPECT_EQ(Form.Frames().PackOffset(), Count * SampleFrameSize);
+}
+
+TEST_F(CorvaneForm, ALeftOrRightClickSelectsARowAndShowsItsFrame) {
+  TCorvaneForm& Form = Start(SamplePath());
+  for (const auto& [Button, Row] : {std::pair{Qt::RightButton, 2}, std::pair{Qt::LeftButton, 4}}) {
+    const QRect Place = Form.ListView1->visualRect(Form.ListView1->model()->index(Row, 1));
+    QTest::mouseClick(Form.ListView1->viewport(), Button, {}, Place.center());
+    EXPECT_EQ(Form.ListView1->SelectedRow(), Row);
+    EXPECT_EQ(Form.Frames().PackOffset(), Row * SampleFrameSize);
+    EXPECT_EQ(Form.HexView()->SelectionStartOffset(), Row * SampleFrameSize);
+    EXPECT_EQ(Form.HexView()->SelectionLength(), SampleFrameSize);
+    EXPECT_TRUE(Form.Memo1->toPlainText().startsWith(OffsetColumn(Row * SampleFrameSize)));
+    Form.PopupMenu1->close();
+  }
 }
 
 TEST_F(CorvaneForm, EndShowsTheLastFramesAndHomeTheFirst) {
