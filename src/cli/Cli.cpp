@@ -390,20 +390,21 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
   return ExitDone;
 }
 
-// Keeps the analysis' diagnostic lines off stderr unless they were asked for.
+// Sends the analysis' diagnostic lines to stderr when they were asked for and drops them
+// otherwise. The channel's own default would not do: on Windows it is the debugger output.
 class TDebugLines {
  public:
-  explicit TDebugLines(bool Show) {
-    if (!Show) FPrevious = SetDebugSink([](const std::u16string&) {});
-    FReplaced = !Show;
+  TDebugLines(bool Show, std::FILE* Err) {
+    FPrevious = SetDebugSink([Show, Err](const std::u16string& Line) {
+      if (Show) PutLine(Err, ToUtf8(Line));
+    });
   }
-  ~TDebugLines() {
-    if (FReplaced) SetDebugSink(std::move(FPrevious));
-  }
+  ~TDebugLines() { SetDebugSink(std::move(FPrevious)); }
+  TDebugLines(const TDebugLines&) = delete;
+  TDebugLines& operator=(const TDebugLines&) = delete;
 
  private:
   TDebugSink FPrevious;
-  bool FReplaced;
 };
 
 int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
@@ -435,7 +436,7 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   const std::filesystem::path File = PathFromArg(Options.Operands[0]);
   if (!CheckReadable(File, Err)) return ExitFailure;
 
-  const TDebugLines DebugLines(Options.Debug);
+  const TDebugLines DebugLines(Options.Debug, Err);
   if (Options.Command == "detect") return RunDetect(Options, File, Out);
   if (Options.Command == "list") return RunList(Options, File, Out, Err);
   return RunTree(Options, File, *Offset, Out, Err);
