@@ -2,6 +2,7 @@
 // closes. The first command-line parameter names a file to open at start.
 
 #include <QApplication>
+#include <QIcon>
 #include <filesystem>
 
 #include "app/CorvaneForm.h"
@@ -17,6 +18,9 @@ int main(int argc, char* argv[]) {
   QApplication Application(argc, argv);
   QApplication::setOrganizationName(QString::fromLatin1(corvane::SettingsOrganization));
   QApplication::setApplicationName(QString::fromLatin1(corvane::SettingsApplication));
+  // The installed desktop entry and icon name the windows on the desktop.
+  QGuiApplication::setDesktopFileName(QStringLiteral("corvane"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("corvane")));
 
   corvane::TCorvaneForm Form;
 #ifdef _WIN32
