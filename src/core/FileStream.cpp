@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,6 +21,21 @@
 namespace corvane {
 
 TFileStream::~TFileStream() { Close(); }
+
+TFileStream::TFileStream(TFileStream&& Other) noexcept { *this = std::move(Other); }
+
+TFileStream& TFileStream::operator=(TFileStream&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    // This stream is closed now, so the swap leaves Other closed.
+    std::swap(FHandle, Other.FHandle);
+    std::swap(FMode, Other.FMode);
+    std::swap(FPosition, Other.FPosition);
+    std::swap(FFileName, Other.FFileName);
+    std::swap(FLastError, Other.FLastError);
+  }
+  return *this;
+}
 
 #ifdef _WIN32
 
