@@ -15,17 +15,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "analysis/FrameKinds.h"
 #include "core/ODSUtls.h"
-#include "viewer/FrameKinds.h"
 #include "viewer/FrameWindow.h"
 
 namespace corvane {
 
-using viewer_detail::HeaderBytesAtHand;
-using viewer_detail::IsSyncword;
-using viewer_detail::NextSyncword;
-using viewer_detail::TAC3Kind;
-using viewer_detail::TAC3PlusKind;
 
 namespace {
 

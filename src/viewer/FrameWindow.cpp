@@ -6,17 +6,13 @@
 #include <limits>
 #include <stdexcept>
 
+#include "analysis/FrameKinds.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameKinds.h"
 #include "viewer/FrameRowText.h"
 
 namespace corvane {
 
-using viewer_detail::IsSyncword;
-using viewer_detail::NextSyncword;
-using viewer_detail::TAC3Kind;
-using viewer_detail::TAC3PlusKind;
 
 namespace {
 
@@ -241,9 +237,7 @@ void TFrameWindow::ScanWindow(int64_t Position, int32_t Count, bool AtEnd) {
       continue;
     }
     auto& Frame = Frames[static_cast<size_t>(FAC3FramesCount)];
-    std::memset(&Frame, 0, sizeof(Frame));
-    Frame.Offset = Position + At;
-    TKind::Parse(Here, Left, Frame);
+    DecodeFrame<TKind>(Frame, Here, Left, Position + At);
     TKind::PackLength(Here, Left, Frame.Length, Ffscod);
     ++FAC3FramesCount;
     if (Frame.Length <= 0) {
@@ -350,11 +344,7 @@ namespace {
 
 template <typename TKind>
 int32_t DecodePack(const uint8_t* Data, int32_t Count, int64_t Offset, int32_t Fscod, TTreeModel& Tree) {
-  // The E-AC-3 record is several KiB; keep it off the stack.
-  auto Frame = std::make_unique<typename TKind::TFrame>();
-  std::memset(Frame.get(), 0, sizeof(*Frame));
-  Frame->Offset = Offset;
-  TKind::Parse(Data, Count, *Frame);
+  const auto Frame = NewDecodedFrame<TKind>(Data, Count, Offset);
   TKind::PackLength(Data, Count, Frame->Length, Fscod);
   TKind::BuildTree(&Tree, *Frame);
   return Frame->Length;
