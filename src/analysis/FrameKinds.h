@@ -30,10 +30,7 @@ inline int32_t NextSyncword(const uint8_t* Data, int32_t From, int32_t Last) {
   return Last + 1;
 }
 
-// Every byte that a frame-start test or a size code reads lies in a frame's first six (the
-// syncword, E-AC-3's frmsiz in bytes 2 and 3, fscod and AC-3's frmsizecod in byte 4, E-AC-3's
-// bsid in byte 5), so with this many bytes at hand their answers no longer depend on how many
-// more bytes a buffer holds.
+// 16 are enough: the frame-start tests and size codes read only a frame's first 6 bytes (sizes, fscod, bsid).
 inline constexpr int32_t HeaderBytesAtHand = 16;
 
 struct TAC3Kind {

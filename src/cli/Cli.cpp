@@ -325,9 +325,6 @@ class TOutputBlock {
   bool FFailed = false;
 };
 
-// Ends a walk whose output can no longer be written.
-struct TOutputClosed {};
-
 template <typename TKind>
 TJson WalkedFrameJson(const TWalkFrame& Walked) {
   // Decoded again exactly as the window decodes a row's record.
@@ -356,7 +353,8 @@ int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesys
     } else {
       Output.Commit(Formatter.Format(Frame, Output.Room(TRowFormatter::MaxLineSize)));
     }
-    if (Output.Failed()) throw TOutputClosed();
+    // Output that can no longer be written ends the walk.
+    return !Output.Failed();
   };
   const bool Walked = Window.WalkFrames(Options.From.value_or(0), Visit,
                                         [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); });
