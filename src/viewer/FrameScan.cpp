@@ -151,7 +151,8 @@ TFrameWindow::TScanEnd TFrameWindow::ScanFrames(const uint8_t* Data, int32_t Cou
     }
     ++End.Rows;
     End.Next = Follow.Next;
-    if (!Sink(TWalkFrame{Position + At, Follow.Length, Here, Left}) || Follow.Beyond) break;
+    End.Stopped = !Sink(TWalkFrame{Position + At, Follow.Length, Here, Left});
+    if (End.Stopped || Follow.Beyond) break;
     // The length search found the next frame start with the same bytes as this scan has.
     At += Follow.Length;
     KnownStart = At;

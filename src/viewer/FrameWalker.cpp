@@ -83,11 +83,6 @@ bool TFrameWindow::WalkChain(int64_t Position, const TWalkVisitor& Visit, const 
   if (Size < 0) return false;
   // The stretch stays clear of the part of FBuff where a search past a window's bytes reads.
   TFileStretch Stretch(FFileStream, FBuff.get(), FrameScratchOffset, Size, FReadCount);
-  bool Stopped = false;
-  const TWalkVisitor Sink = [&](const TWalkFrame& Frame) {
-    Stopped = !Visit(Frame);
-    return !Stopped;
-  };
 
   for (;;) {
     int32_t Count = 0;
@@ -96,9 +91,9 @@ bool TFrameWindow::WalkChain(int64_t Position, const TWalkVisitor& Visit, const 
     const bool AtEnd = Position + Count == Stretch.Size();
     if (Progress) Progress(Position, Stretch.Size());
 
-    const TScanEnd End = ScanFrames<TKind>(Data, Count, Position, AtEnd, MaxFrameRows, Sink);
+    const TScanEnd End = ScanFrames<TKind>(Data, Count, Position, AtEnd, MaxFrameRows, Visit);
     if (!End.Ok) return false;
-    if (Stopped || End.Next == -1) return true;
+    if (End.Stopped || End.Next == -1) return true;
     int64_t Next = End.Next;
     if (Next == -2) {
       // Not one frame start in the window's bytes: the next window starts at the first one

@@ -215,7 +215,8 @@ class TFrameWindow {
     // Where the frame after the last row starts, as far as the scan found out: -1 when the
     // end of the file came first, -2 when it does not know (an empty window short of the end).
     int64_t Next = -2;
-    bool Ok = true;  // false: a read past the window's bytes failed
+    bool Stopped = false;  // Sink asked to end the scan
+    bool Ok = true;        // false: a read past the window's bytes failed
   };
   // The Length of a frame, and where the frame after it starts (-1: none before the end).
   struct TFollow {
