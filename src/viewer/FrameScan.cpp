@@ -43,9 +43,10 @@ TFrameWindow::TScanResult TFrameWindow::ScanForward(int64_t From, int32_t MinLef
                                                     int64_t& Found) {
   const int64_t Size = FFileStream.Size();
   if (Size < 0) return TScanResult::Failed;
-  NotifyLongStep();
   uint8_t* const Data = FBuff.get() + FrameScratchOffset;
   for (int64_t Position = std::max<int64_t>(From, 0); Position < Size;) {
+    // The scan's first read is its caller's second: the step has turned out a long one.
+    if (Position == std::max<int64_t>(From, 0)) NotifyLongStep();
     const int32_t Count = ReadInto(Data, Position, FrameReadSize);
     if (Count < 0) return TScanResult::Failed;
     // A short read ends the file as far as the scan goes (it may have been cut short meanwhile).
