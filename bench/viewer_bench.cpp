@@ -1,5 +1,6 @@
 // The viewer core on large files: opening (stream test, first window, first detail) a 4 GiB
-// file against a 1 MiB one, End then Home on both, and the whole-file listing's throughput.
+// file against a 1 MiB one, End then Home on both, a step over a 256 MiB stretch without a
+// frame start, and the whole-file listing's throughput.
 //
 // The files are built from the committed 448 kb/s 5.1 AC-3 frames in a temporary folder when a
 // benchmark first needs them, and removed when the program ends. The 4 GiB file is sparse: real
@@ -75,6 +76,16 @@ class TBenchFiles {
     }
     return FSparse;
   }
+  // 258 MiB: frames in the first and in the last MiB, a hole of 256 MiB without a frame start
+  // between them.
+  const std::filesystem::path& Gap() {
+    if (FGap.empty()) {
+      const std::vector<uint8_t> Frames = FramesOf(MiB);
+      FGap = Write("gap.ac3", {{0, Frames}, {GapBytes + MiB, Frames}}, GapBytes + 2 * MiB);
+    }
+    return FGap;
+  }
+  static constexpr int64_t GapBytes = 256 * MiB;
   const std::filesystem::path& Listing() {
     if (FListing.empty()) {
       const char* Setting = std::getenv("CORVANE_BENCH_LIST_MB");
@@ -108,6 +119,7 @@ class TBenchFiles {
   std::filesystem::path FFolder;
   std::filesystem::path FSmall;
   std::filesystem::path FSparse;
+  std::filesystem::path FGap;
   std::filesystem::path FListing;
 };
 
@@ -126,10 +138,13 @@ void BM_Open(benchmark::State& State) {
   const std::filesystem::path& File = FileFor(State);
   auto Window = std::make_unique<TFrameWindow>();
   Window->SetVisibleRows(25);
+  const int64_t ReadsBefore = Window->ReadCount();
   for (auto _ : State) {
     if (!Window->LoadFile(File, false)) State.SkipWithError("load failed");
     benchmark::DoNotOptimize(Window->AC3FramesCount());
   }
+  // Reads through the window's own stream per open.
+  State.counters["reads"] = static_cast<double>(Window->ReadCount() - ReadsBefore) / static_cast<double>(State.iterations());
   State.SetLabel(State.range(0) == 0 ? "1 MiB" : "4 GiB");
 }
 BENCHMARK(BM_Open)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
@@ -149,6 +164,25 @@ void BM_EndHome(benchmark::State& State) {
   State.SetLabel(State.range(0) == 0 ? "1 MiB" : "4 GiB");
 }
 BENCHMARK(BM_EndHome)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// A step over a stretch without a frame start: Page Down from the last window before the hole
+// of the gap file, whose search reads on over the hole. The figure is the search's speed.
+void BM_PageDownOverGap(benchmark::State& State) {
+  const std::filesystem::path& File = Files().Gap();
+  auto Window = std::make_unique<TFrameWindow>();
+  Window->SetVisibleRows(25);
+  if (!Window->LoadFile(File, false)) State.SkipWithError("load failed");
+  const int64_t LastBefore = (MiB / 1792 - 1) * 1792;
+  for (auto _ : State) {
+    Window->RefreshPosition(LastBefore);
+    Window->ListView1KeyDown(corvane::KeyPageDown, 0);
+    if (Window->FrameOffset(0) != TBenchFiles::GapBytes + MiB) State.SkipWithError("did not get over the gap");
+  }
+  State.counters["MB/s"] = benchmark::Counter(static_cast<double>(TBenchFiles::GapBytes) / 1e6 *
+                                                  static_cast<double>(State.iterations()),
+                                              benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PageDownOverGap)->Unit(benchmark::kMillisecond);
 
 // The whole-file listing as the command-line program writes it, into /dev/null.
 void BM_ListAll(benchmark::State& State) {
@@ -173,6 +207,7 @@ void BM_ListAll(benchmark::State& State) {
       }
       Used += Formatter.Format(Frame, Block.data() + Used);
       ++Frames;
+      return true;
     });
     std::fwrite(Block.data(), 1, Used, Sink);
   }

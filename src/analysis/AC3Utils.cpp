@@ -13,11 +13,6 @@ namespace {
 // The size of the syncinfo() fields read directly from the bytes: syncword, crc1, fscod/frmsizecod.
 constexpr int32_t SyncInfoBytes = 5;
 
-bool ReportCallFailure(const char16_t* Name) {
-  DebugLog(u"nox: Error in " + std::u16string(Name) + u" call...");
-  return false;
-}
-
 void ReadBsi(TBitStream4& Bits, TAC3Frame& Frame) {
   Frame.bsid = Bits.ReadBitsDW(5);
   Frame.bsmod = Bits.ReadBitsDW(3);

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string_view>
 
+#include "analysis/FrameKinds.h"
 #include "cli/CliJson.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameKinds.h"
 #include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
 
@@ -302,16 +302,10 @@ class TOutputBlock {
   bool FFailed = false;
 };
 
-// Ends a walk whose output can no longer be written.
-struct TOutputClosed {};
-
 template <typename TKind>
 TJson WalkedFrameJson(const TWalkFrame& Walked) {
   // Decoded again exactly as the window decodes a row's record.
-  auto Frame = std::make_unique<typename TKind::TFrame>();
-  std::memset(Frame.get(), 0, sizeof(*Frame));
-  Frame->Offset = Walked.Offset;
-  TKind::Parse(Walked.Data, Walked.Size, *Frame);
+  const auto Frame = NewDecodedFrame<TKind>(Walked.Data, Walked.Size, Walked.Offset);
   Frame->Length = Walked.Length;
   return FrameJson(*Frame);
 }
@@ -331,12 +325,13 @@ int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesys
     if (Options.Json) {
       if (!FirstFrame) Output.Append(",");
       FirstFrame = false;
-      Output.Append(Dump(Window.EAC3() ? WalkedFrameJson<viewer_detail::TAC3PlusKind>(Frame)
-                                       : WalkedFrameJson<viewer_detail::TAC3Kind>(Frame)));
+      Output.Append(Dump(Window.EAC3() ? WalkedFrameJson<TAC3PlusKind>(Frame)
+                                       : WalkedFrameJson<TAC3Kind>(Frame)));
     } else {
       Output.Commit(Formatter.Format(Frame, Output.Room(TRowFormatter::MaxLineSize)));
     }
-    if (Output.Failed()) throw TOutputClosed();
+    // Output that can no longer be written ends the walk.
+    return !Output.Failed();
   };
   const bool Walked = Window.WalkFrames(Options.From.value_or(0), Visit,
                                         [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); });

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "core/StringUtils.h"
 
@@ -22,6 +24,21 @@
 namespace corvane {
 
 TFileStream::~TFileStream() { Close(); }
+
+TFileStream::TFileStream(TFileStream&& Other) noexcept { *this = std::move(Other); }
+
+TFileStream& TFileStream::operator=(TFileStream&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    // This stream is closed now, so the swap leaves Other closed.
+    std::swap(FHandle, Other.FHandle);
+    std::swap(FMode, Other.FMode);
+    std::swap(FPosition, Other.FPosition);
+    std::swap(FFileName, Other.FFileName);
+    std::swap(FLastError, Other.FLastError);
+  }
+  return *this;
+}
 
 #ifdef _WIN32
 

@@ -276,6 +276,33 @@ TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
   EXPECT_EQ(Detect["fscod"], 1);
 }
 
+TEST(CliErrors, AnOutputThatCannotBeWrittenEndsTheListingWithOneLine) {
+  // More lines than the output block holds, so that the walk meets the failed write.
+  const test::TTempFile File(test::SyntheticAC3(20000));
+  const test::TTempFile Closed(TBytes{});
+  std::FILE* Out = std::fopen(Closed.Path().string().c_str(), "rb");
+  ASSERT_NE(Out, nullptr);
+  std::FILE* Err = std::tmpfile();
+  TDebugCapture Capture;
+  const int Status = cli::RunCli({"list", "--all", "--debug", File.Path().string()}, Out, Err);
+  std::fclose(Out);
+  EXPECT_EQ(Status, 2);
+  EXPECT_EQ(ReadAll(Err), "corvane-cli: cannot write the frame list\n");
+  EXPECT_TRUE(Capture.Lines().empty());
+}
+
+TEST(CliDebug, ShowsTheAnalysisLinesOnlyWhenAskedFor) {
+  // The frame at 3 bytes before the end is too short to decode.
+  for (const bool Debug : {false, true}) {
+    TDebugCapture Capture;
+    std::vector<std::string> Args{"tree", AC3File(), "57341"};
+    if (Debug) Args.insert(Args.begin() + 1, "--debug");
+    EXPECT_EQ(RunCommand(Args).Status, 0);
+    const std::vector<std::u16string> Shown{u"nox: Error in parse_ac3_frame - insufficient memory."};
+    EXPECT_EQ(Capture.Lines(), Debug ? Shown : std::vector<std::u16string>{}) << Debug;
+  }
+}
+
 TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
   const test::TTempFile File(test::ReadTestFile(AC3File()));
   const auto Before = std::filesystem::last_write_time(File.Path());

@@ -209,5 +209,27 @@ TEST_F(FileStreamTest, ReopeningClosesTheFormerFile) {
   Stream.Close();
 }
 
+TEST_F(FileStreamTest, AMovedStreamTakesTheFileAlongAndTheOneAssignedToClosesItsOwn) {
+  const fs::path First = WriteFile("a.ac3", Counting(3));
+  const fs::path Second = WriteFile("b.ac3", Counting(5));
+  TFileStream Taken;
+  ASSERT_TRUE(Taken.Open(First, TFileStream::TMode::Read));
+  ASSERT_EQ(Taken.Seek(1), 1);
+  TFileStream Target;
+  ASSERT_TRUE(Target.Open(Second, TFileStream::TMode::Read));
+
+  Target = std::move(Taken);
+  EXPECT_FALSE(Taken.IsOpen());
+  EXPECT_EQ(Target.FileName(), First);
+  EXPECT_EQ(Target.Size(), 3);
+  uint8_t Byte = 0;
+  EXPECT_EQ(Target.Read(&Byte, 1), 1);
+  EXPECT_EQ(Byte, Counting(3)[1]);
+
+  const TFileStream Built(std::move(Target));
+  EXPECT_FALSE(Target.IsOpen());
+  EXPECT_EQ(Built.Size(), 3);
+}
+
 }  // namespace
 }  // namespace corvane
