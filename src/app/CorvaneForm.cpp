@@ -190,6 +190,11 @@ TCorvaneForm::TCorvaneForm(QWidget* Parent) : QMainWindow(Parent), FFrames(std::
   FEditFile = [](TFileStream* Stream, const std::u16string& Suffix, bool CanModify, int64_t Offset, int64_t Size,
                  QWidget* Owner) { return EditFile(Stream, Suffix, CanModify, Offset, Size, Owner); };
 
+  FFrames->SetLongStepCallback([this] {
+    if (FLongStepCursor) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FLongStepCursor = true;
+  });
   setWindowTitle(Q(DisplayName));
   CreateComponents();
   CreateMenus();
@@ -532,6 +537,7 @@ TFrameWindow::TAskCallback TCorvaneForm::OpenAnywayQuestion() {
 }
 
 bool TCorvaneForm::OpenFile(const std::filesystem::path& FileName) {
+  const TStep Step{*this};
   const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
   const bool Opened = FFrames->OpenConfirmed(FileName, OpenAnywayQuestion());
   if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
@@ -546,12 +552,14 @@ void TCorvaneForm::Open1Click() {
   const QString Chosen = FChooseFile ? FChooseFile(this, OpenDialogFilter) : QString();
   if (Chosen.isEmpty()) return;
   TBusyCursor Busy;
+  const TStep Step{*this};
   const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
   FFrames->OpenChosenFile(PathFromQString(Chosen), OpenAnywayQuestion());
   if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
 }
 
 void TCorvaneForm::OpenDroppedFiles(const QStringList& Files) {
+  const TStep Step{*this};
   TBusyCursor Busy;
   std::vector<std::filesystem::path> Paths;
   for (const QString& File : Files) Paths.push_back(PathFromQString(File));
@@ -603,6 +611,7 @@ void TCorvaneForm::GoToOffset1Click() {
   }
   TGoToResult Result;
   {
+    const TStep Step{*this};
     TBusyCursor Busy;
     Result = FFrames->GoToOffset(*Offset);
   }
@@ -619,6 +628,7 @@ void TCorvaneForm::GoToOffset1Click() {
 }
 
 void TCorvaneForm::HexEditSelectedFrame1Click() {
+  const TStep Step{*this};
   try {
     std::unique_ptr<TFileStream> Stream;
     const std::filesystem::path FileName = FFrames->FileName();
@@ -698,6 +708,7 @@ void TCorvaneForm::tmUpdateTimer() {
 // The frame list: keys, mouse, scroll bar, wheel, resize
 
 bool TCorvaneForm::ListView1KeyDown(QKeyEvent* Event) {
+  const TStep Step{*this};
   const int32_t Key = NavigationKey(Event->key());
   const int Selected = ListView1->SelectedRow();
   // Without a selected row the list moves its own current row.
@@ -710,6 +721,7 @@ bool TCorvaneForm::ListView1KeyDown(QKeyEvent* Event) {
 }
 
 void TCorvaneForm::ListView1KeyUp() {
+  const TStep Step{*this};
   const int Selected = ListView1->SelectedRow();
   if (Selected < 0) return;
   FFrames->ShowRow(Selected);
@@ -720,6 +732,7 @@ void TCorvaneForm::ListView1KeyUp() {
 void TCorvaneForm::ListView1MouseDown() { ListView1KeyUp(); }
 
 void TCorvaneForm::MyScrollMouseDown() {
+  const TStep Step{*this};
   TBusyCursor Busy;
   ListView1->SelectRow(-1);
   const TNavResult Result = FFrames->MyScrollMouseDown(ScrollBar1->value());
@@ -759,6 +772,7 @@ void TCorvaneForm::resizeEvent(QResizeEvent* Event) {
 }
 
 void TCorvaneForm::FormResize() {
+  const TStep Step{*this};
   const int Selected = ListView1->SelectedRow();
   FFrames->FormResize(std::min(ListView1->FullyVisibleRows(), MaxFrameRows));
   ShowFrameList(Selected);
@@ -802,6 +816,12 @@ void TCorvaneForm::ShowHexPane() {
   if (!FHexView) return;
   FHexView->RefreshFileData(Pane.TopOffset);
   FHexView->SetSelection(Pane.SelStart, Pane.SelLength);
+}
+
+void TCorvaneForm::EndLongStep() {
+  if (!FLongStepCursor) return;
+  FLongStepCursor = false;
+  QApplication::restoreOverrideCursor();
 }
 
 void TCorvaneForm::ShowStatus() { StatusLabel->setText(Q(FFrames->StatusText())); }

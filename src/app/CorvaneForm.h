@@ -162,7 +162,15 @@ class TCorvaneForm : public QMainWindow {
   int DesignColumnWidth(size_t Column) const;
   int DesignPanel2Width() const;
 
+  // A step that reads on past its first MiB shows the hourglass until it ends.
+  void EndLongStep();
+  struct TStep {
+    TCorvaneForm& Form;
+    ~TStep() { Form.EndLongStep(); }
+  };
+
   std::unique_ptr<TFrameWindow> FFrames;
+  bool FLongStepCursor = false;
   std::unique_ptr<THexView> FHexView;
   TFrameListModel* FListModel = nullptr;
   TSyntaxTreeModel* FTreeModel = nullptr;

@@ -291,18 +291,6 @@ TEST(CliErrors, AnOutputThatCannotBeWrittenEndsTheListingWithOneLine) {
   EXPECT_TRUE(Capture.Lines().empty());
 }
 
-TEST(CliDebug, ShowsTheAnalysisLinesOnlyWhenAskedFor) {
-  // The frame at 3 bytes before the end is too short to decode.
-  for (const bool Debug : {false, true}) {
-    TDebugCapture Capture;
-    std::vector<std::string> Args{"tree", AC3File(), "57341"};
-    if (Debug) Args.insert(Args.begin() + 1, "--debug");
-    EXPECT_EQ(RunCommand(Args).Status, 0);
-    const std::vector<std::u16string> Shown{u"nox: Error in parse_ac3_frame - insufficient memory."};
-    EXPECT_EQ(Capture.Lines(), Debug ? Shown : std::vector<std::u16string>{}) << Debug;
-  }
-}
-
 TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
   const test::TTempFile File(test::ReadTestFile(AC3File()));
   const auto Before = std::filesystem::last_write_time(File.Path());
