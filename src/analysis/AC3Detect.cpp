@@ -1,22 +1,22 @@
+// Deciding whether a file is an AC-3 or an E-AC-3 elementary stream, and at which sampling
+// rate: one scan-and-vote over the start of the file, run with the analysis functions of the kind
+// asked about.
+
+#include "analysis/AC3Detect.h"
+
 #include <array>
 #include <memory>
+#include <string_view>
 
-#include "analysis/AC3Utils.h"
+#include "analysis/FrameKinds.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 
 namespace corvane {
 namespace {
 
-// Detection looks at the start of the file only, so it answers at once for files of any size.
-constexpr int32_t DetectionReadSize = 1024 * 1024;
 constexpr int32_t DetectionMaxFrames = 32;
 constexpr int32_t DetectionMinFrames = 3;
-
-bool Failed() {
-  DebugLog(u"nox: Error in IsAC3ES call...");
-  return false;
-}
 
 // Reads up to Count bytes from the start of the file; -1 when it cannot be opened or read.
 int32_t ReadFileStart(const std::filesystem::path& FileName, uint8_t* Buffer, int32_t Count) {
@@ -32,45 +32,71 @@ int32_t ReadFileStart(const std::filesystem::path& FileName, uint8_t* Buffer, in
   return Total;
 }
 
+// From the first frame start of the kind on, counts up to DetectionMaxFrames frames, each found
+// at the end of the one before, and lets each vote for its fscod. A stream has at least
+// DetectionMinFrames of them; its rate is the majority's, a tie going to the lowest fscod.
+template <typename TKind>
+bool DetectStream(const uint8_t* Data, int32_t Size, int32_t& Fscod) {
+  Fscod = -1;
+  std::array<int32_t, 3> Votes{};
+  int32_t Frames = 0;
+  const auto Frame = std::make_unique_for_overwrite<typename TKind::TFrame>();
+  int32_t At = NextSyncword(Data, 0, Size - 2);
+  while (Size - At >= 2 && Frames < DetectionMaxFrames) {
+    const uint8_t* const Here = Data + At;
+    if (!TKind::ValidFramePoint(Here, Size - At, -1)) {
+      At = NextSyncword(Data, At + 1, Size - 2);
+      continue;
+    }
+    DecodeFrame<TKind>(*Frame, Here, Size - At, At);
+    TKind::PackLength(Here, Size - At, Frame->Length, -1);
+    if (Frame->fscod < Votes.size()) ++Votes[Frame->fscod];
+    ++Frames;
+    // No frame start after this one: the stream ends here as far as the test goes.
+    if (Frame->Length <= 0) break;
+    At += Frame->Length;
+  }
+
+  int32_t Majority = 0;
+  for (size_t Code = 1; Code < Votes.size(); ++Code)
+    if (Votes[Code] > Votes[static_cast<size_t>(Majority)]) Majority = static_cast<int32_t>(Code);
+  Fscod = Majority;
+  return Frames >= DetectionMinFrames;
+}
+
+template <typename TKind>
+bool DetectData(const uint8_t* Data, int32_t Size, int32_t& Fscod, std::u16string_view Name) {
+  Fscod = -1;
+  return GuardedCall(Name, [&] { return DetectStream<TKind>(Data, Size, Fscod); });
+}
+
+template <typename TKind>
+bool DetectFile(const std::filesystem::path& FileName, int32_t& Fscod, std::u16string_view Name) {
+  Fscod = -1;
+  return GuardedCall(Name, [&] {
+    const auto Buffer = std::make_unique_for_overwrite<uint8_t[]>(StreamTestBytes);
+    const int32_t Read = ReadFileStart(FileName, Buffer.get(), StreamTestBytes);
+    if (Read < 0) return ReportCallFailure(Name);
+    return DetectStream<TKind>(Buffer.get(), Read, Fscod);
+  });
+}
+
 }  // namespace
 
+bool IsAC3ES(const uint8_t* Data, int32_t Size, int32_t& Fscod) {
+  return DetectData<TAC3Kind>(Data, Size, Fscod, u"IsAC3ES");
+}
+
+bool IsAC3PlusES(const uint8_t* Data, int32_t Size, int32_t& Fscod) {
+  return DetectData<TAC3PlusKind>(Data, Size, Fscod, u"IsAC3PlusES");
+}
+
 bool IsAC3ES(const std::filesystem::path& FileName, int32_t& Fscod) {
-  Fscod = -1;
-  try {
-    const auto Buffer = std::make_unique_for_overwrite<uint8_t[]>(DetectionReadSize);
-    const int32_t Read = ReadFileStart(FileName, Buffer.get(), DetectionReadSize);
-    if (Read < 0) return Failed();
+  return DetectFile<TAC3Kind>(FileName, Fscod, u"IsAC3ES");
+}
 
-    std::array<int32_t, 3> Votes{};
-    int32_t Frames = 0;
-    const uint8_t* Position = Buffer.get();
-    int32_t Left = Read;
-    while (Left >= 2 && Frames < DetectionMaxFrames) {
-      if (AC3ValidFramePoint(Position, Left, -1)) {
-        TAC3Frame Frame{};
-        parse_ac3_frame(Position, Left, Frame);
-        GetAC3ESPackLength(Position, Left, Frame.Length, -1);
-        if (Frame.fscod < Votes.size()) ++Votes[Frame.fscod];
-        ++Frames;
-        // No frame start after this one: the stream ends here as far as detection goes.
-        if (Frame.Length == 0) break;
-        // Chain to the next frame start; the step below adds the last byte.
-        Position += Frame.Length - 1;
-        Left -= Frame.Length - 1;
-      }
-      ++Position;
-      --Left;
-    }
-
-    // The majority sampling rate; a tie goes to the lowest fscod.
-    int32_t Majority = 0;
-    for (int32_t Code = 1; Code < static_cast<int32_t>(Votes.size()); ++Code)
-      if (Votes[static_cast<size_t>(Code)] > Votes[static_cast<size_t>(Majority)]) Majority = Code;
-    Fscod = Majority;
-    return Frames >= DetectionMinFrames;
-  } catch (...) {
-    return Failed();
-  }
+bool IsAC3PlusES(const std::filesystem::path& FileName, int32_t& Fscod) {
+  return DetectFile<TAC3PlusKind>(FileName, Fscod, u"IsAC3PlusES");
 }
 
 }  // namespace corvane

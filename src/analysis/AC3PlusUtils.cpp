@@ -1,14 +1,11 @@
 #include "analysis/AC3PlusUtils.h"
 
 #include <algorithm>
-#include <array>
 #include <memory>
-#include <stdexcept>
 
 #include "analysis/AC3PlusSyntax.h"
 #include "analysis/FieldReader.h"
 #include "core/BitStream4.h"
-#include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/Status.h"
 
@@ -17,10 +14,6 @@ namespace {
 
 // The byte whose top five bits are bsid (bits 40 to 44 of the frame).
 constexpr int32_t BsidByte = 5;
-
-// How much of a file the stream detection looks at, and how many frames it counts.
-constexpr int32_t DetectionBytes = 1048576;
-constexpr int32_t DetectionFrames = 32;
 
 // The size of the frame at Data from its frmsiz field, or 0 when fewer than 4 bytes are there.
 int32_t FrameSizeAt(const uint8_t* Data, int32_t Size) { return Size < 4 ? 0 : AC3PlusCodedFrameSize(Data); }
@@ -34,10 +27,7 @@ bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Fram
   }
   try {
     TBitStream4 Bits;
-    if (Bits.SetData(Data, Size) != HR_S_OK) {
-      DebugLog(u"nox: Error in parse_ac3_plus_frame call...");
-      return false;
-    }
+    if (Bits.SetData(Data, Size) != HR_S_OK) return ReportCallFailure(u"parse_ac3_plus_frame");
     TFieldReader<TAC3PlusFrame> Reader(Frame, Bits);
     AC3PlusSyncInfo(Reader);
     AC3PlusBsi(Reader);
@@ -92,52 +82,6 @@ bool GetAC3PlusESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, 
     return false;
   } catch (...) {
     DebugLog(u"nox: Error in GetAC3PlusESPackLength call...");
-    return false;
-  }
-}
-
-bool IsAC3PlusES(const std::filesystem::path& FileName, int32_t& Fscod) {
-  Fscod = -1;
-  try {
-    std::array<int32_t, 3> Counts{};
-    int32_t Found = 0;
-
-    // Only the bytes read are ever looked at, so the buffer need not be cleared first.
-    const auto Buffer = std::make_unique_for_overwrite<uint8_t[]>(DetectionBytes);
-    int32_t Read;
-    {
-      TFileStream File;
-      if (!File.Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(File.LastError());
-      Read = File.Read(Buffer.get(), DetectionBytes);
-      if (Read < 0) throw std::runtime_error(File.LastError());
-    }
-
-    TAC3PlusFrame Frame;
-    int32_t Position = 0;
-    int32_t Remain = Read;
-    while (Remain >= 2 && Found < DetectionFrames) {
-      const uint8_t* Here = Buffer.get() + Position;
-      if (AC3PlusValidFramePoint(Here, Remain, -1)) {
-        Frame = TAC3PlusFrame{};
-        parse_ac3_plus_frame(Here, Remain, Frame);
-        GetAC3PlusESPackLength(Here, Remain, Frame.Length, -1);
-        ++Counts.at(Frame.fscod);
-        ++Found;
-        if (Frame.Length == 0) break;  // nothing acceptable follows this frame
-        Position += Frame.Length - 1;
-        Remain -= Frame.Length - 1;
-      }
-      ++Position;
-      --Remain;
-    }
-
-    int32_t Winner = 0;
-    for (int32_t Code = 1; Code < 3; ++Code)
-      if (Counts[Code] > Counts[Winner]) Winner = Code;
-    Fscod = Winner;
-    return Found >= 3;
-  } catch (...) {
-    DebugLog(u"nox: Error in IsAC3PlusES call...");
     return false;
   }
 }

@@ -16,11 +16,6 @@ namespace {
 // The bytes of syncinfo(): syncword, crc1, and fscod with frmsizecod.
 constexpr int32_t SyncInfoBytes = 5;
 
-bool ReportCallFailure(const char16_t* Name) {
-  DebugLog(u"nox: Error in " + std::u16string(Name) + u" call...");
-  return false;
-}
-
 }  // namespace
 
 // clang-format off

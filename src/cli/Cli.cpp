@@ -7,11 +7,11 @@
 #include <optional>
 #include <string_view>
 
+#include "analysis/FrameKinds.h"
 #include "cli/CliJson.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameKinds.h"
 #include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
 
@@ -113,30 +113,7 @@ std::filesystem::path PathFromArg(const std::string& Arg) {
 std::string PathText(const std::filesystem::path& Path) { return ToUtf8(Path.u16string()); }
 
 // A non-negative position: decimal, or hexadecimal after 0x.
-std::optional<int64_t> ParsePosition(std::string_view Text) {
-  int Base = 10;
-  if (Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X')) {
-    Base = 16;
-    Text.remove_prefix(2);
-  }
-  if (Text.empty() || Text.size() > 20) return std::nullopt;
-  uint64_t Value = 0;
-  for (char Digit : Text) {
-    int Nibble;
-    if (Digit >= '0' && Digit <= '9')
-      Nibble = Digit - '0';
-    else if (Base == 16 && Digit >= 'a' && Digit <= 'f')
-      Nibble = Digit - 'a' + 10;
-    else if (Base == 16 && Digit >= 'A' && Digit <= 'F')
-      Nibble = Digit - 'A' + 10;
-    else
-      return std::nullopt;
-    if (Value > (static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(Nibble)) / static_cast<uint64_t>(Base))
-      return std::nullopt;
-    Value = Value * static_cast<uint64_t>(Base) + static_cast<uint64_t>(Nibble);
-  }
-  return static_cast<int64_t>(Value);
-}
+std::optional<int64_t> ParsePosition(std::string_view Text) { return corvane::ParsePosition(AsciiToU16(Text)); }
 
 TOptions ParseArgs(const std::vector<std::string>& Args) {
   TOptions Options;
@@ -329,16 +306,10 @@ class TOutputBlock {
   bool FFailed = false;
 };
 
-// Ends a walk whose output can no longer be written.
-struct TOutputClosed {};
-
 template <typename TKind>
 TJson WalkedFrameJson(const TWalkFrame& Walked) {
   // Decoded again exactly as the window decodes a row's record.
-  auto Frame = std::make_unique<typename TKind::TFrame>();
-  std::memset(Frame.get(), 0, sizeof(*Frame));
-  Frame->Offset = Walked.Offset;
-  TKind::Parse(Walked.Data, Walked.Size, *Frame);
+  const auto Frame = NewDecodedFrame<TKind>(Walked.Data, Walked.Size, Walked.Offset);
   Frame->Length = Walked.Length;
   return FrameJson(*Frame);
 }
@@ -358,12 +329,13 @@ int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesys
     if (Options.Json) {
       if (!FirstFrame) Output.Append(",");
       FirstFrame = false;
-      Output.Append(Dump(Window.EAC3() ? WalkedFrameJson<viewer_detail::TAC3PlusKind>(Frame)
-                                       : WalkedFrameJson<viewer_detail::TAC3Kind>(Frame)));
+      Output.Append(Dump(Window.EAC3() ? WalkedFrameJson<TAC3PlusKind>(Frame)
+                                       : WalkedFrameJson<TAC3Kind>(Frame)));
     } else {
       Output.Commit(Formatter.Format(Frame, Output.Room(TRowFormatter::MaxLineSize)));
     }
-    if (Output.Failed()) throw TOutputClosed();
+    // Output that can no longer be written ends the walk.
+    return !Output.Failed();
   };
   const bool Walked = Window.WalkFrames(Options.From.value_or(0), Visit,
                                         [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); });
@@ -440,15 +412,14 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
   return ExitDone;
 }
 
-// Sends the analysis' diagnostic lines to the error stream when they were asked for, and
-// nowhere otherwise.
+// Sends the analysis' diagnostic lines to stderr when they were asked for and drops them
+// otherwise. The channel's own default would not do: on Windows it is the debugger output.
 class TDebugLines {
  public:
   TDebugLines(bool Show, std::FILE* Err) {
-    if (Show)
-      FPrevious = SetDebugSink([Err](const std::u16string& Line) { PutLine(Err, ToUtf8(Line)); });
-    else
-      FPrevious = SetDebugSink([](const std::u16string&) {});
+    FPrevious = SetDebugSink([Show, Err](const std::u16string& Line) {
+      if (Show) PutLine(Err, ToUtf8(Line));
+    });
   }
   ~TDebugLines() { SetDebugSink(std::move(FPrevious)); }
   TDebugLines(const TDebugLines&) = delete;

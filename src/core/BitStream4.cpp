@@ -20,8 +20,6 @@ constexpr uint32_t ByteMaskTable[5] = {0x00000000, 0x000000FF, 0x0000FFFF, 0x00F
 
 bool ValidWidth(int32_t BitCount) { return BitCount >= 0 && BitCount <= 32; }
 
-void Report(const char16_t* Text) { DebugLog(Text); }
-
 }  // namespace
 
 THResult TBitStream4::SetData(const void* Data, int32_t Size) {
@@ -36,7 +34,7 @@ THResult TBitStream4::SetData(const void* Data, int32_t Size) {
     FRemainBits = 8 * static_cast<int64_t>(Size);
     return HR_S_OK;
   } catch (...) {
-    Report(u"nox: Error in TBitStream4.SetData call...");
+    ReportCallFailure(u"TBitStream4.SetData");
     return HR_E_FAIL;
   }
 }
@@ -80,7 +78,7 @@ uint32_t TBitStream4::NextBitsDW(int32_t BitCount) {
 
 uint32_t TBitStream4::ReadBitsDWNoCheck(int32_t BitCount) {
   if (!ValidWidth(BitCount)) return 0;
-  if (!Admitted(BitCount - 32)) Report(u"nox: Error in TBitStream4.ReadBitsDWNoCheck - no enough bits call...");
+  if (!Admitted(BitCount - 32)) ReportFailure(u"TBitStream4.ReadBitsDWNoCheck", u"no enough bits call...");
   const uint32_t Value = Peek(BitCount);
   Advance(BitCount);
   return Value;
@@ -88,7 +86,7 @@ uint32_t TBitStream4::ReadBitsDWNoCheck(int32_t BitCount) {
 
 uint32_t TBitStream4::NextBitsDWNoCheck(int32_t BitCount) {
   if (!ValidWidth(BitCount)) return 0;
-  if (!Admitted(BitCount - 32)) Report(u"nox: Error in TBitStream4.NextBitsDWNoCheck - no enough bits call...");
+  if (!Admitted(BitCount - 32)) ReportFailure(u"TBitStream4.NextBitsDWNoCheck", u"no enough bits call...");
   return Peek(BitCount);
 }
 
@@ -125,7 +123,7 @@ int64_t TBitStream4::Read40BitsIntInt64() {
 
 void TBitStream4::DumpBits(int32_t BitCount) {
   if (BitCount < 0) {
-    Report(u"nox: Error in TBitStream4.DumpBits - negative value...");
+    ReportFailure(u"TBitStream4.DumpBits", u"negative value...");
     return;
   }
   if (!Admitted(int64_t{BitCount} - 32)) {
@@ -137,7 +135,7 @@ void TBitStream4::DumpBits(int32_t BitCount) {
 
 void TBitStream4::DumpBitsNoCheck(int32_t BitCount) {
   if (BitCount < 0) return;
-  if (!Admitted(int64_t{BitCount} - 32)) Report(u"nox: Error in TBitStream4.DumpBitsNoCheck - no enough bits call...");
+  if (!Admitted(int64_t{BitCount} - 32)) ReportFailure(u"TBitStream4.DumpBitsNoCheck", u"no enough bits call...");
   Advance(BitCount);
 }
 
@@ -172,7 +170,7 @@ bool TBitStream4::more_rbsp_data() const {
 
 void TBitStream4::OutputDebugStringNumBits(int32_t BitsNum) const {
   if (!ValidWidth(BitsNum) || !Admitted(int64_t{BitsNum} - 32)) {
-    Report(u"nox: Error in TBitStream4.OutputDebugStringNumBits - not enough bits");
+    ReportFailure(u"TBitStream4.OutputDebugStringNumBits", u"not enough bits");
     return;
   }
   const uint32_t Bits = Peek(BitsNum);
@@ -183,8 +181,8 @@ void TBitStream4::OutputDebugStringNumBits(int32_t BitsNum) const {
 
 uint32_t TBitStream4::ReadAligned8BitDW() {
   const bool Enough = Admitted(-24);
-  if (!Enough) Report(u"nox: Error in TBitStream4.ReadAligned8BitDW - no enough bits call...");
-  if (FBitsTaken != 0) Report(u"nox: Error in TBitStream4.ReadAligned8BitDW - not aligned.");
+  if (!Enough) ReportFailure(u"TBitStream4.ReadAligned8BitDW", u"no enough bits call...");
+  if (FBitsTaken != 0) ReportFailure(u"TBitStream4.ReadAligned8BitDW", u"not aligned.");
   if (!Enough) return Refuse();
   const uint32_t Value = ByteAt(FByteIndex);
   MoveBytes(1);
@@ -193,8 +191,8 @@ uint32_t TBitStream4::ReadAligned8BitDW() {
 
 uint32_t TBitStream4::NextAligned8BitDW() {
   const bool Enough = Admitted(-24);
-  if (!Enough) Report(u"nox: Error in TBitStream4.NextAligned8BitDW - no enough bits call...");
-  if (FBitsTaken != 0) Report(u"nox: Error in TBitStream4.NextAligned8BitDW - not aligned.");
+  if (!Enough) ReportFailure(u"TBitStream4.NextAligned8BitDW", u"no enough bits call...");
+  if (FBitsTaken != 0) ReportFailure(u"TBitStream4.NextAligned8BitDW", u"not aligned.");
   if (!Enough) return Refuse();
   return ByteAt(FByteIndex);
 }
@@ -212,12 +210,8 @@ uint32_t TBitStream4::AlignedRead(int32_t Bytes, bool Move) {
 
 uint32_t TBitStream4::AlignedBytes(int32_t BytesCount, bool Move, const char16_t* Name) {
   const bool Enough = Admitted(8 * int64_t{BytesCount} - 32);
-  // The message texts are only built when there is something to report.
-  const auto ReportFor = [Name](const char16_t* Reason) {
-    DebugLog(std::u16string(u"nox: Error in TBitStream4.") + Name + Reason);
-  };
-  if (!Enough) ReportFor(u" - no enough bits call...");
-  if (FBitsTaken != 0) ReportFor(u" - not aligned.");
+  if (!Enough) ReportFailure(u"TBitStream4." + std::u16string(Name), u"no enough bits call...");
+  if (FBitsTaken != 0) ReportFailure(u"TBitStream4." + std::u16string(Name), u"not aligned.");
   if (!Enough || BytesCount < 0 || BytesCount > 4) return Refuse();
   const uint32_t Value = BytesCount == 0 ? 0 : (Fetch32() >> (32 - 8 * BytesCount)) & ByteMaskTable[BytesCount];
   if (Move) MoveBytes(BytesCount);

@@ -7,7 +7,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <system_error>
+#include <utility>
+
+#include "core/StringUtils.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -21,10 +25,42 @@ namespace corvane {
 
 TFileStream::~TFileStream() { Close(); }
 
+TFileStream::TFileStream(TFileStream&& Other) noexcept { *this = std::move(Other); }
+
+TFileStream& TFileStream::operator=(TFileStream&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    // This stream is closed now, so the swap leaves Other closed.
+    std::swap(FHandle, Other.FHandle);
+    std::swap(FMode, Other.FMode);
+    std::swap(FPosition, Other.FPosition);
+    std::swap(FFileName, Other.FFileName);
+    std::swap(FLastError, Other.FLastError);
+  }
+  return *this;
+}
+
 #ifdef _WIN32
 
+namespace {
+
+// The system's text for an error code as UTF-8, without the period and line end that end it.
+std::string SystemErrorText(DWORD Code) {
+  wchar_t* Buffer = nullptr;
+  const DWORD Length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, Code, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
+  std::u16string Text(Buffer, Buffer + (Buffer ? Length : 0));
+  if (Buffer) LocalFree(Buffer);
+  while (!Text.empty() && (Text.back() == u'\r' || Text.back() == u'\n' || Text.back() == u' ' || Text.back() == u'.'))
+    Text.pop_back();
+  return Text.empty() ? "error " + std::to_string(Code) : ToUtf8(Text);
+}
+
+}  // namespace
+
 void TFileStream::SetError(const char* What) const {
-  FLastError = std::string(What) + ": " + std::system_category().message(static_cast<int>(GetLastError()));
+  FLastError = std::string(What) + ": " + SystemErrorText(GetLastError());
 }
 
 bool TFileStream::Open(const std::filesystem::path& FileName, TMode Mode) {

@@ -17,6 +17,9 @@ class TFileStream {
   ~TFileStream();
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
+  // The handle moves with the object; the stream moved from is closed.
+  TFileStream(TFileStream&& Other) noexcept;
+  TFileStream& operator=(TFileStream&& Other) noexcept;
 
   // Opens the file; on failure returns false and LastError() says why.
   bool Open(const std::filesystem::path& FileName, TMode Mode);

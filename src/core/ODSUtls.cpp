@@ -45,6 +45,31 @@ void DebugLog(const std::u16string& Message) noexcept {
   }
 }
 
+bool ReportCallFailure(std::u16string_view Name) noexcept {
+  try {
+    std::u16string Line = u"nox: Error in ";
+    Line += Name;
+    Line += u" call...";
+    DebugLog(Line);
+  } catch (...) {
+    // Without the memory for the line there is nothing to report it with.
+  }
+  return false;
+}
+
+bool ReportFailure(std::u16string_view Name, std::u16string_view Reason) noexcept {
+  try {
+    std::u16string Line = u"nox: Error in ";
+    Line += Name;
+    Line += u" - ";
+    Line += Reason;
+    DebugLog(Line);
+  } catch (...) {
+    // As above.
+  }
+  return false;
+}
+
 TDebugSink SetDebugSink(TDebugSink Sink) {
   std::lock_guard<std::mutex> Lock(SinkMutex());
   TDebugSink Previous = std::move(CurrentSink());

@@ -180,4 +180,28 @@ std::u16string IntToHex(uint64_t Value, int32_t Digits) {
   return Out;
 }
 
+std::optional<int64_t> ParsePosition(std::u16string_view Text) {
+  uint64_t Base = 10;
+  if (Text.size() > 2 && Text[0] == u'0' && (Text[1] == u'x' || Text[1] == u'X')) {
+    Base = 16;
+    Text.remove_prefix(2);
+  }
+  if (Text.empty()) return std::nullopt;
+  uint64_t Value = 0;
+  for (const char16_t Digit : Text) {
+    uint64_t Nibble;
+    if (Digit >= u'0' && Digit <= u'9')
+      Nibble = static_cast<uint64_t>(Digit - u'0');
+    else if (Base == 16 && Digit >= u'a' && Digit <= u'f')
+      Nibble = static_cast<uint64_t>(Digit - u'a' + 10);
+    else if (Base == 16 && Digit >= u'A' && Digit <= u'F')
+      Nibble = static_cast<uint64_t>(Digit - u'A' + 10);
+    else
+      return std::nullopt;
+    if (Value > (static_cast<uint64_t>(INT64_MAX) - Nibble) / Base) return std::nullopt;
+    Value = Value * Base + Nibble;
+  }
+  return static_cast<int64_t>(Value);
+}
+
 }  // namespace corvane

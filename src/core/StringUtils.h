@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,8 @@ std::u16string IntToStr(int64_t Value);
 std::u16string UIntToStr(uint64_t Value);
 // At least Digits upper-case hex digits, more when the value needs them.
 std::u16string IntToHex(uint64_t Value, int32_t Digits);
+// A non-negative byte position as people type it: decimal, or hexadecimal after "0x"; nothing
+// for any other text (blanks included) or a value past the largest signed 64-bit number.
+std::optional<int64_t> ParsePosition(std::u16string_view Text);
 
 }  // namespace corvane

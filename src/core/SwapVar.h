@@ -15,8 +15,6 @@ inline uint32_t SwapDW(uint32_t Value) {
 #endif
 }
 
-inline uint16_t SwapW(uint16_t Value) { return static_cast<uint16_t>((Value >> 8) | (Value << 8)); }
-
 // One unaligned 32-bit load of four bytes read as a big-endian value.
 inline uint32_t LoadBE32(const uint8_t* Bytes) {
   uint32_t Word;

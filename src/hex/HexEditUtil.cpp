@@ -16,7 +16,6 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <stdexcept>
 #include <vector>
 
 #include "core/FileStream.h"
@@ -29,10 +28,6 @@ namespace {
 const QString NoChangesText = QStringLiteral("No changes to be saved.");
 const QString ConfirmSaveText = QStringLiteral(
     "This action will permanently change the file content. Are you sure you want to save all changes?");
-
-void Report(const char16_t* Operation) {
-  DebugLog(std::u16string(u"nox: Error in THexEditForm.") + Operation + u" call...");
-}
 
 QString ToQString(const std::u16string& Text) {
   return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -270,25 +265,33 @@ void THexEditForm::FormShow() {
   try {
     if (!FFileStream && !FFileName.empty()) {
       auto Stream = std::make_unique<TFileStream>();
-      if (!Stream->Open(FFileName, TFileStream::TMode::ReadWrite)) throw std::runtime_error(Stream->LastError());
+      if (!Stream->Open(FFileName, TFileStream::TMode::ReadWrite)) {
+        ReportCallFailure(u"THexEditForm.FormShow");
+        return;
+      }
       FOwnedStream = std::move(Stream);
       FFileStream = FOwnedStream.get();
     }
-    if (!FFileStream) throw std::logic_error("no stream");
-    if (!FModel.Layout(FOffset, FSize)) throw std::invalid_argument("frame out of range");
+    if (!FFileStream || !FModel.Layout(FOffset, FSize)) {
+      ReportCallFailure(u"THexEditForm.FormShow");
+      return;
+    }
     BuildGrid();
 
     std::vector<uint8_t> Buffer(static_cast<size_t>(FSize), 0);
-    if (FFileStream->Seek(FOffset) < 0) throw std::runtime_error("seek");
-    const int32_t Read = FFileStream->Read(Buffer.data(), static_cast<int32_t>(FSize));
-    if (Read < 0) throw std::runtime_error(FFileStream->LastError());
+    const int32_t Read =
+        FFileStream->Seek(FOffset) < 0 ? -1 : FFileStream->Read(Buffer.data(), static_cast<int32_t>(FSize));
+    if (Read < 0) {
+      ReportCallFailure(u"THexEditForm.FormShow");
+      return;
+    }
     FModel.Fill(Buffer.data(), Read);
     for (int Row = 1; Row < FModel.RowCount(); ++Row) SyncRow(Row);
 
     setWindowTitle(QStringLiteral("Hex Edit") + ToQString(FAdditionalCaption));
     SelectNextCell(FModel.LeadingCells(), 1);
   } catch (...) {
-    Report(u"FormShow");
+    ReportCallFailure(u"THexEditForm.FormShow");
   }
 }
 
@@ -342,7 +345,7 @@ void THexEditForm::FormClose() {
       FOwnedStream.reset();
     }
   } catch (...) {
-    Report(u"FormClose");
+    ReportCallFailure(u"THexEditForm.FormClose");
   }
 }
 
@@ -406,11 +409,11 @@ bool THexEditForm::UpdateRow(int Row) {
 
 bool THexEditForm::SaveChanges() {
   try {
-    if (!FFileStream) throw std::logic_error("no stream");
+    if (!FFileStream) return ReportCallFailure(u"THexEditForm.SaveChanges");
     FLastSave = FModel.SaveChanges(*FFileStream);
     return FLastSave.Ok;
   } catch (...) {
-    Report(u"SaveChanges");
+    ReportCallFailure(u"THexEditForm.SaveChanges");
     return false;
   }
 }
@@ -433,7 +436,7 @@ void THexEditForm::bbtnOKClick() {
       }
     }
   } catch (...) {
-    Report(u"bbtnOKClick");
+    ReportCallFailure(u"THexEditForm.bbtnOKClick");
   }
   accept();
 }

@@ -9,7 +9,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
 #include "core/FileStream.h"
@@ -21,10 +20,6 @@ namespace {
 // The view that currently handles a control's events is recorded on the control, so that a
 // new view attached to the same control replaces the old one's handlers instead of adding to them.
 constexpr const char* HandlerProperty = "corvaneHexViewHandler";
-
-void Report(const char16_t* Operation) {
-  DebugLog(std::u16string(u"nox: Error in THexView.") + Operation + u" call...");
-}
 
 QObject* RecordedHandler(const QObject* Control) { return Control->property(HandlerProperty).value<QObject*>(); }
 
@@ -114,7 +109,7 @@ THexView::~THexView() {
     CloseFile();
     ReleaseControls();
   } catch (...) {
-    Report(u"Destroy");
+    ReportCallFailure(u"THexView.Destroy");
   }
 }
 
@@ -131,7 +126,10 @@ void THexView::ReleaseControls() {
 
 THResult THexView::Init(QPlainTextEdit* RichEdit, QScrollBar* ScrollBar) {
   try {
-    if (!RichEdit || !ScrollBar) throw std::invalid_argument("missing control");
+    if (!RichEdit || !ScrollBar) {
+      ReportCallFailure(u"THexView.Init");
+      return HR_E_FAIL;
+    }
     ReleaseControls();
 
     if (QObject* Previous = RecordedHandler(RichEdit)) RichEdit->removeEventFilter(Previous);
@@ -156,7 +154,7 @@ THResult THexView::Init(QPlainTextEdit* RichEdit, QScrollBar* ScrollBar) {
     connect(FScrollBar, &QAbstractSlider::actionTriggered, this, &THexView::ScrollBarActionTriggered);
     return HR_S_OK;
   } catch (...) {
-    Report(u"Init");
+    ReportCallFailure(u"THexView.Init");
     return HR_E_FAIL;
   }
 }
@@ -166,13 +164,16 @@ THResult THexView::OpenFile(const std::filesystem::path& FileName) {
     CloseFile();
     if (!FileExists(FileName)) return HR_S_OK;
     auto Stream = std::make_unique<TFileStream>();
-    if (!Stream->Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(Stream->LastError());
+    if (!Stream->Open(FileName, TFileStream::TMode::Read)) {
+      ReportCallFailure(u"THexView.OpenFile");
+      return HR_E_FAIL;
+    }
     FFileStream = std::move(Stream);
     FLastRefreshOffset = -1;
     RefreshFileData(0);
     return HR_S_OK;
   } catch (...) {
-    Report(u"OpenFile");
+    ReportCallFailure(u"THexView.OpenFile");
     return HR_E_FAIL;
   }
 }
@@ -183,7 +184,7 @@ THResult THexView::CloseFile() {
     if (FRichEdit) FRichEdit->clear();
     return HR_S_OK;
   } catch (...) {
-    Report(u"CloseFile");
+    ReportCallFailure(u"THexView.CloseFile");
     return HR_E_FAIL;
   }
 }
@@ -196,18 +197,27 @@ void THexView::RefreshFileData(int64_t Offset) {
   try {
     if (!FFileStream) return;
     const int64_t FileSize = FFileStream->Size();
-    if (FileSize < 0) throw std::runtime_error(FFileStream->LastError());
+    if (FileSize < 0) {
+      ReportCallFailure(u"THexView.RefreshFileData");
+      return;
+    }
     if (Offset >= FileSize) return;
     if (Offset == FLastRefreshOffset) return;
     if (Offset < 0) Offset = FLastRefreshOffset;
-    if (!FRichEdit) throw std::logic_error("no control");
+    if (!FRichEdit) {
+      ReportCallFailure(u"THexView.RefreshFileData");
+      return;
+    }
 
     const int32_t LinesToShow = HexViewVisibleLines(ClientHeight());
     const int64_t AlignedStart = HexViewAlignedStart(Offset);
     std::vector<uint8_t> Buffer(static_cast<size_t>(LinesToShow) * HexViewBytesPerLine, 0);
-    if (FFileStream->Seek(AlignedStart) < 0) throw std::runtime_error("seek");
-    const int32_t Read = FFileStream->Read(Buffer.data(), static_cast<int32_t>(Buffer.size()));
-    if (Read < 0) throw std::runtime_error(FFileStream->LastError());
+    const int32_t Read =
+        FFileStream->Seek(AlignedStart) < 0 ? -1 : FFileStream->Read(Buffer.data(), static_cast<int32_t>(Buffer.size()));
+    if (Read < 0) {
+      ReportCallFailure(u"THexView.RefreshFileData");
+      return;
+    }
 
     Draw(AlignedStart, Buffer.data(), Read, LinesToShow);
     FLastRefreshOffset = Offset;
@@ -223,7 +233,7 @@ void THexView::RefreshFileData(int64_t Offset) {
       FBusy = false;
     }
   } catch (...) {
-    Report(u"RefreshFileData");
+    ReportCallFailure(u"THexView.RefreshFileData");
   }
 }
 
@@ -290,7 +300,7 @@ int32_t THexView::GoStep(THexViewStep Step, const char16_t* Name) {
     Position = HexViewThumbPosition(Target, FileSize);
     if (FRichEdit) FRichEdit->setFocus();
   } catch (...) {
-    Report(Name);
+    ReportCallFailure(u"THexView." + std::u16string(Name));
   }
   return Position;
 }
@@ -341,7 +351,7 @@ void THexView::CustomScrollEvent(THexScrollCode ScrollCode, int32_t& ScrollPos) 
         break;
     }
   } catch (...) {
-    Report(u"CustomScrollEvent");
+    ReportCallFailure(u"THexView.CustomScrollEvent");
   }
 }
 
@@ -368,7 +378,7 @@ void THexView::FRichEditKeyDown(int Key, Qt::KeyboardModifiers Shift) {
     const int64_t FileSize = FFileStream->Size();
     RefreshFileData(HexViewStepTarget(*Step, FLastRefreshOffset, FileSize, ClientHeight()));
   } catch (...) {
-    Report(u"FRichEditKeyDown");
+    ReportCallFailure(u"THexView.FRichEditKeyDown");
   }
 }
 

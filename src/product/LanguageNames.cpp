@@ -1,5 +1,6 @@
 // Names of Windows language identifiers for TVersionInfo.LanguageName.
 
+#include <cwchar>
 #include <iterator>
 
 #include "product/VersionInfo.h"
@@ -17,8 +18,10 @@ std::u16string VersionLanguageName(uint16_t Language) {
   wchar_t Probe[256] = {};
   const DWORD Length = VerLanguageNameW(Language, Probe, 255);
   std::wstring Name(Length + 1, L'\0');
-  const DWORD Got = VerLanguageNameW(Language, Name.data(), Length + 1);
-  Name.resize(Got < Name.size() ? Got : Name.size() - 1);
+  VerLanguageNameW(Language, Name.data(), Length + 1);
+  // Whether the count returned includes the terminating null differs between implementations
+  // of the call; the name ends at the first null either way.
+  Name.resize(std::wcslen(Name.c_str()));
   return std::u16string(Name.begin(), Name.end());
 }
 

@@ -1,7 +1,6 @@
 #include "product/MD5Utils.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include <QByteArrayView>
 #include <QCryptographicHash>
@@ -18,12 +17,12 @@ bool CalculateFileMD5(const std::filesystem::path& FileName, TMD5Digest& Digest)
       return false;
     }
     TFileStream Stream;
-    if (!Stream.Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(Stream.LastError());
+    if (!Stream.Open(FileName, TFileStream::TMode::Read)) return ReportCallFailure(u"CalculateFileMD5");
     QCryptographicHash Hash(QCryptographicHash::Md5);
     char Block[1024];
     for (;;) {
       const int32_t Got = Stream.Read(Block, sizeof Block);
-      if (Got < 0) throw std::runtime_error(Stream.LastError());
+      if (Got < 0) return ReportCallFailure(u"CalculateFileMD5");
       if (Got == 0) break;
       Hash.addData(QByteArrayView(Block, Got));
     }

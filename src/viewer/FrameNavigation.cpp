@@ -10,9 +10,10 @@
 namespace corvane {
 namespace {
 
-void ReportFailure(std::u16string_view Operation) {
-  DebugLog(u"nox: Error in TForm1." + std::u16string(Operation) + u" call...");
-}
+// A step that must find the frame start after a known one searches from this many bytes past
+// it, beyond its syncword and the two bytes of crc1; a step that must find one before it
+// searches from this many bytes before it.
+constexpr int64_t PastFrameStart = 4;
 
 // Where the list's own key handling leaves the selection once the window has moved.
 int32_t ListSelectionAfterKey(int32_t Key, int32_t Selected, int32_t Rows) {
@@ -51,12 +52,13 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
   TNavResult Result;
   Result.SelectedRow = SelectedRow;
   if (SelectedRow < 0) return Result;
-  try {
+  bool OtherKey = false;
+  GuardedCall(u"TForm1.ListView1KeyDown", [&] {
     int64_t Found = 0;
     switch (Key) {
       case KeyUp: {
         if (SelectedRow != 0) break;
-        const int64_t From = std::max<int64_t>(FirstOffset() - 4, 0);
+        const int64_t From = std::max<int64_t>(FirstOffset() - PastFrameStart, 0);
         if (From != 0 && SearchPreviousPackPositionFromPos(Found, From)) {
           FlipShading();
           RefreshPosition(Found);
@@ -67,12 +69,12 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
       }
       case KeyDown: {
         const bool LastRow = SelectedRow >= FListRowCount - 1;
-        if (!LastRow || !WindowFull() || ListView1Data(SelectedRow)[0].empty()) break;
-        const int64_t From = FAC3FramesCount > 0 ? FirstOffset() + 4 : 0;
+        if (!LastRow || EndInView() || ListView1Data(SelectedRow)[0].empty()) break;
+        const int64_t From = FAC3FramesCount > 0 ? FirstOffset() + PastFrameStart : 0;
         if (SearchNextPackPositionFromPos(Found, From)) {
           // A start right at the search start is the first frame's successor only in name: the
           // window stays on the first frame.
-          RefreshPosition(Found == From ? std::max<int64_t>(Found - 4, 0) : Found);
+          RefreshPosition(Found == From ? std::max<int64_t>(Found - PastFrameStart, 0) : Found);
           FlipShading();
           PlaceThumb(Found);
           Result.Refilled = true;
@@ -80,7 +82,7 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
         break;
       }
       case KeyPageUp: {
-        const int64_t From = std::max<int64_t>(FirstOffset() - 4, 0);
+        const int64_t From = std::max<int64_t>(FirstOffset() - PastFrameStart, 0);
         if (From != 0 && SearchBackPackPositionFromPos(Found, FRowsCount, From)) {
           RefreshPosition(Found);
           PlaceThumb(Found);
@@ -89,13 +91,13 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
         break;
       }
       case KeyPageDown: {
-        if (!WindowFull()) {
+        if (EndInView()) {
           FScrollPosition = FScrollLastPosition;
           break;
         }
-        const int64_t From = FAC3FramesCount > 0 ? LastOffset() + 4 : 0;
+        const int64_t From = FAC3FramesCount > 0 ? LastOffset() + PastFrameStart : 0;
         if (SearchNextPackPositionFromPos(Found, From)) {
-          RefreshPosition(Found == From ? std::max<int64_t>(Found - 4, 0) : Found);
+          RefreshPosition(Found == From ? std::max<int64_t>(Found - PastFrameStart, 0) : Found);
           PlaceThumb(Found);
           Result.Refilled = true;
         }
@@ -112,7 +114,8 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
       }
       case KeyEnd: {
         FScrollPosition = FScrollMax;
-        const int64_t From = std::max<int64_t>(FileSize() - 4, 0);
+        // The last position with room for a syncword and crc1.
+        const int64_t From = std::max<int64_t>(FileSize() - PastFrameStart, 0);
         if (SearchBackPackPositionFromPos(Found, FRowsCount, From)) {
           RefreshPosition(Found);
           PlaceThumb(Found);
@@ -121,33 +124,32 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
         break;
       }
       default:
-        return Result;
+        OtherKey = true;
+        break;
     }
-  } catch (...) {
-    ReportFailure(u"ListView1KeyDown");
-  }
-  Result.SelectedRow = ListSelectionAfterKey(Key, SelectedRow, FListRowCount);
+  });
+  if (!OtherKey) Result.SelectedRow = ListSelectionAfterKey(Key, SelectedRow, FListRowCount);
   return Result;
 }
 
 TNavResult TFrameWindow::MyScrollMouseDown(int32_t ScrollPosition) {
   // The click leaves no row selected; the detail panes keep the frame shown before.
   TNavResult Result;
-  try {
+  GuardedCall(u"TForm1.MyScrollMouseDown", [&] {
     FScrollPosition = std::clamp(ScrollPosition, 0, FScrollMax);
     const int64_t Step = static_cast<int64_t>(FScrollLastPosition) - FScrollPosition;
     int64_t Found = 0;
     int64_t Target = 0;
     if (Step == 1) {  // up arrow
-      Target = std::max<int64_t>(FirstOffset() - 4, 0);
+      Target = std::max<int64_t>(FirstOffset() - PastFrameStart, 0);
       if (SearchPreviousPackPositionFromPos(Found, Target)) Target = Found;
       RefreshPosition(Target);
       FlipShading();
       PlaceThumb(Target);
       Result.Refilled = true;
     } else if (Step == -1) {  // down arrow
-      if (WindowFull()) {
-        Target = FirstOffset() + 4;
+      if (!EndInView()) {
+        Target = FirstOffset() + PastFrameStart;
         if (SearchNextPackPositionFromPos(Found, Target)) Target = Found;
         RefreshPosition(Target);
         FlipShading();
@@ -158,14 +160,14 @@ TNavResult TFrameWindow::MyScrollMouseDown(int32_t ScrollPosition) {
       }
     } else if (Step == ScrollPageStep) {  // page area above the thumb
       // Record 0 is read even when the window is empty: it keeps the last frame a refill wrote.
-      Target = std::max<int64_t>(FrameOffset(0) - 4, 0);
+      Target = std::max<int64_t>(FrameOffset(0) - PastFrameStart, 0);
       if (SearchBackPackPositionFromPos(Found, FRowsCount, Target)) Target = Found;
       RefreshPosition(Target);
       PlaceThumb(Target);
       Result.Refilled = true;
     } else if (Step == -ScrollPageStep) {  // page area below the thumb
-      if (WindowFull()) {
-        Target = LastOffset() + 4;
+      if (!EndInView()) {
+        Target = LastOffset() + PastFrameStart;
         if (SearchNextPackPositionFromPos(Found, Target)) Target = Found;
         RefreshPosition(Target);
         PlaceThumb(Target);
@@ -186,9 +188,7 @@ TNavResult TFrameWindow::MyScrollMouseDown(int32_t ScrollPosition) {
       PlaceThumb(Target);
       Result.Refilled = true;
     }
-  } catch (...) {
-    ReportFailure(u"MyScrollMouseDown");
-  }
+  });
   return Result;
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "analysis/FrameKinds.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameKinds.h"
 
 namespace corvane {
 namespace {
@@ -48,16 +48,14 @@ char* PutOffset(char* Out, int64_t Offset) {
 // fscod and frmsizecod as the window's record holds them after decoding Data.
 template <typename TKind>
 void HeaderCodes(const TWalkFrame& Frame, uint32_t& fscod, uint32_t& frmsizecod) {
-  if (Frame.Size >= viewer_detail::HeaderBytesAtHand) {
+  if (Frame.Size >= HeaderBytesAtHand) {
     fscod = static_cast<uint32_t>(Frame.Data[4] >> 6);
     frmsizecod = static_cast<uint32_t>(Frame.Data[4] & 0x3F);
     return;
   }
-  typename TKind::TFrame Record;
-  std::memset(&Record, 0, sizeof(Record));
-  TKind::Parse(Frame.Data, Frame.Size, Record);
-  fscod = Record.fscod;
-  frmsizecod = Record.frmsizecod;
+  const auto Record = NewDecodedFrame<TKind>(Frame.Data, Frame.Size, Frame.Offset);
+  fscod = Record->fscod;
+  frmsizecod = Record->frmsizecod;
 }
 
 }  // namespace
@@ -94,9 +92,9 @@ size_t TRowFormatter::Format(const TWalkFrame& Frame, char* Out) const {
   uint32_t fscod = 0;
   uint32_t frmsizecod = 0;
   if (FEAC3)
-    HeaderCodes<viewer_detail::TAC3PlusKind>(Frame, fscod, frmsizecod);
+    HeaderCodes<TAC3PlusKind>(Frame, fscod, frmsizecod);
   else
-    HeaderCodes<viewer_detail::TAC3Kind>(Frame, fscod, frmsizecod);
+    HeaderCodes<TAC3Kind>(Frame, fscod, frmsizecod);
 
   Out = PutSeparator(PutOffset(Out, Frame.Offset));
   Out = PutSeparator(PutDecimal(Out, Frame.Length));

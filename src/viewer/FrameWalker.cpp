@@ -2,39 +2,27 @@
 // file would show, produced without refilling window by window.
 //
 // A refill reads 1 MiB and keeps what the frames of one window use, about 460 KiB for 256
-// frames of 448 kb/s, so paging through the file reads it more than twice and tests every byte
-// position with a function call. The walk instead keeps a large stretch of the file in FBuff and
-// lays each window over it, so every byte is read once; it skips to the next syncword where the
-// refill steps byte by byte (no other position can be a frame start); and a frame whose coded
-// size leads straight to an accepted frame start gets that size as its length, which is the
-// answer the length search gives in that case, without the search. Everything else (the frame
-// start tests, the length of a frame that does not lead to a frame start, every test within a
-// few bytes of a window's end) goes through the same analysis functions as the refill, with
-// the same byte counts, so the rows are the window chain's rows.
+// frames of 448 kb/s, so paging through the file would read it more than twice. The walk
+// instead keeps a large stretch of the file in FBuff and lays each window over it, so every
+// byte is read once, and runs the refill's own scan (ScanFrames) over each window's bytes, so
+// the rows are the window chain's rows.
 
 #include <algorithm>
 #include <cstring>
 
+#include "analysis/FrameKinds.h"
 #include "core/ODSUtls.h"
-#include "viewer/FrameKinds.h"
 #include "viewer/FrameWindow.h"
 
 namespace corvane {
-
-using viewer_detail::HeaderBytesAtHand;
-using viewer_detail::IsSyncword;
-using viewer_detail::NextSyncword;
-using viewer_detail::TAC3Kind;
-using viewer_detail::TAC3PlusKind;
-
 namespace {
 
 // FBuff holds the stretch [Base, Base + Loaded) of the file. Window() makes it hold the bytes of
 // the window that a refill at Position would read, reading on in large blocks.
 class TFileStretch {
  public:
-  TFileStretch(const TFileStream& Stream, uint8_t* Buffer, int32_t Capacity, int64_t Size)
-      : FStream(Stream), FBuffer(Buffer), FCapacity(Capacity), FSize(Size) {}
+  TFileStretch(const TFileStream& Stream, uint8_t* Buffer, int32_t Capacity, int64_t Size, int64_t& Reads)
+      : FStream(Stream), FBuffer(Buffer), FCapacity(Capacity), FSize(Size), FReads(Reads) {}
 
   // The window's first byte, with its byte count in Count; nullptr on a read failure.
   const uint8_t* Window(int64_t Position, int32_t& Count) {
@@ -59,6 +47,7 @@ class TFileStretch {
     FLoaded = Keep;
     while (FLoaded < FCapacity && FBase + FLoaded < FSize) {
       const int32_t Done = FStream.ReadAt(FBase + FLoaded, FBuffer + FLoaded, FCapacity - FLoaded);
+      ++FReads;
       if (Done < 0) return false;
       if (Done == 0) {
         FSize = FBase + FLoaded;
@@ -73,6 +62,7 @@ class TFileStretch {
   uint8_t* FBuffer;
   int32_t FCapacity;
   int64_t FSize;
+  int64_t& FReads;
   int64_t FBase = 0;
   int32_t FLoaded = 0;
 };
@@ -80,21 +70,19 @@ class TFileStretch {
 }  // namespace
 
 bool TFrameWindow::WalkFrames(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress) {
-  try {
+  return GuardedCall(u"TForm1.WalkFrames", [&] {
     if (!FFileStream.IsOpen() || Position < 0) return false;
     return FEAC3 ? WalkChain<TAC3PlusKind>(Position, Visit, Progress)
                  : WalkChain<TAC3Kind>(Position, Visit, Progress);
-  } catch (...) {
-    DebugLog(u"nox: Error in TForm1.WalkFrames call...");
-    return false;
-  }
+  });
 }
 
 template <typename TKind>
 bool TFrameWindow::WalkChain(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress) {
   const int64_t Size = FFileStream.Size();
   if (Size < 0) return false;
-  TFileStretch Stretch(FFileStream, FBuff.get(), FrameBuffSize, Size);
+  // The stretch stays clear of the part of FBuff where a search past a window's bytes reads.
+  TFileStretch Stretch(FFileStream, FBuff.get(), FrameScratchOffset, Size, FReadCount);
 
   for (;;) {
     int32_t Count = 0;
@@ -103,42 +91,18 @@ bool TFrameWindow::WalkChain(int64_t Position, const TWalkVisitor& Visit, const 
     const bool AtEnd = Position + Count == Stretch.Size();
     if (Progress) Progress(Position, Stretch.Size());
 
-    int32_t Rows = 0;
-    int32_t At = 0;
-    int32_t LastAt = 0;
-    int32_t LastLength = 0;
-    int32_t KnownStart = -1;  // a position already found to be an accepted frame start
-    while (Rows < MaxFrameRows && Count - At >= 4) {
-      const uint8_t* const Here = Data + At;
-      const int32_t Left = Count - At;
-      if (At != KnownStart && (!IsSyncword(Here) || !TKind::ValidFramePoint(Here, Left, Ffscod))) {
-        At = NextSyncword(Data, At + 1, Count - 4);
-        continue;
-      }
-      int32_t Length = 0;
-      const int32_t Coded = Left >= HeaderBytesAtHand ? TKind::CodedSize(Here) : 0;
-      const int32_t Next = At + Coded;
-      if (Coded > 0 && Count - Next >= HeaderBytesAtHand && IsSyncword(Data + Next) &&
-          TKind::ValidFramePoint(Data + Next, Count - Next, Ffscod)) {
-        Length = Coded;
-        KnownStart = Next;
-      } else {
-        TKind::PackLength(Here, Left, Length, Ffscod);
-      }
-      ++Rows;
-      LastAt = At;
-      if (Length <= 0) {
-        if (AtEnd) Length = Left;
-        LastLength = Length;
-        Visit(TWalkFrame{Position + At, Length, Here, Left});
-        break;
-      }
-      LastLength = Length;
-      Visit(TWalkFrame{Position + At, Length, Here, Left});
-      At += Length;
+    const TScanEnd End = ScanFrames<TKind>(Data, Count, Position, AtEnd, MaxFrameRows, Visit);
+    if (!End.Ok) return false;
+    if (End.Stopped || End.Next == -1) return true;
+    int64_t Next = End.Next;
+    if (Next == -2) {
+      // Not one frame start in the window's bytes: the next window starts at the first one
+      // after them, however far that is.
+      const TScanResult Found = FindFrameStart<TKind>(Position + std::max(Count - HeaderBytesAtHand + 1, 0), Next);
+      if (Found == TScanResult::Failed) return false;
+      if (Found == TScanResult::None) return true;
     }
-    if (Rows < MaxFrameRows || LastLength <= 0) return true;
-    Position += LastAt + LastLength;
+    Position = Next;
   }
 }
 

@@ -4,29 +4,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
+#include <new>
 
+#include "analysis/AC3Detect.h"
+#include "analysis/FrameKinds.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameKinds.h"
 #include "viewer/FrameRowText.h"
 
 namespace corvane {
-
-using viewer_detail::IsSyncword;
-using viewer_detail::NextSyncword;
-using viewer_detail::TAC3Kind;
-using viewer_detail::TAC3PlusKind;
-
 namespace {
 
-// The backward searches read this many bytes past From, so that the test of a frame start at
-// From itself sees its fscod instead of a byte that was not read.
-constexpr int32_t SearchReadPastFrom = 8;
-
-void ReportFailure(std::u16string_view Operation) {
-  DebugLog(u"nox: Error in TForm1." + std::u16string(Operation) + u" call...");
-}
+static_assert(StreamTestBytes == FrameReadSize, "the load's one read serves the stream test and the first window");
 
 // "0x" followed by hexadecimal digits, as the Offset column writes it.
 bool ParseOffsetText(const std::u16string& Text, int64_t& Offset) {
@@ -82,15 +71,54 @@ TStreamKind TFrameWindow::StreamTest(const std::filesystem::path& FileName) {
   return TStreamKind::None;
 }
 
+TStreamKind TFrameWindow::StreamTest(const uint8_t* Data, int32_t Count) {
+  if (IsAC3PlusES(Data, Count, Ffscod)) {
+    FEAC3 = 1;
+    return TStreamKind::EAC3;
+  }
+  if (IsAC3ES(Data, Count, Ffscod)) {
+    FEAC3 = 0;
+    return TStreamKind::AC3;
+  }
+  return TStreamKind::None;
+}
+
 bool TFrameWindow::LoadFile(const std::filesystem::path& FileName, bool UnsecureLoad) {
-  try {
-    if (!UnsecureLoad && StreamTest(FileName) == TStreamKind::None) return false;
+  constexpr std::u16string_view Name = u"TForm1.LoadFile";
+  // Whatever happens, reads after the load go to the file again.
+  struct TShareReads {
+    explicit TShareReads(TFrameWindow& Window) : FWindow(Window) {
+      FWindow.FShareReads = true;
+      FWindow.FSharedPosition = -1;
+    }
+    ~TShareReads() { FWindow.FShareReads = false; }
+    TFrameWindow& FWindow;
+  } Sharing(*this);
+
+  return GuardedCall(Name, [&] {
+    // Nothing of the open file changes until the new one is open (and, tested, has passed).
+    TFileStream Stream;
+    if (!Stream.Open(FileName, TFileStream::TMode::Read)) return ReportCallFailure(Name);
+    if (!UnsecureLoad) {
+      const int32_t Count = Stream.ReadAt(0, FBuff.get(), FrameReadSize);
+      ++FReadCount;
+      if (Count < 0) {
+        // As the stream test answers for a file it cannot read.
+        Ffscod = -1;
+        return ReportCallFailure(Name);
+      }
+      std::memset(FBuff.get() + Count, 0, FrameLookAhead);
+      FSharedPosition = 0;
+      FSharedRequest = FrameReadSize;
+      FSharedCount = Count;
+      if (StreamTest(FBuff.get(), Count) == TStreamKind::None) return false;
+    }
 
     FTree.Clear();
     FHexPane.Blank = true;
     FFileName = FileName;
-    FFileStream.Close();
-    if (!FFileStream.Open(FileName, TFileStream::TMode::Read)) throw std::runtime_error(FFileStream.LastError());
+    FFileStream = std::move(Stream);
+    FFollowedFrame = -1;
     FScrollPosition = 0;
 
     FCurrentPosition = 0;
@@ -111,58 +139,47 @@ bool TFrameWindow::LoadFile(const std::filesystem::path& FileName, bool Unsecure
     FHexPane.TopOffset = 0;
     FHexPane.SelStart = 0;
     FHexPane.SelLength = 0;
+    ++FHexPane.LoadCount;
     return true;
-  } catch (...) {
-    ReportFailure(u"LoadFile");
-    return false;
-  }
+  });
 }
 
 bool TFrameWindow::UnloadFile() {
-  try {
+  return GuardedCall(u"TForm1.UnloadFile", [&] {
     FFileName.clear();
     FFileStream.Close();
+    FFollowedFrame = -1;
     FAC3FramesCount = 0;
     RefreshPosition(0);
     FHexPane.Blank = true;
     FTree.Clear();
     return true;
-  } catch (...) {
-    ReportFailure(u"UnloadFile");
-    return false;
-  }
+  });
 }
 
 bool TFrameWindow::OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask) {
   const int32_t OpenFileFscod = Ffscod;
   if (LoadFile(FileName, false)) return true;
   // Yes opens the file with the fscod its failed test found.
-  if (Ask && Ask(OpenAnywayQuestion)) return LoadFile(FileName, true);
-  // No keeps the open file, which goes on being browsed with its own fscod, not the one the
-  // refused file's test left behind.
+  if (Ask && Ask(OpenAnywayQuestion) && LoadFile(FileName, true)) return true;
+  // Otherwise the open file goes on being browsed with its own fscod, not the one the refused
+  // file's test left behind.
   if (FFileStream.IsOpen()) Ffscod = OpenFileFscod;
   return false;
 }
 
 bool TFrameWindow::OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask) {
-  try {
-    return FileExists(FileName) && OpenConfirmed(FileName, Ask);
-  } catch (...) {
-    ReportFailure(u"Open1Click");
-    return false;
-  }
+  return GuardedCall(u"TForm1.Open1Click", [&] { return FileExists(FileName) && OpenConfirmed(FileName, Ask); });
 }
 
 void TFrameWindow::OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask) {
-  try {
+  GuardedCall(u"TForm1.WMDROPFILES", [&] {
     for (const std::filesystem::path& FileName : FileNames) {
       if (!FileExists(FileName)) continue;
       UnloadFile();
       OpenConfirmed(FileName, Ask);
     }
-  } catch (...) {
-    ReportFailure(u"WMDROPFILES");
-  }
+  });
 }
 
 std::u16string TFrameWindow::Caption() const {
@@ -180,14 +197,27 @@ std::u16string TFrameWindow::Caption() const {
 
 void TFrameWindow::SetVisibleRows(int32_t Rows) { FVisibleRows = std::max(Rows, 0); }
 
-int32_t TFrameWindow::ReadBuff(int64_t Position, int32_t Count) {
+int32_t TFrameWindow::ReadInto(uint8_t* Into, int64_t Position, int32_t Count) {
   // Nothing lies at or past the end of the file. Such a read is not even tried: the system may
   // refuse it outright when Position + Count passes the largest file offset, and a failed read
   // would leave the previous window in place as if it had been refilled.
   const int64_t Size = FFileStream.Size();
   if (Size < 0) return -1;
-  const int32_t Done = Position >= Size ? 0 : FFileStream.ReadAt(Position, FBuff.get(), Count);
-  if (Done >= 0) std::memset(FBuff.get() + Done, 0, FrameLookAhead);
+  int32_t Done = 0;
+  if (Position < Size) {
+    Done = FFileStream.ReadAt(Position, Into, Count);
+    ++FReadCount;
+  }
+  if (Done >= 0) std::memset(Into + Done, 0, FrameLookAhead);
+  return Done;
+}
+
+int32_t TFrameWindow::ReadBuff(int64_t Position, int32_t Count) {
+  if (FShareReads && Position == FSharedPosition && Count == FSharedRequest) return FSharedCount;
+  const int32_t Done = ReadInto(FBuff.get(), Position, Count);
+  FSharedPosition = Position;
+  FSharedRequest = Count;
+  FSharedCount = Done;
   return Done;
 }
 
@@ -200,29 +230,31 @@ int32_t TFrameWindow::FrameLength(int32_t Index) const {
 }
 
 void TFrameWindow::RefreshPosition(int64_t Position) {
+  constexpr std::u16string_view Name = u"TForm1.RefreshPosition";
   std::lock_guard<std::recursive_mutex> Lock(FAC3FramesLock);
   FRowsCount = std::min(FVisibleRows, MaxFrameRows);
   FListRowCount = FRowsCount;
-  try {
-    if (FFileStream.IsOpen()) {
-      const int32_t Count = ReadBuff(Position, FrameReadSize);
-      if (Count < 0) throw std::runtime_error("read");
-      const bool AtEnd = Position + Count == FFileStream.Size();
-      FAC3FramesCount = 0;
-      if (FEAC3)
-        ScanWindow<TAC3PlusKind>(Position, Count, AtEnd);
-      else
-        ScanWindow<TAC3Kind>(Position, Count, AtEnd);
+  GuardedCall(Name, [&] {
+    if (!FFileStream.IsOpen()) return;
+    const int32_t Count = ReadBuff(Position, FrameReadSize);
+    if (Count < 0) {
+      // The window keeps the frames of the refill before.
+      ReportCallFailure(Name);
+      return;
     }
-  } catch (...) {
-    ReportFailure(u"RefreshPosition");
-  }
+    // A read at or past the end of the file reads nothing, and is at the end.
+    const bool AtEnd = Position + Count >= FFileStream.Size();
+    FAC3FramesCount = 0;
+    if (FEAC3)
+      ScanWindow<TAC3PlusKind>(Position, Count, AtEnd);
+    else
+      ScanWindow<TAC3Kind>(Position, Count, AtEnd);
+  });
   FRowsCount = std::min(FVisibleRows, MaxFrameRows);
   FListRowCount = FAC3FramesCount;
 }
 
-// Walks the Count bytes read at Position from accepted frame start to frame start, keeping one
-// record per row.
+// Keeps one record per row of the frames that the Count bytes read at Position hold.
 template <typename TKind>
 void TFrameWindow::ScanWindow(int64_t Position, int32_t Count, bool AtEnd) {
   auto& Frames = [this]() -> auto& {
@@ -231,103 +263,31 @@ void TFrameWindow::ScanWindow(int64_t Position, int32_t Count, bool AtEnd) {
     else
       return *FAC3PlusFrames;
   }();
-  const uint8_t* const Data = FBuff.get();
-  int32_t At = 0;
-  while (FAC3FramesCount < FRowsCount && Count - At >= 4) {
-    const uint8_t* const Here = Data + At;
-    const int32_t Left = Count - At;
-    if (!IsSyncword(Here) || !TKind::ValidFramePoint(Here, Left, Ffscod)) {
-      At = NextSyncword(Data, At + 1, Count - 4);
-      continue;
-    }
-    auto& Frame = Frames[static_cast<size_t>(FAC3FramesCount)];
-    std::memset(&Frame, 0, sizeof(Frame));
-    Frame.Offset = Position + At;
-    TKind::Parse(Here, Left, Frame);
-    TKind::PackLength(Here, Left, Frame.Length, Ffscod);
-    ++FAC3FramesCount;
-    if (Frame.Length <= 0) {
-      // No frame start follows within the read. At the end of the file the frame runs to it;
-      // elsewhere the frame is listed once with no length and the window ends with it.
-      if (AtEnd) Frame.Length = Left;
-      break;
-    }
-    At += Frame.Length;
-  }
-}
-
-bool TFrameWindow::SearchNextPackPositionFromPos(int64_t& Found, int64_t From) {
-  try {
-    if (!FFileStream.IsOpen() || From < 0 || From >= FFileStream.Size()) return false;
-    const int32_t Count = ReadBuff(From, FrameReadSize);
-    if (Count <= 0) return false;
-    const uint8_t* const Data = FBuff.get();
-    for (int32_t At = NextSyncword(Data, 0, Count - 4); Count - At >= 4; At = NextSyncword(Data, At + 1, Count - 4)) {
-      if (AC3ValidFramePoint(Data + At, Count - At, Ffscod)) {
-        Found = From + At;
+  const TScanEnd End =
+      ScanFrames<TKind>(FBuff.get(), Count, Position, AtEnd, FRowsCount, [&](const TWalkFrame& Scanned) {
+        auto& Frame = Frames[static_cast<size_t>(FAC3FramesCount)];
+        DecodeFrame<TKind>(Frame, Scanned.Data, Scanned.Size, Scanned.Offset);
+        Frame.Length = Scanned.Length;
+        ++FAC3FramesCount;
         return true;
-      }
-    }
-    return false;
-  } catch (...) {
-    ReportFailure(u"SearchNextPackPositionFromPos");
-    return false;
-  }
-}
-
-bool TFrameWindow::SearchPreviousPackPositionFromPos(int64_t& Found, int64_t From) {
-  return SearchBackward(Found, 1, From, u"SearchPreviousPackPositionFromPos");
-}
-
-bool TFrameWindow::SearchBackPackPositionFromPos(int64_t& Found, int32_t Count, int64_t From) {
-  return SearchBackward(Found, Count, From, u"SearchBackPackPositionFromPos");
-}
-
-// Tests every position from From down to 1 MiB before it; each accepted one is Found, and the
-// Count-th ends the search. With fewer, Found is the earliest accepted position.
-bool TFrameWindow::SearchBackward(int64_t& Found, int32_t Count, int64_t From, const char16_t* Name) {
-  bool Accepted = false;
-  try {
-    if (!FFileStream.IsOpen() || From < 0 || From >= FFileStream.Size()) return false;
-    const int64_t Start = std::max<int64_t>(From - FrameReadSize, 0);
-    const int32_t Read = ReadBuff(Start, static_cast<int32_t>(From - Start) + SearchReadPastFrom);
-    if (Read <= 0) return false;
-    const uint8_t* const Data = FBuff.get();
-    int32_t Seen = 0;
-    for (int64_t At = From - Start; At >= 0; --At) {
-      const int32_t Left = Read - static_cast<int32_t>(At);
-      if (Left < 4 || !IsSyncword(Data + At) || !AC3ValidFramePoint(Data + At, Left, Ffscod)) continue;
-      Found = Start + At;
-      Accepted = true;
-      if (++Seen == Count) return true;
-    }
-    return Accepted;
-  } catch (...) {
-    ReportFailure(Name);
-    return Accepted;
-  }
+      });
+  FRefillReachedEnd = End.Next == -1;
+  if (!End.Ok) ReportCallFailure(u"TForm1.RefreshPosition");
 }
 
 TRowTexts TFrameWindow::ListView1Data(int32_t Row) {
   std::lock_guard<std::recursive_mutex> Lock(FAC3FramesLock);
-  TRowTexts Texts;
-  try {
-    if (Row >= 0 && Row < FRowsCount && Row < FAC3FramesCount) {
-      Texts = FEAC3 ? FrameRowTexts(AC3PlusFrame(Row)) : FrameRowTexts(AC3Frame(Row));
-    }
-  } catch (...) {
-    ReportFailure(u"ListView1Data");
-  }
-  return Texts;
+  return GuardedCall(u"TForm1.ListView1Data", [&] {
+    if (Row < 0 || Row >= FRowsCount || Row >= FAC3FramesCount) return TRowTexts{};
+    return FEAC3 ? FrameRowTexts(AC3PlusFrame(Row)) : FrameRowTexts(AC3Frame(Row));
+  });
 }
 
 void TFrameWindow::FormResize(int32_t VisibleRows) {
-  try {
+  GuardedCall(u"TForm1.FormResize", [&] {
     SetVisibleRows(VisibleRows);
     RefreshPosition(FCurrentPosition);
-  } catch (...) {
-    ReportFailure(u"FormResize");
-  }
+  });
 }
 
 std::u16string TFrameWindow::ListText(std::u16string_view LineEnd) {
@@ -346,41 +306,33 @@ std::u16string TFrameWindow::ListText(std::u16string_view LineEnd) {
 // ------------------------------------------------------------------------------------------
 // Frame detail
 
-namespace {
-
+// Decodes the frame at Offset from the Count bytes read there into the tree and the hex range.
+// Its Length is found as the row's is, except that the last frame of the file has none here.
 template <typename TKind>
-int32_t DecodePack(const uint8_t* Data, int32_t Count, int64_t Offset, int32_t Fscod, TTreeModel& Tree) {
-  // The E-AC-3 record is several KiB; keep it off the stack.
-  auto Frame = std::make_unique<typename TKind::TFrame>();
-  std::memset(Frame.get(), 0, sizeof(*Frame));
-  Frame->Offset = Offset;
-  TKind::Parse(Data, Count, *Frame);
-  TKind::PackLength(Data, Count, Frame->Length, Fscod);
-  TKind::BuildTree(&Tree, *Frame);
-  return Frame->Length;
+bool TFrameWindow::DecodePack(int64_t Offset, int32_t Count, bool AtEnd) {
+  const auto Frame = NewDecodedFrame<TKind>(FBuff.get(), Count, Offset);
+  const TFollow Follow = FollowFrame<TKind>(FBuff.get(), Count, Offset, AtEnd);
+  if (!Follow.Ok) return ReportCallFailure(u"TForm1.UpdatePack");
+  Frame->Length = Follow.Next >= 0 ? Follow.Length : 0;
+  TKind::BuildTree(&FTree, *Frame);
+  FPackOffset = Offset;
+  FPackLength = Frame->Length;
+  if (FHexPane.Exists) {
+    FHexPane.TopOffset = Offset;
+    FHexPane.SelStart = Offset;
+    FHexPane.SelLength = Frame->Length;
+  }
+  return true;
 }
 
-}  // namespace
-
 bool TFrameWindow::UpdatePack(int64_t Offset) {
-  try {
+  return GuardedCall(u"TForm1.UpdatePack", [&] {
     if (!FFileStream.IsOpen() || Offset < 0) return false;
     const int32_t Count = ReadBuff(Offset, FrameReadSize);
     if (Count <= 0) return false;
-    const int32_t Length = FEAC3 ? DecodePack<TAC3PlusKind>(FBuff.get(), Count, Offset, Ffscod, FTree)
-                                 : DecodePack<TAC3Kind>(FBuff.get(), Count, Offset, Ffscod, FTree);
-    FPackOffset = Offset;
-    FPackLength = Length;
-    if (FHexPane.Exists) {
-      FHexPane.TopOffset = Offset;
-      FHexPane.SelStart = Offset;
-      FHexPane.SelLength = Length;
-    }
-    return true;
-  } catch (...) {
-    ReportFailure(u"UpdatePack");
-    return false;
-  }
+    const bool AtEnd = Offset + Count == FFileStream.Size();
+    return FEAC3 ? DecodePack<TAC3PlusKind>(Offset, Count, AtEnd) : DecodePack<TAC3Kind>(Offset, Count, AtEnd);
+  });
 }
 
 void TFrameWindow::ShowRow(int32_t Row) {
@@ -392,7 +344,7 @@ void TFrameWindow::ShowRow(int32_t Row) {
   }
   int64_t Offset = 0;
   if (!ParseOffsetText(OffsetColumn, Offset)) {
-    ReportFailure(u"ListView1MouseDown");
+    ReportCallFailure(u"TForm1.ListView1MouseDown");
     return;
   }
   UpdatePack(Offset);

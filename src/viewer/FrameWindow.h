@@ -24,10 +24,13 @@ namespace corvane {
 
 // The frame list never holds more rows than this, however tall it is.
 inline constexpr int32_t MaxFrameRows = 256;
-// The shared read buffer; no single refill, search or detail read uses more than
-// FrameReadSize + a few look-ahead bytes of it.
+// The shared read buffer. The refill, the searches and the detail read FrameReadSize bytes at
+// a time into its start; a search that goes on past a first read reads into its last
+// FrameReadSize bytes (FrameScratchOffset on), and the whole-file walk holds a stretch of the
+// file in the rest.
 inline constexpr int32_t FrameBuffSize = 5 * 1024 * 1024;
 inline constexpr int32_t FrameReadSize = 1024 * 1024;
+inline constexpr int32_t FrameScratchOffset = FrameBuffSize - FrameReadSize;
 // Bytes after the data of a read that are set to zero, so that a test near the end of a read
 // never sees bytes of an earlier one.
 inline constexpr int32_t FrameLookAhead = 64;
@@ -49,6 +52,7 @@ inline constexpr std::u16string_view OpenAnywayQuestion =
     u"This is not a valid AC3 audio stream.\r\nDo you want to open it anyway?";
 
 enum class TStreamKind { None, AC3, EAC3 };
+enum class TGoToResult { Moved, NoFile, PastEnd };
 
 // The five column texts of one frame-list row: Offset, Length, Frame Size, Sampling Rate, Bitrate.
 using TRowTexts = std::array<std::u16string, 5>;
@@ -62,6 +66,8 @@ struct THexPaneState {
   int64_t TopOffset = 0;
   int64_t SelStart = 0;
   int64_t SelLength = 0;
+  // Successful loads so far: the pane starts over on the file at every one.
+  int32_t LoadCount = 0;
 };
 
 // Outcome of one navigation step for the list: whether the window was refilled, and the row
@@ -72,7 +78,9 @@ struct TNavResult {
 };
 
 // One frame of a whole-file walk: its place, its length as the frame list shows it, and the
-// bytes the window had from its first byte on (Size of them), for decoding it again.
+// bytes the window had from its first byte on (Size of them), for decoding it again. A frame's
+// length is the distance to the next acceptable frame start, wherever that lies; the last frame
+// runs to the end of the file. Only a distance too large for the 32-bit length leaves it 0.
 struct TWalkFrame {
   int64_t Offset;
   int32_t Length;
@@ -84,7 +92,8 @@ class TFrameWindow {
  public:
   // Asks the user a yes/no question; true is Yes.
   using TAskCallback = std::function<bool(std::u16string_view Question)>;
-  using TWalkVisitor = std::function<void(const TWalkFrame&)>;
+  // Returns false to end the walk there.
+  using TWalkVisitor = std::function<bool(const TWalkFrame&)>;
   // Told the position reached and the file size now and then during a walk.
   using TWalkProgress = std::function<void(int64_t Position, int64_t Size)>;
 
@@ -97,7 +106,10 @@ class TFrameWindow {
   // The stream test: E-AC-3 first, AC-3 only when that says no. Writes Ffscod either way and
   // FEAC3 when a kind was found.
   TStreamKind StreamTest(const std::filesystem::path& FileName);
-  // Opens and shows FileName; with UnsecureLoad the stream test is skipped.
+  // Opens and shows FileName; with UnsecureLoad the stream test is skipped. The file is opened
+  // before anything else changes: when it cannot be opened, the file open before stays open with
+  // its list, tree, hex pane and caption. The file's first MiB is read once, for the stream
+  // test, the first window and the first frame's detail.
   bool LoadFile(const std::filesystem::path& FileName, bool UnsecureLoad);
   bool UnloadFile();
   // The open of a named file that every entry path uses: the tested load, and when it fails the
@@ -110,12 +122,18 @@ class TFrameWindow {
   void OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask);
   // "Corvane" followed by "(" + the path + ")" while a file is open.
   std::u16string Caption() const;
+  // Called when a step turns out long: once by each search, refill or detail that has to read
+  // on past its first read to get over a stretch without an acceptable frame start. The window
+  // then shows the busy cursor until the step ends.
+  void SetLongStepCallback(std::function<void()> Callback) { FLongStepCallback = std::move(Callback); }
 
   // --- Frame window ---------------------------------------------------------------------------
   // The list's count of fully visible rows; taken at every refill, at most MaxFrameRows count.
   void SetVisibleRows(int32_t Rows);
   int32_t VisibleRows() const { return FVisibleRows; }
   void RefreshPosition(int64_t Position);
+  // The searches read FrameReadSize bytes at a time, as many times as it takes to reach a frame
+  // start (or Count of them) or the end or start of the file; a normal file costs one read.
   bool SearchNextPackPositionFromPos(int64_t& Found, int64_t From);
   bool SearchPreviousPackPositionFromPos(int64_t& Found, int64_t From);
   bool SearchBackPackPositionFromPos(int64_t& Found, int32_t Count, int64_t From);
@@ -163,10 +181,25 @@ class TFrameWindow {
 
   // --- Whole file -----------------------------------------------------------------------------
   // Visits every frame of the chain of windows of MaxFrameRows rows that starts with a refill
-  // at Position, each next window starting at the end of the previous window's last frame, in
-  // constant memory and much faster than refilling window by window. The chain ends after a
-  // window that is not full or whose last frame has no length. False on a read failure.
+  // at Position, each next window starting where the frame after the previous window's last
+  // frame starts, in constant memory and much faster than refilling window by window: every
+  // frame from Position to the end of the file, whatever lies between them. True when the walk
+  // reached the end of the file or Visit ended it; false on a read failure.
   bool WalkFrames(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress = {});
+
+  // --- Commands of the main window (FrameCommands.cpp) ----------------------------------------
+  // The frame that the hex edit command edits for list row Row: the row's Offset text read as a
+  // 64-bit number and its Length text as a 32-bit one. False when either text is not a number
+  // (an empty row among them).
+  bool RowFrameRange(int32_t Row, int64_t& Offset, int64_t& Size);
+  // " [AC3 Frame @ 0x" + Offset in 16 upper-case hex digits + "]", for both stream kinds.
+  static std::u16string HexEditCaptionSuffix(int64_t Offset);
+  // Moves the window to the first frame start at or after Offset (or, past the last one, the
+  // last frame start before it), as a thumb placement does, and selects its first row.
+  TGoToResult GoToOffset(int64_t Offset);
+  // One line for the status bar: stream kind, sampling rate, file size and the place of the
+  // window's first frame in the file; empty while no file is open.
+  std::u16string StatusText() const;
 
   // --- State ----------------------------------------------------------------------------------
   const std::filesystem::path& FileName() const { return FFileName; }
@@ -184,17 +217,63 @@ class TFrameWindow {
   // Offset and Length of record Index of the array that FEAC3 selects.
   int64_t FrameOffset(int32_t Index) const;
   int32_t FrameLength(int32_t Index) const;
-  std::recursive_mutex& FramesLock() { return FAC3FramesLock; }
+  // The window is not full and its refill reached the end of the file: no frame follows its
+  // last one, and the steps forward stay where they are. A window that is not full may also end
+  // at a frame whose successor lies beyond the refill's read; the steps forward go on past it.
+  // An empty window counts as the end as well: it has no frame to step on from.
+  bool EndInView() const { return !WindowFull() && (FRefillReachedEnd || FAC3FramesCount == 0); }
+  // Reads made through the window's stream so far (a figure for tests and benchmarks).
+  int64_t ReadCount() const { return FReadCount; }
 
  private:
+  // How a scan of one window's bytes ended.
+  struct TScanEnd {
+    int32_t Rows = 0;
+    // Where the frame after the last row starts, as far as the scan found out: -1 when the
+    // end of the file came first, -2 when it does not know (an empty window short of the end).
+    int64_t Next = -2;
+    bool Stopped = false;  // Sink asked to end the scan
+    bool Ok = true;        // false: a read past the window's bytes failed
+  };
+  // The Length of a frame, and where the frame after it starts (-1: none before the end).
+  struct TFollow {
+    int32_t Length = 0;
+    int64_t Next = -1;
+    bool Beyond = false;  // Next (or the end) lies past the bytes at hand
+    bool Ok = true;
+  };
+  enum class TScanResult { Found, None, Failed };
+
+  // The window's frames in Count bytes read at Position (AtEnd: they run to the end of the
+  // file): at most MaxRows of them, handed to Sink in file order. Shared by the refill and
+  // the walk, so that both list the same rows.
+  template <typename TKind>
+  TScanEnd ScanFrames(const uint8_t* Data, int32_t Count, int64_t Position, bool AtEnd, int32_t MaxRows,
+                      const TWalkVisitor& Sink);
+  // Length and successor of the frame at Here, Left bytes of a read from it on.
+  template <typename TKind>
+  TFollow FollowFrame(const uint8_t* Here, int32_t Left, int64_t Offset, bool AtEnd);
+  // The first position from From on that Accept(data, bytes at hand, position) takes, reading
+  // FrameReadSize bytes at a time on to the end of the file. Only a position that is followed by
+  // at least MinLeft bytes of the file is tried.
+  template <typename TAccept>
+  TScanResult ScanForward(int64_t From, int32_t MinLeft, const TAccept& Accept, int64_t& Found);
+  // The first acceptable frame start of the kind from From on, however far.
+  template <typename TKind>
+  TScanResult FindFrameStart(int64_t From, int64_t& Found);
   template <typename TKind>
   void ScanWindow(int64_t Position, int32_t Count, bool AtEnd);
   template <typename TKind>
+  bool DecodePack(int64_t Offset, int32_t Count, bool AtEnd);
+  template <typename TKind>
   bool WalkChain(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress);
-  // Reads up to Count bytes at Position into FBuff and zeroes the look-ahead after them;
-  // -1 on failure.
+  // Reads up to Count bytes at Position into Into and zeroes the look-ahead after them;
+  // -1 on failure. ReadBuff reads into the start of FBuff.
+  int32_t ReadInto(uint8_t* Into, int64_t Position, int32_t Count);
   int32_t ReadBuff(int64_t Position, int32_t Count);
-  bool SearchBackward(int64_t& Found, int32_t Count, int64_t From, const char16_t* Name);
+  TStreamKind StreamTest(const uint8_t* Data, int32_t Count);
+  bool SearchBackward(int64_t& Found, int32_t Count, int64_t From, std::u16string_view Name);
+  void NotifyLongStep() const;
   void PlaceThumb(int64_t Position);
   void FlipShading() { FListViewGrayMarkIndex = (FListViewGrayMarkIndex + 1) % 2; }
   bool WindowFull() const { return FAC3FramesCount == FRowsCount; }
@@ -220,7 +299,23 @@ class TFrameWindow {
   int32_t FScrollPosition = 0;
   int32_t FScrollMax = 0;
   int32_t FListViewGrayMarkIndex = 0;
+  bool FRefillReachedEnd = false;
   std::recursive_mutex FAC3FramesLock;
+  std::function<void()> FLongStepCallback;
+
+  // During a load, a read of the same bytes as the one before it is served from FBuff: the
+  // stream test, the first refill and the first detail share the read of the file's start.
+  bool FShareReads = false;
+  int64_t FSharedPosition = -1;
+  int32_t FSharedRequest = 0;
+  int32_t FSharedCount = -1;
+  int64_t FReadCount = 0;
+  // The last frame whose successor had to be looked for past a read, and where it was found
+  // (-1: none before the end of the file, then FollowedSize): a refill that ends on that frame
+  // again does not read over the same gap again.
+  int64_t FFollowedFrame = -1;
+  int64_t FFollowedNext = -1;
+  int64_t FFollowedSize = -1;
 
   TTreeModel FTree;
   THexPaneState FHexPane;

@@ -102,33 +102,5 @@ TEST(AC3PlusDetectTest, AlternatingFrameSizesAreAllCounted) {
   EXPECT_EQ(Fscod, 2);
 }
 
-// The stream files an encoder made: E-AC-3 files pass at their own rate; an AC-3 file fails
-// (its bsid is below 16) and is left to the AC-3 detection.
-struct TRealFile {
-  const char* File;
-  bool IsStream;
-  int32_t Fscod;
-};
-
-class AC3PlusDetectRealFileTest : public testing::TestWithParam<TRealFile> {};
-
-TEST_P(AC3PlusDetectRealFileTest, DetectsEncodedStreams) {
-  TDebugCapture Quiet;
-  int32_t Fscod = 99;
-  EXPECT_EQ(IsAC3PlusES(test::TestDataPath(GetParam().File), Fscod), GetParam().IsStream);
-  EXPECT_EQ(Fscod, GetParam().Fscod);
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, AC3PlusDetectRealFileTest,
-                         testing::Values(TRealFile{"eac3_stereo_48k.eac3", true, 0},
-                                         TRealFile{"eac3_51_48k_meta.eac3", true, 0},
-                                         TRealFile{"eac3_stereo_44k.eac3", true, 1},
-                                         TRealFile{"eac3_mono_32k.eac3", true, 2},
-                                         TRealFile{"eac3_crosscheck.ac3", false, 0}),
-                         [](const testing::TestParamInfo<TRealFile>& Info) {
-                           std::string Name = Info.param.File;
-                           return Name.substr(0, Name.find('.'));
-                         });
-
 }  // namespace
 }  // namespace corvane

@@ -168,7 +168,15 @@ TEST_F(FileStreamTest, OpenFailuresSayWhy) {
   EXPECT_FALSE(Stream.Open(Dir / "missing.ac3", TFileStream::TMode::Read));
   EXPECT_FALSE(Stream.IsOpen());
   EXPECT_NE(Stream.LastError().find("open"), std::string::npos);
+#ifdef _WIN32
+  // The system's own wording, as one line without the period and line end it comes with.
+  const std::string Reason = Stream.LastError().substr(Stream.LastError().find(": ") + 2);
+  EXPECT_FALSE(Reason.empty());
+  EXPECT_EQ(Reason.find_first_of("\r\n"), std::string::npos) << Stream.LastError();
+  EXPECT_NE(Reason.back(), '.') << Stream.LastError();
+#else
   EXPECT_NE(Stream.LastError().find(std::generic_category().message(ENOENT)), std::string::npos) << Stream.LastError();
+#endif
   EXPECT_FALSE(FileExists(Dir / "missing.ac3"));
 
   EXPECT_FALSE(Stream.Open(Dir, TFileStream::TMode::Read));
@@ -199,6 +207,28 @@ TEST_F(FileStreamTest, ReopeningClosesTheFormerFile) {
   Stream.Close();
   EXPECT_FALSE(Stream.IsOpen());
   Stream.Close();
+}
+
+TEST_F(FileStreamTest, AMovedStreamTakesTheFileAlongAndTheOneAssignedToClosesItsOwn) {
+  const fs::path First = WriteFile("a.ac3", Counting(3));
+  const fs::path Second = WriteFile("b.ac3", Counting(5));
+  TFileStream Taken;
+  ASSERT_TRUE(Taken.Open(First, TFileStream::TMode::Read));
+  ASSERT_EQ(Taken.Seek(1), 1);
+  TFileStream Target;
+  ASSERT_TRUE(Target.Open(Second, TFileStream::TMode::Read));
+
+  Target = std::move(Taken);
+  EXPECT_FALSE(Taken.IsOpen());
+  EXPECT_EQ(Target.FileName(), First);
+  EXPECT_EQ(Target.Size(), 3);
+  uint8_t Byte = 0;
+  EXPECT_EQ(Target.Read(&Byte, 1), 1);
+  EXPECT_EQ(Byte, Counting(3)[1]);
+
+  const TFileStream Built(std::move(Target));
+  EXPECT_FALSE(Target.IsOpen());
+  EXPECT_EQ(Built.Size(), 3);
 }
 
 }  // namespace

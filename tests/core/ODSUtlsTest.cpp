@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +45,29 @@ TEST(DebugLog, ASinkThatThrowsDoesNotReachTheCaller) {
   const TDebugSink Before = SetDebugSink([](const std::u16string&) { throw std::runtime_error("sink"); });
   EXPECT_NO_THROW(DebugLog(u"lost"));
   SetDebugSink(Before);
+}
+
+TEST(DebugLog, GuardedCallsReportAThrowWithTheOperationsNameAndReturnTheFailureValue) {
+  TDebugCapture Capture;
+  EXPECT_EQ(GuardedCall(u"TForm1.LoadFile", [] { return 7; }), 7);
+  EXPECT_EQ(GuardedCall(u"TForm1.LoadFile", [] { return std::u16string(u"done"); }), u"done");
+  EXPECT_TRUE(Capture.Lines().empty());
+
+  const auto Throws = []() -> bool { throw std::runtime_error("read"); };
+  EXPECT_FALSE(GuardedCall(u"TForm1.LoadFile", Throws));
+  EXPECT_EQ(GuardedCall(u"THexView.Init", -5, []() -> int { throw 1; }), -5);
+  bool Ran = false;
+  GuardedCall(u"TForm1.FormResize", [&] {
+    Ran = true;
+    throw std::bad_alloc();
+  });
+  EXPECT_TRUE(Ran);
+  EXPECT_FALSE(ReportFailure(u"parse_ac3_frame", u"insufficient memory."));
+  EXPECT_FALSE(ReportCallFailure(u"IsAC3ES"));
+  EXPECT_EQ(Capture.Lines(), (TLines{u"nox: Error in TForm1.LoadFile call...", u"nox: Error in THexView.Init call...",
+                                     u"nox: Error in TForm1.FormResize call...",
+                                     u"nox: Error in parse_ac3_frame - insufficient memory.",
+                                     u"nox: Error in IsAC3ES call..."}));
 }
 
 TEST(DebugLog, LinesFromSeveralThreadsStayWhole) {

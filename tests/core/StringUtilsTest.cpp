@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,32 @@ TEST(StringUtils, NumbersAsText) {
   EXPECT_EQ(IntToHex(0, 0), u"0");
   EXPECT_EQ(AsciiToU16("frmsizecod"), u"frmsizecod");
 }
+
+TEST(StringUtils, ParsePositionTakesDecimalOrHexAfter0x) {
+  struct TCase {
+    std::u16string_view Text;
+    std::optional<int64_t> Value;
+  };
+  const TCase Cases[] = {
+      {u"0", 0},
+      {u"50000", 50000},
+      {u"0x600", 0x600},
+      {u"0XaBc", 0xABC},
+      {u"0x7FFFFFFFFFFFFFFF", INT64_MAX},
+      {u"9223372036854775807", INT64_MAX},
+      {u"9223372036854775808", std::nullopt},  // past the largest signed 64-bit value
+      {u"0x8000000000000000", std::nullopt},
+      {u"", std::nullopt},
+      {u"0x", std::nullopt},
+      {u"-1", std::nullopt},
+      {u"12a", std::nullopt},
+      {u" 12", std::nullopt},
+      {u"0x1g", std::nullopt},
+      {u"\uFF11", std::nullopt},  // a full-width digit is no digit here
+  };
+  for (const TCase& Case : Cases) EXPECT_EQ(ParsePosition(Case.Text), Case.Value) << ToUtf8(Case.Text);
+}
+
 
 }  // namespace
 }  // namespace corvane

@@ -7,22 +7,29 @@
 namespace corvane {
 namespace {
 
-// 1000 synthetic frames of 256 bytes (no syncword inside a frame), 20 visible rows.
-class FrameNavigation : public ::testing::Test {
+// 1000 synthetic frames of 256 bytes (no syncword inside a frame), 20 visible rows; AC-3 or
+// E-AC-3 frames, which the searches find with the same AC-3 frame-start test.
+class FrameNavigation : public ::testing::TestWithParam<bool> {
  protected:
   static constexpr int64_t FrameSize = 256;
   static constexpr int32_t Rows = 20;
-  void SetUp() override { Window = test::LoadedWindow(File.Path(), Rows); }
+  void SetUp() override {
+    Window = test::LoadedWindow(File.Path(), Rows);
+    ASSERT_EQ(Window->EAC3(), GetParam());
+  }
 
   // The window's first frame as a frame number.
   int64_t FirstFrame() const { return Window->FrameOffset(0) / FrameSize; }
   static int32_t Thumb(int64_t Frame) { return static_cast<int32_t>(Frame * FrameSize / 100); }
 
-  test::TTempFile File{test::SyntheticAC3(1000)};
+  test::TTempFile File{GetParam() ? test::SyntheticEAC3(1000) : test::SyntheticAC3(1000)};
   std::unique_ptr<TFrameWindow> Window;
 };
 
-TEST_F(FrameNavigation, KeysMoveTheWindowAndTheSelection) {
+INSTANTIATE_TEST_SUITE_P(Kinds, FrameNavigation, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& Info) { return Info.param ? "EAC3" : "AC3"; });
+
+TEST_P(FrameNavigation, KeysMoveTheWindowAndTheSelection) {
   struct TCase {
     const char* Name;
     int64_t StartFrame;
@@ -67,7 +74,7 @@ TEST_F(FrameNavigation, KeysMoveTheWindowAndTheSelection) {
   }
 }
 
-TEST_F(FrameNavigation, DownKeepsEachFramesShade) {
+TEST_P(FrameNavigation, DownKeepsEachFramesShade) {
   Window->RefreshPosition(50 * FrameSize);
   std::vector<bool> Before;
   for (int32_t Row = 0; Row < Rows; ++Row) Before.push_back(Window->RowShaded(Row));
@@ -75,7 +82,7 @@ TEST_F(FrameNavigation, DownKeepsEachFramesShade) {
   for (int32_t Row = 1; Row < Rows; ++Row) EXPECT_EQ(Window->RowShaded(Row - 1), Before[Row]) << Row;
 }
 
-TEST_F(FrameNavigation, PageDownWithTheEndInViewOnlyPutsTheThumbBack) {
+TEST_P(FrameNavigation, PageDownWithTheEndInViewOnlyPutsTheThumbBack) {
   Window->MyScrollMouseDown(300);
   const int32_t Last = Window->ScrollLastPosition();
   Window->RefreshPosition(985 * FrameSize);
@@ -86,7 +93,7 @@ TEST_F(FrameNavigation, PageDownWithTheEndInViewOnlyPutsTheThumbBack) {
   EXPECT_EQ(Result.SelectedRow, 14);
 }
 
-TEST_F(FrameNavigation, ScrollBarStepsByTheirDistanceFromTheLastPosition) {
+TEST_P(FrameNavigation, ScrollBarStepsByTheirDistanceFromTheLastPosition) {
   // The thumb placed at 200 starts the window on frame 79 (the first at or after byte 20000).
   struct TCase {
     const char* Name;
@@ -119,7 +126,7 @@ TEST_F(FrameNavigation, ScrollBarStepsByTheirDistanceFromTheLastPosition) {
   }
 }
 
-TEST_F(FrameNavigation, ThumbPlacementStartsAtTheFirstFrameAtOrAfterItsPosition) {
+TEST_P(FrameNavigation, ThumbPlacementStartsAtTheFirstFrameAtOrAfterItsPosition) {
   Window->MyScrollMouseDown(500);
   EXPECT_EQ(Window->CurrentPosition(), 196 * FrameSize);  // the first start at or after 50000
   EXPECT_EQ(FirstFrame(), 196);
@@ -133,7 +140,7 @@ TEST_F(FrameNavigation, ThumbPlacementStartsAtTheFirstFrameAtOrAfterItsPosition)
   EXPECT_EQ(FirstFrame(), 196);
 }
 
-TEST_F(FrameNavigation, ThumbPastTheLastFrameStartFindsItBackwards) {
+TEST_P(FrameNavigation, ThumbPastTheLastFrameStartFindsItBackwards) {
   Window->MyScrollMouseDown(Window->ScrollMax());
   EXPECT_EQ(FirstFrame(), 999);
   EXPECT_EQ(Window->AC3FramesCount(), 1);
@@ -147,7 +154,7 @@ TEST_F(FrameNavigation, ThumbPastTheLastFrameStartFindsItBackwards) {
   EXPECT_EQ(FirstFrame(), 999);
 }
 
-TEST_F(FrameNavigation, UpArrowNearTheStartAndAShortPageAreHandled) {
+TEST_P(FrameNavigation, UpArrowNearTheStartAndAShortPageAreHandled) {
   // The window on frame 1: the up arrow finds frame 0.
   Window->MyScrollMouseDown(1);
   ASSERT_EQ(FirstFrame(), 1);
@@ -161,6 +168,165 @@ TEST_F(FrameNavigation, UpArrowNearTheStartAndAShortPageAreHandled) {
   Window->MyScrollMouseDown(0);
   EXPECT_EQ(FirstFrame(), 0);
   EXPECT_EQ(Window->CurrentPosition(), 0);
+}
+
+TEST_P(FrameNavigation, EachStepReadsOnceToSearchAndOnceToRefill) {
+  struct TCase {
+    const char* Name;
+    int32_t Key;  // 0: a scroll-bar step of Scroll positions from the last one
+    int32_t Selected;
+    int32_t Scroll;
+  };
+  const TCase Cases[] = {
+      {"up", KeyUp, 0, 0},          {"down", KeyDown, Rows - 1, 0},
+      {"page up", KeyPageUp, 3, 0}, {"page down", KeyPageDown, 3, 0},
+      {"home", KeyHome, 3, 0},      {"end", KeyEnd, 3, 0},
+      {"up arrow", 0, 0, -1},       {"down arrow", 0, 0, 1},
+      {"page above", 0, 0, -10},    {"page below", 0, 0, 10},
+      {"thumb", 0, 0, 300},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Window->MyScrollMouseDown(Thumb(500));
+    const int64_t Reads = Window->ReadCount();
+    const TNavResult Result = Case.Key != 0 ? Window->ListView1KeyDown(Case.Key, Case.Selected)
+                                            : Window->MyScrollMouseDown(Window->ScrollLastPosition() + Case.Scroll);
+    EXPECT_TRUE(Result.Refilled);
+    EXPECT_EQ(Window->ReadCount(), Reads + 2);
+  }
+}
+
+TEST(FrameNavigationAtSearchStart, DownAndPageDownStayOnTheFrameWhenTheStartFoundIsTheSearchStart) {
+  // Frames whose fscod/frmsizecod and bsid/bsmod bytes read 0B 77: 4 bytes after each frame
+  // start the AC-3 test sees another one.
+  TAC3Frame Header = test::AC3Header(0, 11);  // 320 bytes
+  Header.bsid = 14;
+  Header.bsmod = 7;
+  test::TBytes Frame = test::ComposeAC3Frame(Header, 320);
+  ASSERT_EQ(Frame[4], 0x0B);
+  ASSERT_EQ(Frame[5], 0x77);
+  Frame[8] &= 0x3F;  // fscod 0 for the start seen at byte 4
+  test::TBytes Stream;
+  for (int Index = 0; Index < 200; ++Index) test::AppendBytes(Stream, Frame);
+  const test::TTempFile File(Stream);
+  auto Window = test::LoadedWindow(File.Path(), 10);
+  ASSERT_FALSE(Window->EAC3());
+
+  Window->RefreshPosition(100 * 320);
+  const int32_t Gray = Window->ListViewGrayMarkIndex();
+  TNavResult Result = Window->ListView1KeyDown(KeyDown, 9);
+  EXPECT_TRUE(Result.Refilled);
+  EXPECT_EQ(Window->FrameOffset(0), 100 * 320);
+  EXPECT_NE(Window->ListViewGrayMarkIndex(), Gray);
+  EXPECT_EQ(Window->ScrollLastPosition(), (100 * 320 + 4) / 100);
+
+  Result = Window->ListView1KeyDown(KeyPageDown, 0);
+  EXPECT_TRUE(Result.Refilled);
+  EXPECT_EQ(Window->FrameOffset(0), 109 * 320);
+  EXPECT_EQ(Window->ScrollLastPosition(), (109 * 320 + 4) / 100);
+}
+
+TEST(FrameNavigationNothingFound, HomeAndEndOnlyMoveTheThumb) {
+  // A file without a frame start, opened anyway, longer than one read.
+  const test::TTempFile File(test::Garbage(2 * FrameReadSize + 12345));
+  TFrameWindow Window;
+  Window.SetVisibleRows(20);
+  ASSERT_TRUE(Window.OpenConfirmed(File.Path(), [](std::u16string_view) { return true; }));
+  int32_t LongSteps = 0;
+  Window.SetLongStepCallback([&] { ++LongSteps; });
+  Window.MyScrollMouseDown(700);
+  ASSERT_EQ(Window.ScrollLastPosition(), 700);
+  LongSteps = 0;
+
+  TNavResult Result = Window.ListView1KeyDown(KeyEnd, 0);
+  EXPECT_FALSE(Result.Refilled);
+  EXPECT_EQ(Window.ScrollPosition(), Window.ScrollMax());
+  EXPECT_EQ(Window.ScrollLastPosition(), 700);
+  Result = Window.ListView1KeyDown(KeyHome, 0);
+  EXPECT_FALSE(Result.Refilled);
+  EXPECT_EQ(Window.ScrollPosition(), 0);
+  EXPECT_EQ(Window.ScrollLastPosition(), 700);
+  EXPECT_EQ(Window.AC3FramesCount(), 0);
+  // Both searches read the whole file, and each said once that its step was a long one.
+  EXPECT_EQ(LongSteps, 2);
+}
+
+// 30 frames, a stretch without a frame start, 40 frames; 25 visible rows.
+test::TBytes GapStream(size_t Gap) {
+  test::TBytes Stream = test::SyntheticAC3(30);
+  test::AppendBytes(Stream, test::Garbage(Gap));
+  test::AppendBytes(Stream, test::SyntheticAC3(40));
+  return Stream;
+}
+
+TEST(FrameNavigationGaps, EveryStepGoesOnPastAGapToTheEndOrTheStartOfTheFile) {
+  enum TStep { Down, PageDown, DownArrow, PageBelow, Up, PageUp, UpArrow, PageAbove };
+  for (const size_t Gap : {size_t{FrameReadSize - 1000}, size_t{3 * FrameReadSize}}) {
+    const test::TTempFile File(GapStream(Gap));
+    const int64_t LastFrame = 30 * 256 + static_cast<int64_t>(Gap) + 39 * 256;
+    for (const TStep Step : {Down, PageDown, DownArrow, PageBelow, Up, PageUp, UpArrow, PageAbove}) {
+      SCOPED_TRACE(testing::Message() << "gap " << Gap << ", step " << Step);
+      auto Window = test::LoadedWindow(File.Path(), 25);
+      const bool Forward = Step <= PageBelow;
+      if (!Forward) Window->ListView1KeyDown(KeyEnd, 0);
+      for (int Moves = 0; Moves < 200; ++Moves) {
+        const int64_t First = Window->FrameOffset(0);
+        const int32_t Last = Window->ScrollLastPosition();
+        TNavResult Result;
+        switch (Step) {
+          case Down:
+            Result = Window->ListView1KeyDown(KeyDown, Window->ListRowCount() - 1);
+            break;
+          case PageDown:
+            Result = Window->ListView1KeyDown(KeyPageDown, 0);
+            break;
+          case DownArrow:
+            Result = Window->MyScrollMouseDown(Last + 1);
+            break;
+          case PageBelow:
+            Result = Window->MyScrollMouseDown(Last + ScrollPageStep);
+            break;
+          case Up:
+            Result = Window->ListView1KeyDown(KeyUp, 0);
+            break;
+          case PageUp:
+            Result = Window->ListView1KeyDown(KeyPageUp, 0);
+            break;
+          case UpArrow:
+            Result = Window->MyScrollMouseDown(Last - 1);
+            break;
+          case PageAbove:
+            Result = Window->MyScrollMouseDown(Last - ScrollPageStep);
+            break;
+        }
+        if (!Result.Refilled || Window->FrameOffset(0) == First) break;
+      }
+      if (Forward) {
+        EXPECT_EQ(Window->FrameOffset(Window->AC3FramesCount() - 1), LastFrame);
+        EXPECT_TRUE(Window->EndInView());
+      } else {
+        EXPECT_EQ(Window->FrameOffset(0), 0);
+      }
+    }
+  }
+}
+
+TEST(FrameNavigationGaps, OnlyTheStepsOverALongGapAreLongOnes) {
+  const test::TTempFile File(GapStream(3 * FrameReadSize));
+  auto Window = test::LoadedWindow(File.Path(), 25);
+  int32_t LongSteps = 0;
+  Window->SetLongStepCallback([&] { ++LongSteps; });
+  // To frames 25 to 29: the refill reads on to find where frame 29 ends.
+  Window->ListView1KeyDown(KeyPageDown, 0);
+  EXPECT_EQ(Window->FrameOffset(0), 25 * 256);
+  EXPECT_EQ(LongSteps, 1);
+  // Over the gap: the search reads on.
+  Window->ListView1KeyDown(KeyPageDown, 0);
+  EXPECT_EQ(Window->FrameOffset(0), 30 * 256 + 3 * FrameReadSize);
+  EXPECT_EQ(LongSteps, 2);
+  Window->ListView1KeyDown(KeyPageDown, 0);
+  Window->ListView1KeyDown(KeyHome, 0);
+  EXPECT_EQ(LongSteps, 2);
 }
 
 TEST(FrameNavigationWheel, OneNotchIsOneKey) {

@@ -3,21 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ODSUtls.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
 namespace {
 
 using test::TBytes;
-
-// An E-AC-3 frame of Size bytes (even) at fscod: a minimal independent-stream header, zeros after.
-TBytes ComposeEAC3Frame(uint32_t fscod, size_t Size) {
-  test::TBitWriter Bits;
-  Bits.Put(0x0B77, 16).Put(0, 2).Put(0, 3).Put(static_cast<uint32_t>(Size / 2 - 1), 11);
-  Bits.Put(fscod, 2).Put(3, 2).Put(2, 3).Put(0, 1).Put(16, 5);  // numblkscod, acmod, lfeon, bsid
-  Bits.Put(31, 5).Put(0, 1).Put(0, 1).Put(0, 1).Put(0, 1);      // dialnorm, compre, mixmdate, infomdate, addbsie
-  return Bits.PadTo(Size).Bytes();
-}
 
 TBytes Repeat(const TBytes& Frame, size_t Count) {
   TBytes Out;
@@ -105,36 +97,55 @@ TEST(FrameWalker, MatchesTheWindowChainOnMixedEAC3) {
   const auto Real = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("eac3_44k_stereo.eac3")), true);
   TBytes Stream = test::Garbage(5, 2);
   test::AppendBytes(Stream, test::RepeatFrames(Real, 2000));
-  test::AppendBytes(Stream, Repeat(ComposeEAC3Frame(0, 1536), 200));  // 48 kHz: not listed
+  test::AppendBytes(Stream, Repeat(test::ComposeEAC3Frame(0, 1536), 200));  // 48 kHz: not listed
   const auto Real48 = test::SplitFrames(test::ReadTestFile(test::TestDataPath("eac3_stereo_48k.eac3")), true);
   test::AppendBytes(Stream, test::RepeatFrames(Real48, 150));
   test::AppendBytes(Stream, Noise(200000, 4));
-  test::AppendBytes(Stream, Repeat(ComposeEAC3Frame(1, 4096), 300));  // large frames of the file's rate
+  test::AppendBytes(Stream, Repeat(test::ComposeEAC3Frame(1, 4096), 300));  // large frames of the file's rate
   test::AppendBytes(Stream, test::RepeatFrames(Real, 800));
   test::AppendBytes(Stream, TBytes(Real[0].begin(), Real[0].begin() + 20));
   ExpectWalkMatchesChain(Stream, {0, 777777, 2000000}, true);
 }
 
-TEST(FrameWalker, StopsWhereTheChainStops) {
-  // The first window is not full: the walk lists it and nothing more.
-  const auto Frames = test::SplitFrames(test::ReadTestFile(test::ViewerDataPath("ac3_48k_51_448k.ac3")), false);
-  TBytes Stream = test::RepeatFrames(Frames, 100);
-  test::AppendBytes(Stream, test::Garbage(2 * FrameReadSize));
-  test::AppendBytes(Stream, test::RepeatFrames(Frames, 100));
+TEST(FrameWalker, ListsEveryFrameWhateverTheGapsBetweenThem) {
+  // 30 frames, a gap without a frame start, 40 frames; the frame before the gap reaches to the
+  // frame after it, however far that is, and the last frame to the end of the file.
+  constexpr size_t MiB = FrameReadSize;
+  for (const size_t Gap : {size_t{500000}, MiB - 1000, MiB + 10, 3 * MiB}) {
+    SCOPED_TRACE(Gap);
+    TBytes Stream = test::SyntheticAC3(30);
+    test::AppendBytes(Stream, test::Garbage(Gap));
+    test::AppendBytes(Stream, test::SyntheticAC3(40));
+    const test::TTempFile File(Stream);
+    auto Window = test::LoadedWindow(File.Path(), 25);
+    std::vector<TWalkFrame> Frames;
+    ASSERT_TRUE(Window->WalkFrames(0, [&](const TWalkFrame& Frame) {
+      Frames.push_back(Frame);
+      return true;
+    }));
+    ASSERT_EQ(Frames.size(), 70u);
+    for (size_t Index = 0; Index + 1 < Frames.size(); ++Index)
+      EXPECT_EQ(Frames[Index].Offset + Frames[Index].Length, Frames[Index + 1].Offset) << Index;
+    EXPECT_EQ(Frames[29].Length, static_cast<int32_t>(256 + Gap));
+    EXPECT_EQ(Frames[69].Offset + Frames[69].Length, Window->FileSize());
+    EXPECT_EQ(test::WalkText(*Window, 0), test::ChainText(*Window, 0));
+  }
+}
+
+TEST(FrameWalker, EndsWhereTheVisitorSaysSoOrAtTheEndOfTheFile) {
+  TBytes Stream = test::SyntheticAC3(1000);
   const test::TTempFile File(Stream);
   auto Window = test::LoadedWindow(File.Path(), 25);
   int32_t Count = 0;
-  int64_t LastOffset = -1;
-  ASSERT_TRUE(Window->WalkFrames(0, [&](const TWalkFrame& Frame) {
-    ++Count;
-    LastOffset = Frame.Offset;
-  }));
-  EXPECT_EQ(Count, 100);
-  EXPECT_EQ(LastOffset, 99 * 1792);
+  TDebugCapture Capture;
+  EXPECT_TRUE(Window->WalkFrames(0, [&](const TWalkFrame&) { return ++Count < 300; }));
+  EXPECT_EQ(Count, 300);
+  EXPECT_TRUE(Capture.Lines().empty());
 
-  // Past the end of the file there is nothing to walk.
+  // Past the end of the file there is nothing to walk; from inside a gap the walk starts with
+  // the frame after it.
   Count = 0;
-  ASSERT_TRUE(Window->WalkFrames(Window->FileSize(), [&](const TWalkFrame&) { ++Count; }));
+  EXPECT_TRUE(Window->WalkFrames(Window->FileSize(), [&](const TWalkFrame&) { return ++Count > 0; }));
   EXPECT_EQ(Count, 0);
 }
 

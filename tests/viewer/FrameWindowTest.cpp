@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 #include "core/ODSUtls.h"
 #include "viewer/ViewerTestSupport.h"
@@ -44,6 +45,8 @@ TEST(FrameWindowLoad, OpensAnAC3FileOnItsFirstFrame) {
   EXPECT_FALSE(Window->HexPane().Blank);
   EXPECT_EQ(Window->HexPane().TopOffset, 0);
   EXPECT_EQ(Window->HexPane().SelLength, 0);
+  // The stream test, the first window and the first frame's detail share one read.
+  EXPECT_EQ(Window->ReadCount(), 1);
 }
 
 TEST(FrameWindowLoad, AFileThatPassesBothTestsIsOpenedAsEAC3) {
@@ -54,6 +57,8 @@ TEST(FrameWindowLoad, AFileThatPassesBothTestsIsOpenedAsEAC3) {
   EXPECT_EQ(Window->fscod(), 1);
   EXPECT_EQ(Window->AC3FramesCount(), 25);
   EXPECT_EQ(Window->AC3PlusFrame(0).Length, 834);
+  EXPECT_EQ(Window->PackLength(), 834);
+  EXPECT_EQ(Window->ReadCount(), 1);
 }
 
 TEST(FrameWindowLoad, FailedTestAsksAndOnlyYesOpensTheFile) {
@@ -117,20 +122,51 @@ TEST(FrameWindowLoad, DroppedFilesOpenInTurnAndAChosenMissingFileChangesNothing)
   EXPECT_EQ(Window.FileName(), AC3File());
 }
 
-TEST(FrameWindowLoad, ForcedLoadOfAFileThatCannotBeOpenedLeavesNoStream) {
+TEST(FrameWindowLoad, AFileThatCannotBeOpenedLeavesTheOpenFileAsItWas) {
   auto Window = test::LoadedWindow(AC3File(), 25);
+  Window->ShowRow(2);
+  const std::u16string Caption = Window->Caption();
+  const std::vector<std::u16string> Tree = Window->Tree().Texts();
+  const THexPaneState Hex = Window->HexPane();
+  const std::u16string List = Window->ListText(u"\n");
   const std::filesystem::path Missing = std::filesystem::temp_directory_path() / "corvane_viewer_missing.ac3";
+
   TDebugCapture Capture;
+  // The tested load fails, the question is answered Yes, and the forced load fails as well.
   EXPECT_FALSE(Window->OpenConfirmed(Missing, [](std::u16string_view) { return true; }));
-  const auto Lines = Capture.Lines();
-  ASSERT_FALSE(Lines.empty());
-  EXPECT_EQ(Lines.back(), u"nox: Error in TForm1.LoadFile call...");
-  EXPECT_EQ(Window->FileName(), Missing);
-  EXPECT_FALSE(Window->IsOpen());
-  EXPECT_TRUE(Window->Tree().Empty());
-  EXPECT_TRUE(Window->HexPane().Blank);
-  // The list still shows the previous file's window.
-  EXPECT_EQ(Window->AC3FramesCount(), 25);
+  EXPECT_EQ(Capture.Lines(), (std::vector<std::u16string>{u"nox: Error in TForm1.LoadFile call...",
+                                                          u"nox: Error in TForm1.LoadFile call..."}));
+  EXPECT_EQ(Window->Caption(), Caption);
+  EXPECT_EQ(Window->FileName(), AC3File());
+  EXPECT_TRUE(Window->IsOpen());
+  EXPECT_EQ(Window->fscod(), 0);
+  EXPECT_EQ(Window->ListText(u"\n"), List);
+  EXPECT_EQ(Window->Tree().Texts(), Tree);
+  EXPECT_EQ(Window->HexPane().Blank, Hex.Blank);
+  EXPECT_EQ(Window->HexPane().FileName, Hex.FileName);
+  EXPECT_EQ(Window->HexPane().SelStart, Hex.SelStart);
+  EXPECT_EQ(Window->HexPane().SelLength, Hex.SelLength);
+  // The file open before is still browsed.
+  Window->ListView1KeyDown(KeyDown, 24);
+  EXPECT_EQ(Window->FrameOffset(0), Frame51);
+}
+
+TEST(FrameWindowLoad, ASecondLoadStartsTheNewFileAtItsStart) {
+  TTempFile Long(test::SyntheticAC3(1000));
+  auto Window = test::LoadedWindow(Long.Path(), 20);
+  Window->MyScrollMouseDown(500);
+  ASSERT_NE(Window->CurrentPosition(), 0);
+  ASSERT_NE(Window->ScrollLastPosition(), 0);
+
+  ASSERT_TRUE(Window->LoadFile(Long.Path(), false));
+  EXPECT_EQ(Window->ScrollPosition(), 0);
+  EXPECT_EQ(Window->ScrollLastPosition(), 0);
+  EXPECT_EQ(Window->CurrentPosition(), 0);
+  Window->ListView1KeyDown(KeyPageDown, 0);
+  ASSERT_NE(Window->FrameOffset(0), 0);
+  // A resize returns to the start that the load chose.
+  Window->FormResize(20);
+  EXPECT_EQ(Window->FrameOffset(0), 0);
 }
 
 TEST(FrameWindowLoad, ShortFileForcedOpenHasScrollMaximumZero) {
@@ -212,16 +248,41 @@ TEST(FrameWindowRefill, OnlyFramesOfTheDetectedSamplingRateAreListed) {
   for (int32_t Row = 0; Row < 40; ++Row) EXPECT_EQ(Window->ListView1Data(Row)[3], u"48000 Hz") << Row;
 }
 
-TEST(FrameWindowRefill, FrameWithNoSuccessorInTheReadEndsTheWindowOnce) {
-  // Beyond the last frame before the gap, nothing acceptable follows within the 1 MiB read.
+TEST(FrameWindowRefill, AFrameWhoseSuccessorLiesPastTheReadReachesToIt) {
+  // Nothing acceptable follows the 40th frame within the 1 MiB read of a refill at it.
   TBytes Stream = test::SyntheticAC3(40);
   test::AppendBytes(Stream, test::Garbage(2 * FrameReadSize));
   test::AppendBytes(Stream, test::SyntheticAC3(40));
   const TTempFile File(Stream);
   auto Window = test::LoadedWindow(File.Path(), 25);
-  Window->RefreshPosition(39 * 256);
-  ASSERT_EQ(Window->AC3FramesCount(), 1);
-  EXPECT_EQ(Window->ListView1Data(0)[1], u"0");
+  int32_t LongSteps = 0;
+  Window->SetLongStepCallback([&] { ++LongSteps; });
+
+  Window->RefreshPosition(30 * 256);
+  ASSERT_EQ(Window->AC3FramesCount(), 10);
+  const int32_t Reaching = 256 + 2 * FrameReadSize;
+  EXPECT_EQ(Window->ListView1Data(9)[1], IntToStr(Reaching));
+  EXPECT_EQ(LongSteps, 1);
+  // The window ends with that frame, but the end of the file is not in view.
+  EXPECT_FALSE(Window->EndInView());
+  // The detail finds the same length; a refill that ends on the same frame again does not
+  // read over the gap again.
+  const int64_t Reads = Window->ReadCount();
+  Window->ShowRow(9);
+  EXPECT_EQ(Window->PackLength(), Reaching);
+  EXPECT_EQ(Window->HexPane().SelLength, Reaching);
+  Window->RefreshPosition(35 * 256);
+  EXPECT_EQ(Window->ReadCount(), Reads + 2);
+  EXPECT_EQ(LongSteps, 1);
+
+  // Junk to the end of the file: the last frame runs to it, however far it is.
+  TBytes Tail = test::SyntheticAC3(10);
+  test::AppendBytes(Tail, test::Garbage(FrameReadSize + 5000));
+  const TTempFile TailFile(Tail);
+  auto TailWindow = test::LoadedWindow(TailFile.Path(), 25);
+  ASSERT_EQ(TailWindow->AC3FramesCount(), 10);
+  EXPECT_EQ(TailWindow->FrameLength(9), 256 + FrameReadSize + 5000);
+  EXPECT_TRUE(TailWindow->EndInView());
 }
 
 TEST(FrameWindowRefill, RefillAtOrPastTheEndListsNothing) {

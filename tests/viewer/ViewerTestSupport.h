@@ -69,6 +69,23 @@ inline TBytes SyntheticAC3(size_t Count, uint32_t fscod = 0, uint32_t frmsizecod
   return Out;
 }
 
+// An E-AC-3 frame of Size bytes (even) at fscod: a minimal independent-stream header, zeros after.
+inline TBytes ComposeEAC3Frame(uint32_t fscod, size_t Size) {
+  TBitWriter Bits;
+  Bits.Put(0x0B77, 16).Put(0, 2).Put(0, 3).Put(static_cast<uint32_t>(Size / 2 - 1), 11);
+  Bits.Put(fscod, 2).Put(3, 2).Put(2, 3).Put(0, 1).Put(16, 5);  // numblkscod, acmod, lfeon, bsid
+  Bits.Put(31, 5).Put(0, 1).Put(0, 1).Put(0, 1).Put(0, 1);      // dialnorm, compre, mixmdate, infomdate, addbsie
+  return Bits.PadTo(Size).Bytes();
+}
+
+// Count synthetic E-AC-3 frames of 48 kHz and 256 bytes.
+inline TBytes SyntheticEAC3(size_t Count, uint32_t fscod = 0, size_t Size = 256) {
+  const TBytes Frame = ComposeEAC3Frame(fscod, Size);
+  TBytes Out;
+  for (size_t Index = 0; Index < Count; ++Index) AppendBytes(Out, Frame);
+  return Out;
+}
+
 inline std::unique_ptr<TFrameWindow> LoadedWindow(const std::filesystem::path& File, int32_t Rows) {
   auto Window = std::make_unique<TFrameWindow>();
   Window->SetVisibleRows(Rows);
@@ -77,7 +94,7 @@ inline std::unique_ptr<TFrameWindow> LoadedWindow(const std::filesystem::path& F
 }
 
 // The frame list of the chain of 256-row windows from Start on, each next window refilled from
-// the end of the previous window's last frame, as lines of the list's text.
+// where the frame after the previous window's last frame starts, as lines of the list's text.
 inline std::string ChainText(TFrameWindow& Window, int64_t Start) {
   Window.SetVisibleRows(MaxFrameRows);
   std::string Text;
@@ -86,8 +103,19 @@ inline std::string ChainText(TFrameWindow& Window, int64_t Start) {
     Window.RefreshPosition(Position);
     Text += ToUtf8(Window.ListText(u"\n"));
     const int32_t Count = Window.AC3FramesCount();
-    if (Count < MaxFrameRows || Window.FrameLength(Count - 1) <= 0) return Text;
-    Position = Window.FrameOffset(Count - 1) + Window.FrameLength(Count - 1);
+    if (Count == 0) {
+      // Nothing in the refill's bytes: the chain goes on at the next frame start. The search
+      // tests with the AC-3 test, which is the refill's own only in an AC-3 file.
+      int64_t Found = 0;
+      if (!Window.SearchNextPackPositionFromPos(Found, Position)) return Text;
+      if (Window.EAC3()) throw std::runtime_error("an empty E-AC-3 window inside the file");
+      Position = Found;
+      continue;
+    }
+    if (Window.EndInView()) return Text;
+    const int32_t Length = Window.FrameLength(Count - 1);
+    if (Length <= 0) throw std::runtime_error("a frame too far from the next one");
+    Position = Window.FrameOffset(Count - 1) + Length;
   }
 }
 
@@ -96,7 +124,10 @@ inline std::string WalkText(TFrameWindow& Window, int64_t Start) {
   const TRowFormatter Formatter(Window.EAC3());
   std::string Text;
   char Line[TRowFormatter::MaxLineSize];
-  const bool Done = Window.WalkFrames(Start, [&](const TWalkFrame& Frame) { Text.append(Line, Formatter.Format(Frame, Line)); });
+  const bool Done = Window.WalkFrames(Start, [&](const TWalkFrame& Frame) {
+    Text.append(Line, Formatter.Format(Frame, Line));
+    return true;
+  });
   if (!Done) throw std::runtime_error("walk failed");
   return Text;
 }

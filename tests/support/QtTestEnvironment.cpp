@@ -12,7 +12,7 @@ class TQtEnvironment : public testing::Environment {
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int Argc = 1;
-    static char Name[] = "corvane_hex_gui_tests";
+    static char Name[] = "corvane_gui_tests";
     static char* Argv[] = {Name, nullptr};
     FApplication = std::make_unique<QApplication>(Argc, Argv);
   }

@@ -1,16 +1,17 @@
 #pragma once
-// The analysis functions of each stream kind, gathered so that the window's scan, its detail
-// decode and the whole-file walk are written once for both kinds. Internal to the viewer core
-// and the command-line program.
+// The analysis functions of each stream kind side by side, so that the code that works on
+// frames of either kind (the stream tests, the viewer's frame window and detail, the whole-file
+// listing) is written once and instantiated for both.
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
 #include "core/TreeModel.h"
 
-namespace corvane::viewer_detail {
+namespace corvane {
 
 // A frame start always begins with the syncword; every other position is turned down by the
 // frame-start tests without looking further, so scans skip straight to the next 0B 77.
@@ -29,6 +30,9 @@ inline int32_t NextSyncword(const uint8_t* Data, int32_t From, int32_t Last) {
   return Last + 1;
 }
 
+// 16 are enough: the frame-start tests and size codes read only a frame's first 6 bytes (sizes, fscod, bsid).
+inline constexpr int32_t HeaderBytesAtHand = 16;
+
 struct TAC3Kind {
   using TFrame = TAC3Frame;
   static bool ValidFramePoint(const uint8_t* Data, int32_t Size, int32_t Fscod) {
@@ -39,7 +43,16 @@ struct TAC3Kind {
     return GetAC3ESPackLength(Data, Size, Length, Fscod);
   }
   static void BuildTree(TTreeModel* Tree, const TFrame& Frame) { UpdateTreeView_ac3_frame(Tree, Frame); }
+  // Needs the frame's first 5 bytes.
   static int32_t CodedSize(const uint8_t* Data) { return AC3CodedFrameSize(Data); }
+  // One candidate of GetAC3ESPackLength's search, for a search that goes on past the buffer the
+  // frame was found in: does the frame start at Candidate (Left bytes at hand) follow a frame of
+  // OwnSize coded bytes that lies Distance bytes before it? A frame of unknown size is followed
+  // only by a frame that fits in the distance.
+  static bool FollowsAt(const uint8_t* Candidate, int32_t Left, int64_t Distance, int32_t OwnSize, int32_t Fscod) {
+    return Left >= 5 && AC3ValidFramePoint(Candidate, Left, Fscod) &&
+           (OwnSize != 0 || Distance >= AC3CodedFrameSize(Candidate));
+  }
 };
 
 struct TAC3PlusKind {
@@ -52,12 +65,29 @@ struct TAC3PlusKind {
     return GetAC3PlusESPackLength(Data, Size, Length, Fscod);
   }
   static void BuildTree(TTreeModel* Tree, const TFrame& Frame) { UpdateTreeView_ac3_plus_frame(Tree, Frame); }
+  // Needs the frame's first 4 bytes.
   static int32_t CodedSize(const uint8_t* Data) { return AC3PlusCodedFrameSize(Data); }
+  // One candidate of GetAC3PlusESPackLength's search, as for AC-3.
+  static bool FollowsAt(const uint8_t* Candidate, int32_t Left, int64_t, int32_t, int32_t Fscod) {
+    return Left >= 4 && AC3PlusValidFramePoint(Candidate, Left, Fscod);
+  }
 };
 
-// The syncinfo() fields that the frame list shows sit in byte 4 of both kinds (fscod in its top
-// two bits, and for AC-3 frmsizecod in the rest). With this many bytes at hand the decoders
-// take them from there; with fewer the walk asks the decoder itself.
-inline constexpr int32_t HeaderBytesAtHand = 16;
+// A record of the kind decoded from the frame at Data (Size bytes at hand): cleared, given its
+// file offset, and filled by the kind's decoder. Length is left to the caller.
+template <typename TKind>
+void DecodeFrame(typename TKind::TFrame& Frame, const uint8_t* Data, int32_t Size, int64_t Offset) {
+  std::memset(&Frame, 0, sizeof(Frame));
+  Frame.Offset = Offset;
+  TKind::Parse(Data, Size, Frame);
+}
 
-}  // namespace corvane::viewer_detail
+// The same on the heap: an E-AC-3 record takes several KiB.
+template <typename TKind>
+std::unique_ptr<typename TKind::TFrame> NewDecodedFrame(const uint8_t* Data, int32_t Size, int64_t Offset) {
+  auto Frame = std::make_unique_for_overwrite<typename TKind::TFrame>();
+  DecodeFrame<TKind>(*Frame, Data, Size, Offset);
+  return Frame;
+}
+
+}  // namespace corvane

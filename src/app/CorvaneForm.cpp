@@ -1,0 +1,829 @@
+#include "app/CorvaneForm.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <array>
+
+#include "app/FormSettings.h"
+#include "app/FrameListModel.h"
+#include "app/FrameListView.h"
+#include "app/QtText.h"
+#include "app/SyntaxTreeModel.h"
+#include "core/FileStream.h"
+#include "core/ODSUtls.h"
+#include "core/StringUtils.h"
+#include "hex/HexEditUtil.h"
+#include "hex/HexViewUtils_RichEdit.h"
+#include "product/HalvernAbout.h"
+#include "product/HalvernSplash.h"
+#include "product/NewVerCheck.h"
+
+namespace corvane {
+namespace {
+
+// Design sizes of the window and its panes, in pixels.
+constexpr int DesignLeft = 111;
+constexpr int DesignTop = 77;
+constexpr int DesignClientWidth = 1145;
+constexpr int DesignClientHeight = 653;
+constexpr int Panel2DesignWidth = 513;
+constexpr int HexPanelHeight = 210;
+constexpr int ListScrollBarWidth = 16;
+constexpr int SplitterWidth = 2;
+constexpr int TreeIndent = 19;
+constexpr std::array<int, 5> DesignColumnWidths = {140, 70, 70, 90, 100};
+// The widest text each column shows; a column is never narrower than it in the desktop's font.
+constexpr std::array<const char*, 5> WidestColumnTexts = {"0x0000000000000000", "000000", "Frame Size",
+                                                          "Sampling Rate", "reserved kbps"};
+constexpr int UpdateTimerMs = 10;
+
+// The year of the maker's notice in the about window.
+const QString AboutNoticeYear = QStringLiteral("2017");
+
+const QString OpenDialogFilter = QStringLiteral(
+    "AC3/EAC3 ES Files (*.ac3 *.eac3);;AC3 ES Files (*.ac3);;EAC3 ES Files (*.eac3);;All Files (*)");
+
+#ifdef _WIN32
+constexpr std::u16string_view PlatformLineEnd = u"\r\n";
+#else
+constexpr std::u16string_view PlatformLineEnd = u"\n";
+#endif
+
+void Report(const char16_t* Operation) {
+  DebugLog(u"nox: Error in TForm1." + std::u16string(Operation) + u" call...");
+}
+
+// The hourglass for the time of a step, restored on every path out of it.
+class TBusyCursor {
+ public:
+  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+  TBusyCursor(const TBusyCursor&) = delete;
+  TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+// The navigation keys' codes as the frame window knows them; 0 for every other key.
+int32_t NavigationKey(int QtKey) {
+  switch (QtKey) {
+    case Qt::Key_Up:
+      return KeyUp;
+    case Qt::Key_Down:
+      return KeyDown;
+    case Qt::Key_PageUp:
+      return KeyPageUp;
+    case Qt::Key_PageDown:
+      return KeyPageDown;
+    case Qt::Key_Home:
+      return KeyHome;
+    case Qt::Key_End:
+      return KeyEnd;
+    default:
+      return 0;
+  }
+}
+
+Qt::Key QtKeyOf(int32_t Key) {
+  switch (Key) {
+    case KeyUp:
+      return Qt::Key_Up;
+    case KeyDown:
+      return Qt::Key_Down;
+    case KeyPageUp:
+      return Qt::Key_PageUp;
+    case KeyPageDown:
+      return Qt::Key_PageDown;
+    case KeyHome:
+      return Qt::Key_Home;
+    default:
+      return Qt::Key_End;
+  }
+}
+
+// The tree's node texts are padded to line up, so it needs a fixed-pitch face.
+QFont TreeFont() {
+  QFont Font(QStringLiteral("Courier New"));
+  if (!QFontInfo(Font).fixedPitch()) Font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  Font.setPixelSize(12);
+  Font.setStyleHint(QFont::TypeWriter);
+  Font.setFixedPitch(true);
+  return Font;
+}
+
+// Two overlapping sheets, for a desktop theme without a copy icon.
+QIcon DrawnCopyIcon() {
+  QPixmap Picture(16, 16);
+  Picture.fill(Qt::transparent);
+  QPainter Painter(&Picture);
+  Painter.setPen(QColor(60, 60, 60));
+  Painter.setBrush(Qt::white);
+  Painter.drawRect(1, 1, 9, 11);
+  Painter.drawRect(5, 4, 9, 11);
+  return QIcon(Picture);
+}
+
+QIcon ThemeIcon(const char* Name, const QIcon& Fallback) {
+  return QIcon::fromTheme(QString::fromLatin1(Name), Fallback);
+}
+
+bool DefaultPrompt(QWidget* Parent, TFormPromptKind Kind, const QString& Text) {
+  const QString Title = Q(DisplayName);
+  switch (Kind) {
+    case TFormPromptKind::OpenAnyway:
+      return QMessageBox::warning(Parent, Title, Text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+             QMessageBox::Yes;
+    case TFormPromptKind::Confirm:
+      return QMessageBox::question(Parent, Title, Text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+             QMessageBox::Yes;
+    case TFormPromptKind::Error:
+      QMessageBox::critical(Parent, Title, Text);
+      return true;
+    case TFormPromptKind::Information:
+      QMessageBox::information(Parent, Title, Text);
+      return true;
+    case TFormPromptKind::Plain:
+    default: {
+      QMessageBox Box(QMessageBox::NoIcon, Title, Text, QMessageBox::Ok, Parent);
+      Box.exec();
+      return true;
+    }
+  }
+}
+
+}  // namespace
+
+TCorvaneForm::TCorvaneForm(QWidget* Parent) : QMainWindow(Parent), FFrames(std::make_unique<TFrameWindow>()) {
+  FPrompt = DefaultPrompt;
+  FChooseFile = [](QWidget* Owner, const QString& Filter) {
+    return QFileDialog::getOpenFileName(Owner, QStringLiteral("Open"), QString(), Filter);
+  };
+  FAskOffset = [](QWidget* Owner) -> std::optional<QString> {
+    bool Ok = false;
+    const QString Text = QInputDialog::getText(
+        Owner, QStringLiteral("Go to Offset"),
+        QStringLiteral("Byte offset in the file (decimal, or hexadecimal after 0x):"), QLineEdit::Normal,
+        QString(), &Ok);
+    if (!Ok) return std::nullopt;
+    return Text;
+  };
+  FEditFile = [](TFileStream* Stream, const std::u16string& Suffix, bool CanModify, int64_t Offset, int64_t Size,
+                 QWidget* Owner) { return EditFile(Stream, Suffix, CanModify, Offset, Size, Owner); };
+
+  FFrames->SetLongStepCallback([this] {
+    if (FLongStepCursor) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FLongStepCursor = true;
+  });
+  setWindowTitle(Q(DisplayName));
+  CreateComponents();
+  CreateMenus();
+  // The design client area, with the menu and status bars around it.
+  resize(DesignClientWidth,
+         DesignClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+  move(DesignLeft, DesignTop);
+}
+
+TCorvaneForm::~TCorvaneForm() {
+  // A window destroyed without being closed still releases the update check and its filters.
+  if (!FClosed) FormClose();
+}
+
+// ------------------------------------------------------------------------------------------------
+// Construction
+
+void TCorvaneForm::CreateComponents() {
+  auto* Central = new QWidget(this);
+  auto* Layout = new QVBoxLayout(Central);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+
+  Splitter1 = new QSplitter(Qt::Horizontal, Central);
+  Splitter1->setHandleWidth(SplitterWidth);
+  Splitter1->setChildrenCollapsible(false);
+
+  Panel2 = new QWidget(Splitter1);
+  auto* ListLayout = new QHBoxLayout(Panel2);
+  ListLayout->setContentsMargins(0, 0, 0, 0);
+  ListLayout->setSpacing(0);
+  ListView1 = new TFrameListView(Panel2);
+  FListModel = new TFrameListModel(*FFrames, this);
+  ListView1->setModel(FListModel);
+  for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column)
+    ListView1->setColumnWidth(static_cast<int>(Column), DesignColumnWidth(Column));
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  ListView1->setAcceptDrops(false);
+  ListView1->viewport()->setAcceptDrops(false);
+  ScrollBar1 = new QScrollBar(Qt::Vertical, Panel2);
+  ScrollBar1->setFixedWidth(ListScrollBarWidth);
+  ScrollBar1->setFocusPolicy(Qt::NoFocus);
+  ScrollBar1->setRange(0, 0);
+  ScrollBar1->setSingleStep(1);
+  ScrollBar1->setPageStep(ScrollPageStep);
+  ListLayout->addWidget(ListView1);
+  ListLayout->addWidget(ScrollBar1);
+
+  Panel3 = new QWidget(Splitter1);
+  auto* TreeLayout = new QVBoxLayout(Panel3);
+  TreeLayout->setContentsMargins(0, 0, 0, 0);
+  TreeView1 = new QTreeView(Panel3);
+  FTreeModel = new TSyntaxTreeModel(FFrames->Tree(), this);
+  TreeView1->setModel(FTreeModel);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setIndentation(TreeIndent);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setUniformRowHeights(true);
+  TreeView1->setFont(TreeFont());
+  TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  TreeLayout->addWidget(TreeView1);
+
+  Splitter1->addWidget(Panel2);
+  Splitter1->addWidget(Panel3);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({DesignPanel2Width(), DesignClientWidth - DesignPanel2Width() - SplitterWidth});
+
+  Panel1 = new QWidget(Central);
+  Panel1->setFixedHeight(HexPanelHeight);
+  auto* HexLayout = new QVBoxLayout(Panel1);
+  HexLayout->setContentsMargins(4, 2, 4, 2);
+  HexLayout->setSpacing(0);
+  lbPacket = new QLabel(QStringLiteral("Hex View"), Panel1);
+  auto* HexRow = new QHBoxLayout;
+  HexRow->setSpacing(0);
+  Memo1 = new QPlainTextEdit(Panel1);
+  Memo1->setReadOnly(true);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBar2 = new QScrollBar(Qt::Vertical, Panel1);
+  ScrollBar2->setFixedWidth(ListScrollBarWidth);
+  HexRow->addWidget(Memo1);
+  HexRow->addWidget(ScrollBar2);
+  HexLayout->addWidget(lbPacket);
+  HexLayout->addLayout(HexRow);
+
+  Layout->addWidget(Splitter1, 1);
+  Layout->addWidget(Panel1, 0);
+  setCentralWidget(Central);
+
+  StatusLabel = new QLabel(statusBar());
+  statusBar()->addPermanentWidget(StatusLabel);
+
+  tmUpdate = new QTimer(this);
+  tmUpdate->setInterval(UpdateTimerMs);
+  connect(tmUpdate, &QTimer::timeout, this, &TCorvaneForm::tmUpdateTimer);
+
+  ListView1->OnKeyDown = [this](QKeyEvent* Event) { return ListView1KeyDown(Event); };
+  ListView1->OnKeyUp = [this](QKeyEvent*) { ListView1KeyUp(); };
+  ListView1->OnMouseDown = [this](QMouseEvent*) { ListView1MouseDown(); };
+  ListView1->OnFilesDropped = [this](const QStringList& Files) { OpenDroppedFiles(Files); };
+  ListView1->OnViewportResized = [this] {
+    if (std::min(ListView1->FullyVisibleRows(), MaxFrameRows) != FFrames->VisibleRows()) FormResize();
+  };
+}
+
+// The design widths were chosen for an 11-pixel dialog font; with a larger desktop font a column
+// grows until its widest text and its header fit, and the left pane with the columns.
+int TCorvaneForm::DesignColumnWidth(size_t Column) const {
+  const QFontMetrics Cells(ListView1->font());
+  const QFontMetrics Header(ListView1->horizontalHeader()->font());
+  const QString Widest = QString::fromLatin1(WidestColumnTexts[Column]);
+  const int Needed = std::max(Cells.horizontalAdvance(Widest), Header.horizontalAdvance(Widest)) + 16;
+  return std::max(DesignColumnWidths[Column], Needed);
+}
+
+int TCorvaneForm::DesignPanel2Width() const {
+  int Columns = 0;
+  for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column) Columns += DesignColumnWidth(Column);
+  return std::max(Panel2DesignWidth, Columns + ListScrollBarWidth + 2 * ListView1->frameWidth());
+}
+
+void TCorvaneForm::CreateMenus() {
+  QStyle* Look = style();
+  const QIcon CopyIcon = ThemeIcon("edit-copy", DrawnCopyIcon());
+
+  QMenu* File = menuBar()->addMenu(QStringLiteral("&File"));
+  Open1 = File->addAction(ThemeIcon("document-open", Look->standardIcon(QStyle::SP_DialogOpenButton)),
+                          QStringLiteral("&Open"));
+  Open1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  Close1 = File->addAction(ThemeIcon("document-close", Look->standardIcon(QStyle::SP_DialogCloseButton)),
+                           QStringLiteral("&Close"));
+  File->addSeparator();
+  Exit1 = File->addAction(ThemeIcon("application-exit", Look->standardIcon(QStyle::SP_TitleBarCloseButton)),
+                          QStringLiteral("E&xit"));
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  QMenu* Go = menuBar()->addMenu(QStringLiteral("&Go"));
+  GoToOffset1 = Go->addAction(ThemeIcon("go-jump", Look->standardIcon(QStyle::SP_ArrowRight)),
+                              QStringLiteral("Go to &Offset..."));
+  GoToOffset1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+
+  QMenu* Tools = menuBar()->addMenu(QStringLiteral("Tools"));
+  HexEditSelectedFrame1 = Tools->addAction(QStringLiteral("Hex Edit Selected Frame"));
+
+  QMenu* Help = menuBar()->addMenu(QStringLiteral("Help"));
+  CheckForUpdates1 = Help->addAction(QStringLiteral("Check For Updates"));
+  CheckForUpdates1->setCheckable(true);
+  CheckForUpdates1->setChecked(true);
+  About1 = Help->addAction(ThemeIcon("help-about", Look->standardIcon(QStyle::SP_MessageBoxInformation)),
+                           QStringLiteral("About"));
+
+  PopupMenu1 = new QMenu(this);
+  HexEditSelectedFrame2 = PopupMenu1->addAction(QStringLiteral("Hex Edit Selected Frame"));
+  PopupMenu1->addSeparator();
+  Copy1 = PopupMenu1->addAction(CopyIcon, QStringLiteral("Copy"));
+  PopupMenu2 = new QMenu(this);
+  Copy2 = PopupMenu2->addAction(CopyIcon, QStringLiteral("Copy"));
+
+  connect(Open1, &QAction::triggered, this, &TCorvaneForm::Open1Click);
+  connect(Close1, &QAction::triggered, this, &TCorvaneForm::Close1Click);
+  connect(Exit1, &QAction::triggered, this, &TCorvaneForm::Exit1Click);
+  connect(GoToOffset1, &QAction::triggered, this, &TCorvaneForm::GoToOffset1Click);
+  connect(HexEditSelectedFrame1, &QAction::triggered, this, &TCorvaneForm::HexEditSelectedFrame1Click);
+  connect(HexEditSelectedFrame2, &QAction::triggered, this, &TCorvaneForm::HexEditSelectedFrame1Click);
+  connect(CheckForUpdates1, &QAction::triggered, this, &TCorvaneForm::CheckForUpdates1Click);
+  connect(About1, &QAction::triggered, this, &TCorvaneForm::About1Click);
+  connect(Copy1, &QAction::triggered, this, &TCorvaneForm::Copy1Click);
+  connect(Copy2, &QAction::triggered, this, &TCorvaneForm::Copy2Click);
+  connect(ListView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& At) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(At)); });
+  connect(TreeView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& At) { PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(At)); });
+}
+
+// ------------------------------------------------------------------------------------------------
+// Start-up and close
+
+void TCorvaneForm::showEvent(QShowEvent* Event) {
+  QMainWindow::showEvent(Event);
+  if (FShown) return;
+  FShown = true;
+  FormShow();
+}
+
+void TCorvaneForm::FormShow() {
+  try {
+    FCheckForUpdates = true;
+    RefreshCaption();
+    LoadRegistrySettings();
+    // Every finished mouse interaction with the list's scroll bar is one navigation step.
+    ScrollBar1->installEventFilter(this);
+    if (!FExternalInit) ShowSplash(Q(DisplayName), this);
+    // The wheel becomes Up and Down keys (Page Up and Page Down with Ctrl) in every control.
+    qApp->installEventFilter(this);
+    ListView1->setAcceptDrops(true);
+    ListView1->viewport()->setAcceptDrops(true);
+    RefreshCaption();
+    CheckForUpdates1->setChecked(FCheckForUpdates);
+    FUpdateCheckStarted = false;
+    // Nobody who turned the check off is contacted over the network.
+    if (FCheckForUpdates) tmUpdate->start();
+    if (!FStartFileName.empty()) {
+      // Once the window is on screen, so that the open-anyway question has it as its parent.
+      QTimer::singleShot(0, this, [this] { OpenFile(FStartFileName); });
+    }
+  } catch (...) {
+    Report(u"FormShow");
+  }
+  // Once the window system has framed the window, its outer size from the settings is known.
+  if (FSettingsOuterSize) QTimer::singleShot(0, this, [this] { ApplySettingsGeometry(); });
+}
+
+void TCorvaneForm::closeEvent(QCloseEvent* Event) {
+  if (!FClosed) FormClose();
+  QMainWindow::closeEvent(Event);
+}
+
+void TCorvaneForm::FormClose() {
+  FClosed = true;
+  try {
+    FFrames->UnloadFile();
+    ShowFrameList(-1);
+    ShowDetail();
+    ShowHexPane();
+    RefreshCaption();
+    ScrollBar1->removeEventFilter(this);
+    qApp->removeEventFilter(this);
+    ListView1->setAcceptDrops(false);
+    ListView1->viewport()->setAcceptDrops(false);
+    if (FShown) SaveRegistrySettings();
+    FHexView.reset();
+  } catch (...) {
+    Report(u"FormClose");
+  }
+  // The update check never outlives the window; its downloads have a time limit.
+  tmUpdate->stop();
+  if (FUpdateCheckStarted) {
+    DeinitializeHalvernUpdate();
+    FUpdateCheckStarted = false;
+  }
+}
+
+void TCorvaneForm::RefreshCaption() {
+  try {
+    setWindowTitle(Q(FFrames->Caption()));
+  } catch (...) {
+    Report(u"RefreshCaption");
+  }
+}
+
+// ------------------------------------------------------------------------------------------------
+// Settings
+
+void TCorvaneForm::LoadRegistrySettings() {
+  try {
+    const std::unique_ptr<QSettings> Settings = OpenFormSettings();
+    const auto Read = [&Settings](size_t Index) { return ReadSettingValue(*Settings, SettingNames[Index]); };
+    // Each value is applied at once; one that is missing or of another type is skipped alone.
+    const QSize Frame = frameGeometry().size() - size();
+    if (const auto Top = Read(0)) move(x(), *Top);
+    if (const auto Left = Read(1)) move(*Left, y());
+    if (const auto Height = Read(2)) {
+      resize(width(), *Height - Frame.height());
+      FSettingsOuterSize = QSize(frameGeometry().width(), *Height);
+    }
+    if (const auto Width = Read(3)) {
+      resize(*Width - Frame.width(), height());
+      FSettingsOuterSize = QSize(*Width, FSettingsOuterSize ? FSettingsOuterSize->height() : frameGeometry().height());
+    }
+    for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column)
+      if (const auto ColumnWidth = Read(4 + Column)) ListView1->setColumnWidth(static_cast<int>(Column), *ColumnWidth);
+    if (const auto PaneWidth = Read(9)) {
+      const int Total = std::max(Splitter1->width(), width());
+      Splitter1->setSizes({*PaneWidth, std::max(Total - *PaneWidth - SplitterWidth, 1)});
+    }
+    if (const auto State = Read(10)) {
+      // A number that names no window state is taken as normal.
+      switch (*State) {
+        case 1:
+          setWindowState(Qt::WindowMinimized);
+          break;
+        case 2:
+          setWindowState(Qt::WindowMaximized);
+          break;
+        default:
+          setWindowState(Qt::WindowNoState);
+          break;
+      }
+    }
+    if (const auto Check = Read(11)) FCheckForUpdates = *Check != 0;
+  } catch (...) {
+    Report(u"LoadRegistrySettings");
+  }
+}
+
+void TCorvaneForm::ApplySettingsGeometry() {
+  if (!FSettingsOuterSize || isMaximized() || isMinimized()) return;
+  const QSize Frame = frameGeometry().size() - size();
+  resize(FSettingsOuterSize->width() - Frame.width(), FSettingsOuterSize->height() - Frame.height());
+  FSettingsOuterSize.reset();
+}
+
+void TCorvaneForm::SaveRegistrySettings() {
+  try {
+    const std::unique_ptr<QSettings> Settings = OpenFormSettings();
+    const QRect Outer = frameGeometry();
+    const int State = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    const std::array<int32_t, 12> Values = {y(),
+                                            x(),
+                                            Outer.height(),
+                                            Outer.width(),
+                                            ListView1->columnWidth(0),
+                                            ListView1->columnWidth(1),
+                                            ListView1->columnWidth(2),
+                                            ListView1->columnWidth(3),
+                                            ListView1->columnWidth(4),
+                                            Panel2->width(),
+                                            State,
+                                            FCheckForUpdates ? 1 : 0};
+    for (size_t Index = 0; Index < Values.size(); ++Index) WriteSettingValue(*Settings, SettingNames[Index], Values[Index]);
+    Settings->sync();
+    if (Settings->status() != QSettings::NoError) Report(u"SaveRegistrySettings");
+  } catch (...) {
+    Report(u"SaveRegistrySettings");
+  }
+}
+
+// ------------------------------------------------------------------------------------------------
+// File commands
+
+bool TCorvaneForm::Ask(TFormPromptKind Kind, const QString& Text) {
+  return FPrompt ? FPrompt(this, Kind, Text) : DefaultPrompt(this, Kind, Text);
+}
+
+TFrameWindow::TAskCallback TCorvaneForm::OpenAnywayQuestion() {
+  return [this](std::u16string_view Question) { return Ask(TFormPromptKind::OpenAnyway, Q(Question)); };
+}
+
+bool TCorvaneForm::OpenFile(const std::filesystem::path& FileName) {
+  const TStep Step{*this};
+  const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
+  const bool Opened = FFrames->OpenConfirmed(FileName, OpenAnywayQuestion());
+  if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
+  return Opened;
+}
+
+void TCorvaneForm::Open1Click() {
+  if (FOpenFileCallback) {
+    FOpenFileCallback();
+    return;
+  }
+  const QString Chosen = FChooseFile ? FChooseFile(this, OpenDialogFilter) : QString();
+  if (Chosen.isEmpty()) return;
+  TBusyCursor Busy;
+  const TStep Step{*this};
+  const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
+  FFrames->OpenChosenFile(PathFromQString(Chosen), OpenAnywayQuestion());
+  if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
+}
+
+void TCorvaneForm::OpenDroppedFiles(const QStringList& Files) {
+  const TStep Step{*this};
+  TBusyCursor Busy;
+  std::vector<std::filesystem::path> Paths;
+  for (const QString& File : Files) Paths.push_back(PathFromQString(File));
+  FFrames->OpenDroppedFiles(Paths, OpenAnywayQuestion());
+  // Each dropped file closes the one before, so the views follow whatever is open now.
+  AfterLoad();
+}
+
+void TCorvaneForm::AfterLoad() {
+  RefreshCaption();
+  // A load selects the first row and gives the list the focus.
+  ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
+  if (FFrames->ListRowCount() > 0) ListView1->setFocus();
+  ShowDetail();
+  ShowHexPane();
+}
+
+void TCorvaneForm::Close1Click() {
+  try {
+    FFrames->UnloadFile();
+    AfterLoad();
+    if (FCloseFileCallback) FCloseFileCallback();
+  } catch (...) {
+    Report(u"Close1Click");
+  }
+}
+
+void TCorvaneForm::Exit1Click() {
+  try {
+    if (FExitCallback) FExitCallback();
+    close();
+  } catch (...) {
+  }
+}
+
+void TCorvaneForm::GoToOffset1Click() {
+  if (!FFrames->IsOpen()) {
+    Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
+    return;
+  }
+  const std::optional<QString> Typed = FAskOffset ? FAskOffset(this) : std::nullopt;
+  if (!Typed) return;
+  const std::optional<int64_t> Offset = ParsePosition(U16(Typed->trimmed()));
+  if (!Offset) {
+    Ask(TFormPromptKind::Error,
+        QStringLiteral("\"%1\" is not a byte offset. Type a decimal number, or a hexadecimal one after 0x.")
+            .arg(Typed->trimmed()));
+    return;
+  }
+  TGoToResult Result;
+  {
+    const TStep Step{*this};
+    TBusyCursor Busy;
+    Result = FFrames->GoToOffset(*Offset);
+  }
+  if (Result == TGoToResult::PastEnd) {
+    Ask(TFormPromptKind::Error, QStringLiteral("Offset %1 is past the end of the file, which has %2 bytes.")
+                                    .arg(*Offset)
+                                    .arg(FFrames->FileSize()));
+    return;
+  }
+  ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
+  ListView1->setFocus();
+  ShowDetail();
+  ShowHexPane();
+}
+
+void TCorvaneForm::HexEditSelectedFrame1Click() {
+  const TStep Step{*this};
+  try {
+    std::unique_ptr<TFileStream> Stream;
+    const std::filesystem::path FileName = FFrames->FileName();
+    if (!FileName.empty() && FileExists(FileName)) {
+      Stream = std::make_unique<TFileStream>();
+      if (!Stream->Open(FileName, TFileStream::TMode::ReadWrite)) {
+        Ask(TFormPromptKind::Plain, QStringLiteral("File is locked for writing by another application."));
+        return;
+      }
+    }
+    if (!Stream) {
+      Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
+      return;
+    }
+    const int Row = ListView1->SelectedRow();
+    if (Row < 0) {
+      Ask(TFormPromptKind::Error, QStringLiteral("There is no frame selected."));
+      return;
+    }
+    int64_t Offset = 0;
+    int64_t Size = 0;
+    if (!FFrames->RowFrameRange(Row, Offset, Size)) return;
+    const std::u16string Suffix = TFrameWindow::HexEditCaptionSuffix(Offset);
+    if (!FEditFile || !FEditFile(Stream.get(), Suffix, true, Offset, Size, this)) return;
+    if (!Ask(TFormPromptKind::Confirm, QStringLiteral("Do you want to reload the file with the new changes?"))) return;
+    TBusyCursor Busy;
+    FFrames->UnloadFile();
+    FFrames->LoadFile(FileName, false);
+    AfterLoad();
+    // The read-write stream goes last, after the reload.
+  } catch (...) {
+    Report(u"HexEditSelectedFrame1Click");
+  }
+}
+
+void TCorvaneForm::Copy1Click() { QGuiApplication::clipboard()->setText(Q(FFrames->ListText(PlatformLineEnd))); }
+
+void TCorvaneForm::Copy2Click() { QGuiApplication::clipboard()->setText(Q(FFrames->TreeText(PlatformLineEnd))); }
+
+void TCorvaneForm::CheckForUpdates1Click() {
+  FCheckForUpdates = !FCheckForUpdates;
+  CheckForUpdates1->setChecked(FCheckForUpdates);
+  // The timer polls only while the check is wanted; a check that already ended is not repeated.
+  if (!FCheckForUpdates)
+    tmUpdate->stop();
+  else if (FShown && !FClosed && !FUpdateDone)
+    tmUpdate->start();
+}
+
+void TCorvaneForm::About1Click() {
+  if (FAboutCallback) {
+    FAboutCallback();
+    return;
+  }
+  ShowAbout(Q(DisplayName), AboutNoticeYear, std::nullopt, this);
+}
+
+void TCorvaneForm::tmUpdateTimer() {
+  try {
+    if (!FUpdateCheckStarted) {
+      FUpdateCheckStarted = true;
+      InitializeHalvernUpdate();
+    }
+    bool NeedToUpdate = false;
+    if (CheckHalvernUpdateResult(NeedToUpdate)) {
+      tmUpdate->stop();
+      DeinitializeHalvernUpdate();
+      FUpdateDone = true;
+      if (NeedToUpdate) statusBar()->showMessage(QStringLiteral("An update of Corvane is available."));
+    }
+  } catch (...) {
+    Report(u"tmUpdateTimer");
+  }
+}
+
+// ------------------------------------------------------------------------------------------------
+// The frame list: keys, mouse, scroll bar, wheel, resize
+
+bool TCorvaneForm::ListView1KeyDown(QKeyEvent* Event) {
+  const TStep Step{*this};
+  const int32_t Key = NavigationKey(Event->key());
+  const int Selected = ListView1->SelectedRow();
+  // Without a selected row the list moves its own current row.
+  if (Key == 0 || Selected < 0) return false;
+  std::optional<TBusyCursor> Busy;
+  if (Key == KeyHome || Key == KeyEnd) Busy.emplace();
+  const TNavResult Result = FFrames->ListView1KeyDown(Key, Selected);
+  ShowFrameList(Result.SelectedRow, Result.Refilled);
+  return true;
+}
+
+void TCorvaneForm::ListView1KeyUp() {
+  const TStep Step{*this};
+  const int Selected = ListView1->SelectedRow();
+  if (Selected < 0) return;
+  FFrames->ShowRow(Selected);
+  ShowDetail();
+  ShowHexPane();
+}
+
+void TCorvaneForm::ListView1MouseDown() { ListView1KeyUp(); }
+
+void TCorvaneForm::MyScrollMouseDown() {
+  const TStep Step{*this};
+  TBusyCursor Busy;
+  ListView1->SelectRow(-1);
+  const TNavResult Result = FFrames->MyScrollMouseDown(ScrollBar1->value());
+  ShowFrameList(-1, Result.Refilled);
+}
+
+bool TCorvaneForm::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == ScrollBar1 && Event->type() == QEvent::MouseButtonRelease) {
+    // The bar ends its own interaction first; the step then starts from where it left the thumb.
+    static_cast<QObject*>(ScrollBar1)->event(Event);
+    MyScrollMouseDown();
+    return true;
+  }
+  if (Event->type() == QEvent::Wheel) return WheelToKey(Watched, Event);
+  return QMainWindow::eventFilter(Watched, Event);
+}
+
+bool TCorvaneForm::WheelToKey(QObject* Watched, QEvent* Event) {
+  // The wheel reaches the window system's window first and then the control under the mouse;
+  // only the control gets the key.
+  if (!Watched->isWidgetType()) return false;
+  const auto* Wheel = static_cast<QWheelEvent*>(Event);
+  const int Delta = Wheel->angleDelta().y();
+  if (Delta == 0) return false;  // a sideways wheel is left alone
+  const bool Ctrl = Wheel->modifiers().testFlag(Qt::ControlModifier);
+  // Over the list's own scroll bar the key goes to the list: the bar's position must only move
+  // with the frame window.
+  QObject* Target = Watched == ScrollBar1 ? static_cast<QObject*>(ListView1) : Watched;
+  QKeyEvent Key(QEvent::KeyPress, QtKeyOf(TFrameWindow::WheelToKey(Delta, Ctrl)), Qt::NoModifier);
+  QCoreApplication::sendEvent(Target, &Key);
+  return true;
+}
+
+void TCorvaneForm::resizeEvent(QResizeEvent* Event) {
+  QMainWindow::resizeEvent(Event);
+  FormResize();
+}
+
+void TCorvaneForm::FormResize() {
+  const TStep Step{*this};
+  const int Selected = ListView1->SelectedRow();
+  FFrames->FormResize(std::min(ListView1->FullyVisibleRows(), MaxFrameRows));
+  ShowFrameList(Selected);
+}
+
+// ------------------------------------------------------------------------------------------------
+// Showing the frame window's state
+
+void TCorvaneForm::ShowFrameList(int SelectedRow, bool Refilled) {
+  if (Refilled) FListModel->Refresh();
+  ListView1->SelectRow(SelectedRow);
+  const QSignalBlocker Quiet(ScrollBar1);
+  ScrollBar1->setRange(0, FFrames->ScrollMax());
+  ScrollBar1->setValue(FFrames->ScrollPosition());
+  ShowStatus();
+}
+
+void TCorvaneForm::ShowDetail() {
+  FTreeModel->Refresh();
+  const TTreeModel& Tree = FFrames->Tree();
+  for (TTreeModel::TNodeId Node = 0; Node < Tree.Count(); ++Node)
+    if (Tree.Node(Node).Expanded) TreeView1->expand(FTreeModel->IndexOf(Node));
+}
+
+void TCorvaneForm::ShowHexPane() {
+  const THexPaneState& Pane = FFrames->HexPane();
+  if (Pane.LoadCount != FHexLoadCount) {
+    // Every load starts the pane over on the new file, from offset 0.
+    FHexLoadCount = Pane.LoadCount;
+    FHexView.reset();
+    FHexView = std::make_unique<THexView>();
+    FHexView->Init(Memo1, ScrollBar2);
+    FHexView->OpenFile(Pane.FileName);
+    if (Pane.Blank) Memo1->clear();
+    return;
+  }
+  if (Pane.Blank) {
+    Memo1->clear();
+    return;
+  }
+  if (!FHexView) return;
+  FHexView->RefreshFileData(Pane.TopOffset);
+  FHexView->SetSelection(Pane.SelStart, Pane.SelLength);
+}
+
+void TCorvaneForm::EndLongStep() {
+  if (!FLongStepCursor) return;
+  FLongStepCursor = false;
+  QApplication::restoreOverrideCursor();
+}
+
+void TCorvaneForm::ShowStatus() { StatusLabel->setText(Q(FFrames->StatusText())); }
+
+}  // namespace corvane

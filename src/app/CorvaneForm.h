@@ -1,0 +1,187 @@
+#pragma once
+// TCorvaneForm, the program's main window: the frame list with its own scroll bar on the left,
+// the selected frame's syntax tree on the right, the hex pane below, the menus, the settings and
+// the window's side of the update check. Every decision about the open file, the frame window,
+// the searches and the navigation is the frame window's (TFrameWindow); this class maps widgets
+// and events onto it and shows what it says.
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "viewer/FrameWindow.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QScrollBar;
+class QSplitter;
+class QTimer;
+class QTreeView;
+
+namespace corvane {
+
+class TFileStream;
+class TFrameListModel;
+class TFrameListView;
+class THexView;
+class TSyntaxTreeModel;
+
+// How the window asks and tells; tests answer in the user's place.
+enum class TFormPromptKind {
+  OpenAnyway,  // warning, Yes (default) and No
+  Plain,       // plain message, OK
+  Error,       // error message, OK
+  Confirm,     // question, Yes and No
+  Information  // information, OK
+};
+using TFormPrompt = std::function<bool(QWidget* Parent, TFormPromptKind Kind, const QString& Text)>;
+
+class TCorvaneForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  using THook = std::function<bool()>;
+  using TEditFileFunction = std::function<bool(TFileStream* Stream, const std::u16string& CaptionSuffix,
+                                               bool CanModify, int64_t Offset, int64_t Size, QWidget* Parent)>;
+
+  explicit TCorvaneForm(QWidget* Parent = nullptr);
+  ~TCorvaneForm() override;
+
+  // --- For a host program that embeds the window (nothing in Corvane itself sets these) -------
+  // Set before the window is shown: no splash window at start.
+  bool FExternalInit = false;
+  // File > Open calls this instead of showing the open dialog.
+  THook FOpenFileCallback;
+  // File > Close calls this after closing the file.
+  THook FCloseFileCallback;
+  // File > Exit calls this before closing the window.
+  THook FExitCallback;
+  // Help > About calls this instead of showing the about window.
+  THook FAboutCallback;
+
+  // The file the window opens once it is shown (the program's first command-line parameter).
+  std::filesystem::path FStartFileName;
+
+  // --- Replaceable for tests -----------------------------------------------------------------
+  TFormPrompt FPrompt;
+  // The open dialog: the chosen file, or an empty text when cancelled.
+  std::function<QString(QWidget* Parent, const QString& Filter)> FChooseFile;
+  // The Go to Offset question: the text typed, or nothing when cancelled.
+  std::function<std::optional<QString>(QWidget* Parent)> FAskOffset;
+  // The hex edit dialog.
+  TEditFileFunction FEditFile;
+
+  // --- Components ------------------------------------------------------------------------------
+  QWidget* Panel1 = nullptr;
+  QWidget* Panel2 = nullptr;
+  QWidget* Panel3 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  TFrameListView* ListView1 = nullptr;
+  QScrollBar* ScrollBar1 = nullptr;
+  QTreeView* TreeView1 = nullptr;
+  QLabel* lbPacket = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QScrollBar* ScrollBar2 = nullptr;
+  QLabel* StatusLabel = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* Close1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* GoToOffset1 = nullptr;
+  QAction* HexEditSelectedFrame1 = nullptr;
+  QAction* CheckForUpdates1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* HexEditSelectedFrame2 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Copy2 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* PopupMenu2 = nullptr;
+  QTimer* tmUpdate = nullptr;
+
+  TFrameWindow& Frames() { return *FFrames; }
+  const TFrameWindow& Frames() const { return *FFrames; }
+  THexView* HexView() const { return FHexView.get(); }
+  bool CheckForUpdates() const { return FCheckForUpdates; }
+  // The update check was started (the timer's tag).
+  bool UpdateCheckStarted() const { return FUpdateCheckStarted; }
+
+  // --- Commands (menu items, context menus) --------------------------------------------------
+  void Open1Click();
+  void Close1Click();
+  void Exit1Click();
+  void GoToOffset1Click();
+  void HexEditSelectedFrame1Click();
+  void Copy1Click();
+  void Copy2Click();
+  void CheckForUpdates1Click();
+  void About1Click();
+  // Opens the named file as every entry path does: the tested load, then the open-anyway question.
+  bool OpenFile(const std::filesystem::path& FileName);
+  // Files dropped on the frame list, in drop order.
+  void OpenDroppedFiles(const QStringList& Files);
+
+  void RefreshCaption();
+  void LoadRegistrySettings();
+  void SaveRegistrySettings();
+  // One tick of the update timer.
+  void tmUpdateTimer();
+
+ protected:
+  void showEvent(QShowEvent* Event) override;
+  void closeEvent(QCloseEvent* Event) override;
+  void resizeEvent(QResizeEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void CreateComponents();
+  void CreateMenus();
+  void FormShow();
+  void FormClose();
+  bool Ask(TFormPromptKind Kind, const QString& Text);
+  TFrameWindow::TAskCallback OpenAnywayQuestion();
+
+  // Keys, mouse and scroll bar of the frame list.
+  bool ListView1KeyDown(QKeyEvent* Event);
+  void ListView1KeyUp();
+  void ListView1MouseDown();
+  void MyScrollMouseDown();
+  bool WheelToKey(QObject* Watched, QEvent* Event);
+
+  // Brings the widgets in line with the frame window after it changed.
+  void ShowFrameList(int SelectedRow, bool Refilled = true);
+  void ShowDetail();
+  void ShowHexPane();
+  void ShowStatus();
+  void AfterLoad();
+  void FormResize();
+  void ApplySettingsGeometry();
+  int DesignColumnWidth(size_t Column) const;
+  int DesignPanel2Width() const;
+
+  // A step that reads on past its first MiB shows the hourglass until it ends.
+  void EndLongStep();
+  struct TStep {
+    TCorvaneForm& Form;
+    ~TStep() { Form.EndLongStep(); }
+  };
+
+  std::unique_ptr<TFrameWindow> FFrames;
+  bool FLongStepCursor = false;
+  std::unique_ptr<THexView> FHexView;
+  TFrameListModel* FListModel = nullptr;
+  TSyntaxTreeModel* FTreeModel = nullptr;
+  int32_t FHexLoadCount = 0;
+  bool FCheckForUpdates = true;
+  bool FUpdateCheckStarted = false;
+  bool FUpdateDone = false;
+  bool FShown = false;
+  bool FClosed = false;
+  // An outer size read from the settings, applied again once the window frame is known.
+  std::optional<QSize> FSettingsOuterSize;
+};
+
+}  // namespace corvane

@@ -1,0 +1,602 @@
+// The main window driven as a user drives it, offscreen: opening, selecting, the keys, the wheel
+// and the list's scroll bar, the commands, the hooks, the settings and the update check. Each
+// test has a settings store of its own; questions and dialogs are answered through the window's
+// replaceable functions.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QWheelEvent>
+#include <functional>
+#include <map>
+
+#include "app/CorvaneForm.h"
+#include "app/FormSettings.h"
+#include "app/FrameListView.h"
+#include "app/QtText.h"
+#include "core/FileStream.h"
+#include "hex/HexEditUtil.h"
+#include "hex/HexViewUtils_RichEdit.h"
+#include "product/HalvernSplash.h"
+#include "product/NewVerCheck.h"
+#include "viewer/ViewerTestSupport.h"
+
+namespace corvane {
+namespace {
+
+using test::TBytes;
+using test::TTempFile;
+
+constexpr int64_t SampleFrameSize = 1536;  // samples/sample.ac3: 157 frames of 1536 bytes
+constexpr int64_t SampleFrames = 157;
+
+std::filesystem::path SamplePath() {
+  return std::filesystem::path(CORVANE_TEST_DATA_DIR).parent_path().parent_path() / "samples" / "sample.ac3";
+}
+
+TBytes SampleBytes() { return test::ReadTestFile(SamplePath()); }
+
+QString OffsetColumn(int64_t Offset) { return Q(OffsetText(Offset)); }
+
+bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs = 5000) {
+  QElapsedTimer Clock;
+  Clock.start();
+  while (!Condition()) {
+    if (Clock.elapsed() > TimeoutMs) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+struct TAsked {
+  TFormPromptKind Kind;
+  QString Text;
+};
+
+class CorvaneForm : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FSettingsFolder.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FSettingsFolder.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FSettingsFolder.path());
+  }
+
+  void TearDown() override {
+    if (FForm) FForm->close();
+    FForm.reset();
+    FreeSplash();
+  }
+
+  void WriteSetting(const char* Name, const QVariant& Value) {
+    const std::unique_ptr<QSettings> Settings = OpenFormSettings();
+    Settings->setValue(QString::fromLatin1(Name), Value);
+    Settings->sync();
+  }
+
+  QVariant StoredSetting(const char* Name) { return OpenFormSettings()->value(QString::fromLatin1(Name)); }
+
+  // Shows a new window, as the program does, on File when one is named. Unless a test stores
+  // the setting itself (or asks for a first start), the update check is off.
+  TCorvaneForm& Start(const std::filesystem::path& File = {}, bool FirstStart = false) {
+    if (!FirstStart && !StoredSetting("CheckForUpdates").isValid()) WriteSetting("CheckForUpdates", 0);
+    FForm = std::make_unique<TCorvaneForm>();
+    FForm->FExternalInit = true;
+    FForm->FPrompt = [this](QWidget*, TFormPromptKind Kind, const QString& Text) {
+      FAsked.push_back({Kind, Text});
+      return FAnswer;
+    };
+    FForm->FStartFileName = File;
+    FForm->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(FForm.get()));
+    QCoreApplication::processEvents();  // the open of the start-up file
+    return *FForm;
+  }
+
+  QString Cell(int Row, int Column) const { return FForm->ListView1->model()->index(Row, Column).data().toString(); }
+  int Rows() const { return FForm->ListView1->model()->rowCount(); }
+  bool Shaded(int Row) const {
+    return FForm->ListView1->model()->index(Row, 0).data(Qt::BackgroundRole).value<QColor>() == QColor(240, 240, 240);
+  }
+  QTreeView& Tree() const { return *FForm->TreeView1; }
+  QModelIndex TreeRoot() const { return Tree().model()->index(0, 0); }
+  QModelIndex TreeChild(const QModelIndex& Parent, const QString& Text) const {
+    for (int Row = 0; Row < Tree().model()->rowCount(Parent); ++Row) {
+      const QModelIndex Child = Tree().model()->index(Row, 0, Parent);
+      if (Child.data().toString().trimmed() == Text) return Child;
+    }
+    return {};
+  }
+
+  void Wheel(QWidget* Over, int Delta, Qt::KeyboardModifiers Modifiers) {
+    const QPointF At(Over->width() / 2.0, Over->height() / 2.0);
+    QWheelEvent Event(At, Over->mapToGlobal(At), QPoint(), QPoint(0, Delta), Qt::NoButton, Modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Over, &Event);
+  }
+
+  QTemporaryDir FSettingsFolder;
+  std::unique_ptr<TCorvaneForm> FForm;
+  std::vector<TAsked> FAsked;
+  bool FAnswer = true;
+};
+
+const QString OpenAnywayText = QStringLiteral("This is not a valid AC3 audio stream.\r\nDo you want to open it anyway?");
+
+// ------------------------------------------------------------------------------------------------
+// Opening
+
+TEST_F(CorvaneForm, StartsOnAStreamWithItsFirstFrameSelectedAndShown) {
+  TCorvaneForm& Form = Start(SamplePath());
+
+  EXPECT_EQ(Form.windowTitle(), "Corvane(" + PathToQString(SamplePath()) + ")");
+  EXPECT_TRUE(FAsked.empty());
+  ASSERT_GT(Rows(), 2);
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+  EXPECT_EQ(Cell(0, 0), "0x0000000000000000");
+  EXPECT_EQ(Cell(1, 1), "1536");
+  EXPECT_EQ(Cell(1, 4), "384 kbps");
+  EXPECT_EQ(Rows(), Form.ListView1->FullyVisibleRows());
+  // The tree shows frame 0 with bsi() collapsed; the hex pane the file from its start.
+  EXPECT_EQ(Form.Frames().PackOffset(), 0);
+  EXPECT_EQ(TreeRoot().data().toString().trimmed(), "ac3_syncframe()");
+  EXPECT_TRUE(Tree().isExpanded(TreeRoot()));
+  const QModelIndex Bsi = TreeChild(TreeRoot(), "bsi()");
+  ASSERT_TRUE(Bsi.isValid());
+  EXPECT_FALSE(Tree().isExpanded(Bsi));
+  EXPECT_TRUE(Form.Memo1->toPlainText().startsWith("0x0000000000000000   0B 77"));
+  EXPECT_EQ(Form.ScrollBar1->maximum(), 241152 / 100 - 1);
+  EXPECT_TRUE(Form.StatusLabel->text().startsWith("AC-3 | 48000 Hz | 241,152 bytes"));
+}
+
+TEST_F(CorvaneForm, StartingOnAFileThatIsNoStreamAsksWhetherToOpenItAnyway) {
+  const TTempFile Text(TBytes(5000, 'a'), ".txt");
+  for (const bool Yes : {false, true}) {
+    SCOPED_TRACE(Yes ? "Yes" : "No");
+    FAsked.clear();
+    FAnswer = Yes;
+    TCorvaneForm& Form = Start(Text.Path());
+    ASSERT_EQ(FAsked.size(), 1u);
+    EXPECT_EQ(FAsked[0].Kind, TFormPromptKind::OpenAnyway);
+    EXPECT_EQ(FAsked[0].Text, OpenAnywayText);
+    EXPECT_EQ(Form.windowTitle(), Yes ? "Corvane(" + PathToQString(Text.Path()) + ")" : QString("Corvane"));
+    EXPECT_EQ(Rows(), 0);
+    FForm->close();
+  }
+}
+
+TEST_F(CorvaneForm, OpenDialogOffersTheStreamFiltersAndOpensTheChoice) {
+  TCorvaneForm& Form = Start();
+  QString FilterSeen;
+  Form.FChooseFile = [&](QWidget*, const QString& Filter) {
+    FilterSeen = Filter;
+    return PathToQString(SamplePath());
+  };
+  Form.Open1->trigger();
+  EXPECT_EQ(FilterSeen,
+            "AC3/EAC3 ES Files (*.ac3 *.eac3);;AC3 ES Files (*.ac3);;EAC3 ES Files (*.eac3);;All Files (*)");
+  EXPECT_EQ(Form.windowTitle(), "Corvane(" + PathToQString(SamplePath()) + ")");
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+
+  // Cancelling the dialog changes nothing.
+  Form.FChooseFile = [](QWidget*, const QString&) { return QString(); };
+  Form.Open1->trigger();
+  EXPECT_EQ(Form.windowTitle(), "Corvane(" + PathToQString(SamplePath()) + ")");
+}
+
+TEST_F(CorvaneForm, ThreeDroppedFilesOpenInTurnAndTheLastStays) {
+  const TBytes Sample = SampleBytes();
+  const TTempFile First(Sample, ".ac3");
+  const TTempFile Second(test::ReadTestFile(test::ViewerDataPath("ac3_48k_51_448k.ac3")), ".ac3");
+  const TTempFile Third(test::ReadTestFile(test::ViewerDataPath("eac3_44k_stereo.eac3")), ".eac3");
+  TCorvaneForm& Form = Start();
+
+  QMimeData Data;
+  Data.setUrls({QUrl::fromLocalFile(PathToQString(First.Path())), QUrl::fromLocalFile(PathToQString(Second.Path())),
+                QUrl::fromLocalFile(PathToQString(Third.Path()))});
+  // A drop follows the drag's entering, which the list accepts for files.
+  QWidget* Target = Form.ListView1->viewport();
+  QDragEnterEvent Enter(QPoint(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Target, &Enter);
+  EXPECT_TRUE(Enter.isAccepted());
+  QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Target, &Drop);
+
+  EXPECT_EQ(Form.Frames().HexPane().LoadCount, 3);
+  EXPECT_TRUE(FAsked.empty());
+  EXPECT_EQ(Form.windowTitle(), "Corvane(" + PathToQString(Third.Path()) + ")");
+  EXPECT_TRUE(Form.Frames().EAC3());
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+  EXPECT_EQ(Cell(0, 3), "44100 Hz");
+  EXPECT_EQ(Cell(0, 4), "");
+}
+
+TEST_F(CorvaneForm, CloseEmptiesEveryView) {
+  TCorvaneForm& Form = Start(SamplePath());
+  Form.Close1->trigger();
+  EXPECT_EQ(Form.windowTitle(), "Corvane");
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_EQ(Tree().model()->rowCount(), 0);
+  EXPECT_TRUE(Form.Memo1->toPlainText().isEmpty());
+  EXPECT_TRUE(Form.StatusLabel->text().isEmpty());
+}
+
+// ------------------------------------------------------------------------------------------------
+// Moving through the file
+
+TEST_F(CorvaneForm, DownOnTheLastRowMovesTheWindowByOneFrameAndEachFrameKeepsItsShade) {
+  TCorvaneForm& Form = Start(SamplePath());
+  const int Count = Rows();
+  ASSERT_GE(Count, 3);
+  std::map<QString, bool> ShadeBefore;
+  for (int Row = 0; Row < Count; ++Row) ShadeBefore[Cell(Row, 0)] = Shaded(Row);
+
+  Form.ListView1->SelectRow(Count - 1);
+  QTest::keyClick(Form.ListView1, Qt::Key_Down);
+
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(SampleFrameSize));
+  EXPECT_EQ(Cell(Count - 1, 0), OffsetColumn(Count * SampleFrameSize));
+  for (int Row = 0; Row + 1 < Count; ++Row) EXPECT_EQ(Shaded(Row), ShadeBefore[Cell(Row, 0)]) << Row;
+  EXPECT_EQ(Form.ListView1->SelectedRow(), Count - 1);
+  EXPECT_EQ(Form.ScrollBar1->value(), SampleFrameSize / 100);
+  // The key's release shows the newly selected frame.
+  EXPECT_EQ(Form.Frames().PackOffset(), Count * SampleFrameSize);
+}
+
+TEST_F(CorvaneForm, ALeftOrRightClickSelectsARowAndShowsItsFrame) {
+  TCorvaneForm& Form = Start(SamplePath());
+  for (const auto& [Button, Row] : {std::pair{Qt::RightButton, 2}, std::pair{Qt::LeftButton, 4}}) {
+    const QRect Place = Form.ListView1->visualRect(Form.ListView1->model()->index(Row, 1));
+    QTest::mouseClick(Form.ListView1->viewport(), Button, {}, Place.center());
+    EXPECT_EQ(Form.ListView1->SelectedRow(), Row);
+    EXPECT_EQ(Form.Frames().PackOffset(), Row * SampleFrameSize);
+    EXPECT_EQ(Form.HexView()->SelectionStartOffset(), Row * SampleFrameSize);
+    EXPECT_EQ(Form.HexView()->SelectionLength(), SampleFrameSize);
+    EXPECT_TRUE(Form.Memo1->toPlainText().startsWith(OffsetColumn(Row * SampleFrameSize)));
+    Form.PopupMenu1->close();
+  }
+}
+
+TEST_F(CorvaneForm, EndShowsTheLastFramesAndHomeTheFirst) {
+  TCorvaneForm& Form = Start(SamplePath());
+  const int Count = Rows();
+
+  QTest::keyClick(Form.ListView1, Qt::Key_End);
+  EXPECT_EQ(Cell(Count - 1, 0), OffsetColumn((SampleFrames - 1) * SampleFrameSize));
+  EXPECT_EQ(Cell(0, 0), OffsetColumn((SampleFrames - Count) * SampleFrameSize));
+  EXPECT_EQ(Form.ListView1->SelectedRow(), Count - 1);
+  EXPECT_EQ(Form.ScrollBar1->value(), (SampleFrames - Count) * SampleFrameSize / 100);
+  EXPECT_EQ(Form.Frames().PackOffset(), (SampleFrames - 1) * SampleFrameSize);
+
+  QTest::keyClick(Form.ListView1, Qt::Key_Home);
+  EXPECT_EQ(Cell(0, 0), "0x0000000000000000");
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+  EXPECT_EQ(Form.ScrollBar1->value(), 0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(CorvaneForm, ScrollBarPageClickAndThumbDragMoveTheWindowAndClearTheSelection) {
+  TCorvaneForm& Form = Start(SamplePath());
+  const int Count = Rows();
+  QScrollBar& Bar = *Form.ScrollBar1;
+
+  // A click in the page area below the thumb: the frame after the last one starts the window.
+  QStyleOptionSlider Option;
+  Option.initFrom(&Bar);
+  Option.orientation = Qt::Vertical;
+  Option.minimum = Bar.minimum();
+  Option.maximum = Bar.maximum();
+  Option.sliderPosition = Option.sliderValue = Bar.value();
+  Option.singleStep = Bar.singleStep();
+  Option.pageStep = Bar.pageStep();
+  Option.subControls = QStyle::SC_All;
+  const QRect PageBelow = Bar.style()->subControlRect(QStyle::CC_ScrollBar, &Option, QStyle::SC_ScrollBarAddPage, &Bar);
+  QTest::mouseClick(&Bar, Qt::LeftButton, {}, PageBelow.center());
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(Count * SampleFrameSize));
+  EXPECT_EQ(Bar.value(), Count * SampleFrameSize / 100);
+  EXPECT_EQ(Form.ListView1->SelectedRow(), -1);
+  EXPECT_EQ(Form.Frames().PackOffset(), 0) << "the panes keep the frame selected before";
+
+  // The end of a thumb drag at 500: the first frame start at or after byte 50,000.
+  Bar.setValue(500);
+  QTest::mouseRelease(&Bar, Qt::LeftButton, {}, Bar.rect().center());
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(33 * SampleFrameSize));
+  EXPECT_EQ(Form.Frames().CurrentPosition(), 33 * SampleFrameSize);
+  EXPECT_EQ(Bar.value(), 33 * SampleFrameSize / 100);
+}
+
+TEST_F(CorvaneForm, WheelNotchesAreArrowKeysAndPageKeysWithCtrl) {
+  TCorvaneForm& Form = Start(SamplePath());
+  const int Count = Rows();
+  QWidget* List = Form.ListView1->viewport();
+
+  Wheel(List, -120, Qt::NoModifier);  // towards the user
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 1);
+  EXPECT_EQ(Form.Frames().PackOffset(), 0) << "no key release, so the panes stay";
+
+  Wheel(List, -120, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(Count * SampleFrameSize));
+  EXPECT_EQ(Form.ListView1->SelectedRow(), Count - 1);
+
+  Wheel(List, 120, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, 0), "0x0000000000000000");
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+
+  // Over the list's own scroll bar the wheel moves the list, never the bar by itself.
+  Wheel(Form.ScrollBar1, -120, Qt::ControlModifier);
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(Count * SampleFrameSize));
+  EXPECT_EQ(Form.ScrollBar1->value(), Count * SampleFrameSize / 100);
+}
+
+TEST_F(CorvaneForm, GoToOffsetStartsTheWindowAtTheFirstFrameFromThereOrSaysWhy) {
+  TCorvaneForm& Form = Start(SamplePath());
+  struct TCase {
+    QString Typed;
+    QString Row0;  // empty: the window stays and the user is told
+    QString Told;
+  };
+  const std::vector<TCase> Cases = {
+      {"50000", OffsetColumn(33 * SampleFrameSize), ""},
+      {" 0x600 ", OffsetColumn(SampleFrameSize), ""},
+      {"abc", "", "\"abc\" is not a byte offset. Type a decimal number, or a hexadecimal one after 0x."},
+      {"241152", "", "Offset 241152 is past the end of the file, which has 241152 bytes."},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Typed.toStdString());
+    FAsked.clear();
+    const QString Before = Cell(0, 0);
+    Form.FAskOffset = [&](QWidget*) -> std::optional<QString> { return Case.Typed; };
+    Form.GoToOffset1->trigger();
+    if (Case.Row0.isEmpty()) {
+      ASSERT_EQ(FAsked.size(), 1u);
+      EXPECT_EQ(FAsked[0].Text, Case.Told);
+      EXPECT_EQ(Cell(0, 0), Before);
+    } else {
+      EXPECT_TRUE(FAsked.empty());
+      EXPECT_EQ(Cell(0, 0), Case.Row0);
+      EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+      EXPECT_EQ(Q(OffsetText(Form.Frames().PackOffset())), Case.Row0);
+    }
+  }
+}
+
+// ------------------------------------------------------------------------------------------------
+// Copy and hex edit
+
+TEST_F(CorvaneForm, CopyPutsTheListAndTheWholeTreeOnTheClipboard) {
+  const TBytes Sample = SampleBytes();
+  const TTempFile Three(TBytes(Sample.begin(), Sample.begin() + 3 * SampleFrameSize), ".ac3");
+  TCorvaneForm& Form = Start(Three.Path());
+
+  Form.Copy1->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(),
+            "0x0000000000000000, 1536, 1536, 48000 Hz, 384 kbps, \n"
+            "0x0000000000000600, 1536, 1536, 48000 Hz, 384 kbps, \n"
+            "0x0000000000000C00, 1536, 1536, 48000 Hz, 384 kbps, \n");
+
+  // Every node in tree order, collapsed ones included, without indentation.
+  Form.Copy2->trigger();
+  const QString Copied = QGuiApplication::clipboard()->text();
+  QString Shown;
+  const std::function<void(const QModelIndex&)> Walk = [&](const QModelIndex& Parent) {
+    for (int Row = 0; Row < Tree().model()->rowCount(Parent); ++Row) {
+      const QModelIndex Node = Tree().model()->index(Row, 0, Parent);
+      Shown += Node.data().toString() + "\n";
+      Walk(Node);
+    }
+  };
+  Walk(QModelIndex());
+  EXPECT_EQ(Copied, Shown);
+  EXPECT_FALSE(Tree().isExpanded(TreeChild(TreeRoot(), "bsi()")));
+  EXPECT_TRUE(Copied.contains("\nbsid                 : 8 (5 bits)\n"));
+  EXPECT_TRUE(Copied.startsWith("ac3_syncframe()"));
+}
+
+TEST_F(CorvaneForm, HexEditSaysWhenThereIsNoFileOrNoSelectedFrame) {
+  TCorvaneForm& Form = Start();
+  bool Edited = false;
+  Form.FEditFile = [&](TFileStream*, const std::u16string&, bool, int64_t, int64_t, QWidget*) { return Edited = true; };
+
+  Form.HexEditSelectedFrame1->trigger();
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Kind, TFormPromptKind::Error);
+  EXPECT_EQ(FAsked[0].Text, "There is no file loaded.");
+
+  FAsked.clear();
+  Form.FChooseFile = [](QWidget*, const QString&) { return PathToQString(SamplePath()); };
+  Form.Open1->trigger();
+  Form.ListView1->SelectRow(-1);
+  Form.HexEditSelectedFrame2->trigger();  // the list's context menu
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Text, "There is no frame selected.");
+  EXPECT_FALSE(Edited);
+}
+
+TEST_F(CorvaneForm, HexEditOfAFramePastFourGiBWritesItAndReloadsTheFile) {
+  const TBytes Sample = SampleBytes();
+  const TBytes Frames(Sample.begin(), Sample.begin() + 3 * SampleFrameSize);
+  const int64_t Far = (int64_t{1} << 32) + 16;
+  const TTempFile Sparse(Far + static_cast<int64_t>(Frames.size()), Far, Frames);
+  Sparse.WriteAt(0, Frames);
+  TCorvaneForm& Form = Start(Sparse.Path());
+  FAsked.clear();
+
+  Form.FAskOffset = [](QWidget*) -> std::optional<QString> { return QString("0x100000000"); };
+  Form.GoToOffset1->trigger();
+  const int Last = Form.ListView1->model()->rowCount() - 1;
+  ASSERT_EQ(Last, 2);
+  Form.ListView1->SelectRow(Last);
+  const int64_t Offset = Far + Last * SampleFrameSize;
+  ASSERT_EQ(Cell(Last, 0), OffsetColumn(Offset));
+
+  std::u16string Suffix;
+  int64_t EditedOffset = -1;
+  int64_t EditedSize = -1;
+  Form.FEditFile = [&](TFileStream* Stream, const std::u16string& CaptionSuffix, bool CanModify, int64_t At,
+                       int64_t Size, QWidget*) {
+    Suffix = CaptionSuffix;
+    EditedOffset = At;
+    EditedSize = Size;
+    const uint8_t Changed = 0x5A;
+    return CanModify && Stream->Seek(At + 100) == At + 100 && Stream->Write(&Changed, 1) == 1 && Stream->Flush();
+  };
+  Form.HexEditSelectedFrame1->trigger();
+
+  EXPECT_EQ(Suffix, u" [AC3 Frame @ 0x" + IntToHex(static_cast<uint64_t>(Offset), 16) + u"]");
+  EXPECT_EQ(Suffix, u" [AC3 Frame @ 0x0000000100000C10]");
+  EXPECT_EQ(EditedOffset, Offset);
+  EXPECT_EQ(EditedSize, SampleFrameSize);
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Kind, TFormPromptKind::Confirm);
+  EXPECT_EQ(FAsked[0].Text, "Do you want to reload the file with the new changes?");
+  EXPECT_EQ(Sparse.ReadAt(Offset + 100, 1), TBytes{0x5A});
+  // Reloaded: the window starts at the file's first frame again.
+  EXPECT_EQ(Form.Frames().HexPane().LoadCount, 2);
+  EXPECT_EQ(Cell(0, 0), "0x0000000000000000");
+  EXPECT_EQ(Form.windowTitle(), "Corvane(" + PathToQString(Sparse.Path()) + ")");
+}
+
+TEST_F(CorvaneForm, HexEditOpensTheDialogOnTheSelectedFrame) {
+  TCorvaneForm& Form = Start(SamplePath());
+  Form.ListView1->SelectRow(2);
+  QString Title;
+  QTimer::singleShot(0, [&] {
+    WaitUntil([&] {
+      for (QWidget* Window : QApplication::topLevelWidgets())
+        if (auto* Dialog = qobject_cast<THexEditForm*>(Window); Dialog && Dialog->isVisible()) {
+          Title = Dialog->windowTitle();
+          Dialog->bbtnCancel->click();
+          return true;
+        }
+      return false;
+    });
+  });
+  Form.HexEditSelectedFrame1->trigger();
+  EXPECT_TRUE(Title.endsWith(" [AC3 Frame @ 0x0000000000000C00]")) << Title.toStdString();
+  EXPECT_TRUE(FAsked.empty()) << "cancelled, so no reload is offered";
+}
+
+// ------------------------------------------------------------------------------------------------
+// Hooks, settings and the update check
+
+TEST_F(CorvaneForm, HostHooksReplaceOrPrecedeTheirCommands) {
+  TCorvaneForm& Form = Start(SamplePath());
+  std::vector<std::string> Calls;
+  Form.FChooseFile = [&](QWidget*, const QString&) {
+    Calls.push_back("dialog");
+    return QString();
+  };
+  Form.FOpenFileCallback = [&] { return Calls.push_back("open"), true; };
+  Form.FCloseFileCallback = [&] { return Calls.push_back(Form.Frames().IsOpen() ? "close, file open" : "close"), true; };
+  Form.FAboutCallback = [&] { return Calls.push_back("about"), true; };
+  Form.FExitCallback = [&] { return Calls.push_back(Form.isVisible() ? "exit, window shown" : "exit"), true; };
+
+  Form.Open1->trigger();
+  Form.Close1->trigger();
+  Form.About1->trigger();
+  Form.Exit1->trigger();
+  EXPECT_EQ(Calls, (std::vector<std::string>{"open", "close", "about", "exit, window shown"}));
+  EXPECT_FALSE(Form.isVisible());
+}
+
+TEST_F(CorvaneForm, SplashShowsAtStartUnlessAHostCreatedTheWindow) {
+  WriteSetting("CheckForUpdates", 0);
+  for (const bool External : {true, false}) {
+    FreeSplash();
+    TCorvaneForm Form;
+    Form.FExternalInit = External;
+    Form.show();
+    EXPECT_EQ(SplashForm() != nullptr && SplashForm()->isVisible(), !External);
+    Form.close();
+  }
+}
+
+TEST_F(CorvaneForm, FirstStartUsesTheDesignValuesAndWritesAllTwelveSettingsAsIntegers) {
+  TCorvaneForm& Form = Start({}, true);
+  EXPECT_EQ(Form.pos(), QPoint(111, 77));
+  EXPECT_TRUE(Form.CheckForUpdates1->isChecked());
+  Form.close();
+
+  const std::unique_ptr<QSettings> Settings = OpenFormSettings();
+  QStringList Expected;
+  for (const char* Name : SettingNames) Expected << QString::fromLatin1(Name);
+  QStringList Stored = Settings->allKeys();
+  Stored.sort();
+  Expected.sort();
+  EXPECT_EQ(Stored, Expected);
+  for (const char* Name : SettingNames) EXPECT_TRUE(ReadSettingValue(*Settings, Name).has_value()) << Name;
+  EXPECT_EQ(*ReadSettingValue(*Settings, "FormLeft"), 111);
+  EXPECT_EQ(*ReadSettingValue(*Settings, "FormTop"), 77);
+  EXPECT_EQ(*ReadSettingValue(*Settings, "WindowState"), 0);
+  EXPECT_EQ(*ReadSettingValue(*Settings, "CheckForUpdates"), 1);
+  EXPECT_EQ(*ReadSettingValue(*Settings, "OffsetColWidth"), Form.ListView1->columnWidth(0));
+}
+
+TEST_F(CorvaneForm, EachSettingIsReadOnItsOwnAndWrittenBackAsAnInteger) {
+  WriteSetting("FormTop", "abc");  // text: skipped alone
+  WriteSetting("FormLeft", 200);
+  WriteSetting("OffsetColWidth", 150);
+  WriteSetting("Panel2Width", 600);
+  WriteSetting("WindowState", 7);  // names no state: normal
+  WriteSetting("CheckForUpdates", 5);
+  TCorvaneForm& Form = Start();
+
+  EXPECT_EQ(Form.pos(), QPoint(200, 77));
+  EXPECT_EQ(Form.ListView1->columnWidth(0), 150);
+  EXPECT_EQ(Form.Panel2->width(), 600);
+  EXPECT_FALSE(Form.isMaximized() || Form.isMinimized());
+  EXPECT_TRUE(Form.CheckForUpdates());
+  EXPECT_TRUE(Form.CheckForUpdates1->isChecked());
+  Form.close();
+
+  EXPECT_EQ(StoredSetting("CheckForUpdates").toString(), "1");
+  EXPECT_EQ(StoredSetting("FormTop").toString(), "77");
+  EXPECT_EQ(StoredSetting("Panel2Width").toString(), "600");
+}
+
+TEST_F(CorvaneForm, AMaximizedWindowIsStoredAsTwoAndStartsMaximized) {
+  TCorvaneForm& Form = Start();
+  Form.setWindowState(Qt::WindowMaximized);
+  QCoreApplication::processEvents();
+  Form.close();
+  EXPECT_EQ(StoredSetting("WindowState").toString(), "2");
+
+  TCorvaneForm& Again = Start();
+  EXPECT_TRUE(Again.isMaximized());
+}
+
+TEST_F(CorvaneForm, UpdateCheckRunsOnlyWhileWantedAndEndsWithTheWindow) {
+  WriteSetting("CheckForUpdates", 0);
+  TCorvaneForm& Form = Start();
+  QTest::qWait(50);
+  EXPECT_FALSE(Form.UpdateCheckStarted());
+  EXPECT_FALSE(Form.tmUpdate->isActive());
+
+  Form.CheckForUpdates1->trigger();  // on
+  EXPECT_TRUE(Form.CheckForUpdates1->isChecked());
+  EXPECT_TRUE(WaitUntil([&] { return Form.UpdateCheckStarted(); }));
+  Form.close();
+  // The window released its check: a new one can start at once.
+  EXPECT_TRUE(InitializeHalvernUpdate(u"/nonexistent/corvane"));
+  EXPECT_TRUE(DeinitializeHalvernUpdate());
+  EXPECT_EQ(StoredSetting("CheckForUpdates").toString(), "1");
+}
+
+}  // namespace
+}  // namespace corvane
