@@ -176,7 +176,7 @@ struct TSyntax<TAC3PlusFrame> {
 
 // syncinfo(): the syncword only; E-AC-3 moved the frame size and rate codes into bsi().
 template <typename TOp>
-inline void AC3PlusSyncInfo(TOp& Op) {
+CORVANE_SYNTAX_WALK void AC3PlusSyncInfo(TOp& Op) {
   Op.Field(TAC3PlusFieldId::syncword);
 }
 
@@ -186,7 +186,7 @@ namespace ac3plus_syntax_detail {
 // Its known sub-fields sit at its start; the rest of it is mixdata, and the fields after it
 // follow the block's last bit.
 template <typename TOp>
-inline void MixingDataBlock(TOp& Op) {
+CORVANE_SYNTAX_WALK void MixingDataBlock(TOp& Op) {
   using E = TAC3PlusFieldId;
   auto& F = Op.Record();
   Op.Field(E::mixdeflen);
@@ -240,7 +240,7 @@ inline void MixingDataBlock(TOp& Op) {
 
 // Program mixing information of an independent stream.
 template <typename TOp>
-inline void ProgramMixing(TOp& Op) {
+CORVANE_SYNTAX_WALK void ProgramMixing(TOp& Op) {
   using E = TAC3PlusFieldId;
   auto& F = Op.Record();
   Op.Field(E::pgmscle);
@@ -290,7 +290,7 @@ inline void ProgramMixing(TOp& Op) {
 }
 
 template <typename TOp>
-inline void MixingMetadata(TOp& Op) {
+CORVANE_SYNTAX_WALK void MixingMetadata(TOp& Op) {
   using E = TAC3PlusFieldId;
   auto& F = Op.Record();
   if (F.acmod > 2) Op.Field(E::dmixmod);
@@ -310,7 +310,7 @@ inline void MixingMetadata(TOp& Op) {
 }
 
 template <typename TOp>
-inline void InformationalMetadata(TOp& Op) {
+CORVANE_SYNTAX_WALK void InformationalMetadata(TOp& Op) {
   using E = TAC3PlusFieldId;
   auto& F = Op.Record();
   Op.Field(E::bsmod);
@@ -342,7 +342,7 @@ inline void InformationalMetadata(TOp& Op) {
 
 // bsi().
 template <typename TOp>
-inline void AC3PlusBsi(TOp& Op) {
+CORVANE_SYNTAX_WALK void AC3PlusBsi(TOp& Op) {
   using E = TAC3PlusFieldId;
   auto& F = Op.Record();
   Op.Field(E::strmtyp);

@@ -104,7 +104,7 @@ struct TSyntax<TAC3Frame> {
 
 // syncinfo(): the syncword, crc1 and the codes of sampling rate and frame size.
 template <typename TOp>
-inline void AC3SyncInfo(TOp& Op) {
+CORVANE_SYNTAX_WALK void AC3SyncInfo(TOp& Op) {
   using E = TAC3FieldId;
   Op.Field(E::syncword);
   Op.Field(E::crc1);
@@ -115,7 +115,7 @@ inline void AC3SyncInfo(TOp& Op) {
 // bsi(). The time codes are read as timecod1/timecod2 whatever bsid says; bsid is shown but
 // never steers the syntax.
 template <typename TOp>
-inline void AC3Bsi(TOp& Op) {
+CORVANE_SYNTAX_WALK void AC3Bsi(TOp& Op) {
   using E = TAC3FieldId;
   auto& F = Op.Record();
   Op.Field(E::bsid);

@@ -11,6 +11,14 @@
 #include <span>
 #include <string>
 
+// The syntax walks are written as small functions for reading's sake but run as one: inlined
+// into the decoder, the reader's state stays in registers across a whole header.
+#if defined(_MSC_VER)
+#define CORVANE_SYNTAX_WALK __forceinline
+#else
+#define CORVANE_SYNTAX_WALK inline __attribute__((always_inline))
+#endif
+
 namespace corvane {
 
 // How a field's node reads in the syntax tree.
