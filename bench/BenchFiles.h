@@ -89,7 +89,8 @@ class TBenchFiles {
       FListing = FFolder / "listing.ac3";
       std::ofstream Out(FListing, std::ios::binary | std::ios::trunc);
       const std::vector<uint8_t> Block = FramesOf(16 * MiB);  // a whole number of frames
-      for (int64_t Written = 0; Written + static_cast<int64_t>(Block.size()) <= Size; Written += Block.size())
+      const int64_t BlockSize = static_cast<int64_t>(Block.size());
+      for (int64_t Written = 0; Written + BlockSize <= Size; Written += BlockSize)
         Out.write(reinterpret_cast<const char*>(Block.data()), static_cast<std::streamsize>(Block.size()));
       if (!Out) throw std::runtime_error("cannot write " + FListing.string());
     }

@@ -18,7 +18,7 @@ cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 cmake -S "$top" -B "$tree" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-i686.cmake" -DCORVANE_MINGW_PREFIX="$prefix" \
   -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_GUI=OFF -DCORVANE_BUILD_TESTS=OFF \
-  -DCORVANE_BUILD_BENCHMARKS=OFF "$@" >/dev/null
+  -DCORVANE_BUILD_BENCHMARKS=OFF -DCORVANE_WERROR=ON "$@" >/dev/null
 cmake --build "$tree"
 
 exe=$tree/src/cli/corvane-cli.exe

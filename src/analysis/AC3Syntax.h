@@ -157,7 +157,7 @@ CORVANE_SYNTAX_WALK void AC3Bsi(TOp& Op) {
   Op.Field(E::addbsie);
   if (F.addbsie != 0) {
     Op.Field(E::addbsil);
-    const uint32_t Count = std::min<uint32_t>(F.addbsil + 1, std::size(F.addbsi));
+    const uint32_t Count = std::min<uint32_t>(F.addbsil + 1, static_cast<uint32_t>(std::size(F.addbsi)));
     for (uint32_t Index = 0; Index < Count; ++Index) Op.Field(E::addbsi, F.addbsi[Index], Index);
   }
 }

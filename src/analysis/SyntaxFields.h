@@ -53,7 +53,7 @@ struct TFieldPosition {
   uint32_t Value;      // the value read, or set for a derived field
 
   static constexpr uint8_t DerivedFlag = 0x80;  // the decoder set the value without reading bits
-  uint32_t Element() const { return Index & ~DerivedFlag & 0xFFu; }
+  uint32_t Element() const { return Index & (0xFFu ^ DerivedFlag); }
   bool Derived() const { return (Index & DerivedFlag) != 0; }
 };
 

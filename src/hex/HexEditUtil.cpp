@@ -263,15 +263,6 @@ void THexEditForm::showEvent(QShowEvent* Event) {
 void THexEditForm::FormShow() {
   TWaitCursor Wait;
   try {
-    if (!FFileStream && !FFileName.empty()) {
-      auto Stream = std::make_unique<TFileStream>();
-      if (!Stream->Open(FFileName, TFileStream::TMode::ReadWrite)) {
-        ReportCallFailure(u"THexEditForm.FormShow");
-        return;
-      }
-      FOwnedStream = std::move(Stream);
-      FFileStream = FOwnedStream.get();
-    }
     if (!FFileStream || !FModel.Layout(FOffset, FSize)) {
       ReportCallFailure(u"THexEditForm.FormShow");
       return;
@@ -340,10 +331,6 @@ void THexEditForm::done(int Result) {
 void THexEditForm::FormClose() {
   try {
     FModel.Clear();
-    if (FOwnedStream) {
-      FFileStream = nullptr;
-      FOwnedStream.reset();
-    }
   } catch (...) {
     ReportCallFailure(u"THexEditForm.FormClose");
   }

@@ -7,9 +7,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "hex/HexEditModel.h"
@@ -48,8 +46,6 @@ class THexEditForm : public QDialog {
   // What EditFile hands over before showing. The stream stays the caller's.
   void SetUp(TFileStream* FileStream, const std::u16string& AdditionalCaption, bool CanModify, int64_t Offset,
              int64_t Size);
-  // A file to open for reading and writing when no stream is given; the dialog then owns it.
-  void SetFileName(const std::filesystem::path& FileName) { FFileName = FileName; }
 
   QTableWidget* StringGrid1 = nullptr;
   QPushButton* bbtnOK = nullptr;
@@ -92,9 +88,7 @@ class THexEditForm : public QDialog {
 
   THexEditModel FModel;
   THexCellDelegate* FDelegate = nullptr;
-  std::filesystem::path FFileName;
   TFileStream* FFileStream = nullptr;
-  std::unique_ptr<TFileStream> FOwnedStream;
   int64_t FOffset = 0;
   int64_t FSize = 0;
   std::u16string FAdditionalCaption;

@@ -189,7 +189,6 @@ THResult THexView::CloseFile() {
   }
 }
 
-THResult THexView::Done() { return HR_S_OK; }
 
 int32_t THexView::ClientHeight() const { return FRichEdit ? FRichEdit->viewport()->height() : 0; }
 
@@ -247,8 +246,8 @@ void THexView::Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, i
   for (int32_t Line = 0; Line < static_cast<int32_t>(Lines.size()); ++Line) {
     if (Line > 0) Text += QLatin1Char('\n');
     std::u16string Full = Line < Finished
-                              ? HexViewLinePrefix(AlignedStart + int64_t{HexViewBytesPerLine} * Line) + Lines[Line]
-                              : Lines[Line];
+                              ? HexViewLinePrefix(AlignedStart + int64_t{HexViewBytesPerLine} * Line) + Lines[static_cast<size_t>(Line)]
+                              : Lines[static_cast<size_t>(Line)];
     Text += QString::fromUtf16(Full.data(), static_cast<qsizetype>(Full.size()));
   }
 

@@ -43,7 +43,6 @@ class THexView : public QObject {
   void SetSelection(int64_t StartOffset, int64_t Length);
   void ClearSelection();
   THResult CloseFile();
-  THResult Done();
 
   // The scroll handler's moves; each shows its target and returns the thumb position for it.
   int32_t GoOneLineUp();

@@ -98,8 +98,10 @@ std::optional<uint32_t> FindEntry(const std::vector<uint8_t>& Dir, uint32_t At, 
   for (uint32_t I = 0; I < Count; ++I) {
     const uint64_t EntryAt = uint64_t(At) + 16 + uint64_t(I) * 8;
     if (EntryAt + 8 > Dir.size()) return std::nullopt;
-    const uint32_t Name = Le32(&Dir[EntryAt]);
-    if (!Id || (!(Name & SubdirectoryBit) && Name == *Id)) return Le32(&Dir[EntryAt + 4]);
+    // Within the directory's bytes, so the offset fits a size_t on every platform.
+    const size_t Entry = static_cast<size_t>(EntryAt);
+    const uint32_t Name = Le32(&Dir[Entry]);
+    if (!Id || (!(Name & SubdirectoryBit) && Name == *Id)) return Le32(&Dir[Entry + 4]);
   }
   return std::nullopt;
 }

@@ -71,7 +71,7 @@ QPixmap PaintSplashPicture(const QSize& Size) {
   const QRectF Band(Area.left(), Area.top() + Area.height() * 0.18, Area.width(), Area.height() * 0.6);
   for (int Layer = 0; Layer < 3; ++Layer) {
     QColor Line(0x5F, 0xB4, 0xE8);
-    Line.setAlphaF(0.18 + 0.12 * Layer);
+    Line.setAlphaF(0.18f + 0.12f * static_cast<float>(Layer));
     P.setPen(QPen(Line, 1.0 + Layer * 0.6));
     P.drawPath(Waveform(Band.adjusted(0, Layer * 6.0, 0, -Layer * 6.0), Layer * 1.3));
   }

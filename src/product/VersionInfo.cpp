@@ -197,7 +197,7 @@ std::u16string TVersionInfo::GetValue(TVerNames Name) const {
 std::u16string TVersionInfo::GetValues(const std::u16string& Key) const {
   // A resource with an empty translation table has no string values to offer.
   if (fLangIndex < 0 || size_t(fLangIndex) >= fTransTable.size()) return {};
-  const TTransEntry& Trans = fTransTable[fLangIndex];
+  const TTransEntry& Trans = fTransTable[static_cast<size_t>(fLangIndex)];
   const std::u16string Path =
       u"\\StringFileInfo\\" + IntToHex(Trans.Language, 4) + IntToHex(Trans.CharSet, 4) + u"\\" + Key;
   TVersionValue Found;
@@ -207,7 +207,7 @@ std::u16string TVersionInfo::GetValues(const std::u16string& Key) const {
 
 std::u16string TVersionInfo::LanguageName() const {
   if (fLangIndex < 0 || size_t(fLangIndex) >= fTransTable.size()) return {};
-  return VersionLanguageName(fTransTable[fLangIndex].Language);
+  return VersionLanguageName(fTransTable[static_cast<size_t>(fLangIndex)].Language);
 }
 
 }  // namespace corvane

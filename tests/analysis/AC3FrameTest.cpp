@@ -48,8 +48,8 @@ TEST(AC3Tables, FrameSizesMatchA52CheckpointsAndTheRateFormula) {
     uint32_t Words[3];
   } const Checkpoints[] = {{0, {64, 69, 96}}, {1, {64, 70, 96}}, {26, {640, 696, 960}}, {37, {1280, 1394, 1920}}};
   for (const auto& C : Checkpoints)
-    for (int fscod = 0; fscod < 3; ++fscod)
-      EXPECT_EQ(AC3FrameSizeTable[fscod][C.frmsizecod], C.Words[fscod]) << "fscod " << fscod << " code " << C.frmsizecod;
+    for (size_t fscod = 0; fscod < 3; ++fscod)
+      EXPECT_EQ(AC3FrameSizeTable[fscod][static_cast<size_t>(C.frmsizecod)], C.Words[fscod]) << "fscod " << fscod << " code " << C.frmsizecod;
 
   const uint32_t Rates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640};
   for (uint32_t Code = 0; Code < 38; ++Code) {

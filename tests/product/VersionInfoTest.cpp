@@ -171,9 +171,9 @@ TEST(VersionInfoTest, TruncatedOrDamagedResourcesNeverReadOutside) {
     } catch (const EVersion&) {
     }
   };
-  for (size_t Length = 0; Length <= Good.size(); ++Length) Survives({Good.begin(), Good.begin() + Length});
+  for (size_t Length = 0; Length <= Good.size(); ++Length) Survives({Good.begin(), Good.begin() + static_cast<std::ptrdiff_t>(Length)});
   for (size_t At = 0; At < Good.size(); ++At)
-    for (uint8_t Value : {0x00, 0x01, 0x7F, 0xFF}) {
+    for (const uint8_t Value : {uint8_t{0x00}, uint8_t{0x01}, uint8_t{0x7F}, uint8_t{0xFF}}) {
       std::vector<uint8_t> Bad = Good;
       Bad[At] = Value;
       Survives(std::move(Bad));

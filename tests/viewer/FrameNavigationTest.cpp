@@ -79,7 +79,7 @@ TEST_P(FrameNavigation, DownKeepsEachFramesShade) {
   std::vector<bool> Before;
   for (int32_t Row = 0; Row < Rows; ++Row) Before.push_back(Window->RowShaded(Row));
   Window->ListView1KeyDown(KeyDown, Rows - 1);
-  for (int32_t Row = 1; Row < Rows; ++Row) EXPECT_EQ(Window->RowShaded(Row - 1), Before[Row]) << Row;
+  for (int32_t Row = 1; Row < Rows; ++Row) EXPECT_EQ(Window->RowShaded(Row - 1), Before[static_cast<size_t>(Row)]) << Row;
 }
 
 TEST_P(FrameNavigation, PageDownWithTheEndInViewOnlyPutsTheThumbBack) {

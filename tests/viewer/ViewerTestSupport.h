@@ -32,7 +32,7 @@ inline std::vector<TBytes> SplitFrames(const TBytes& Stream, bool EAC3) {
   size_t At = 0;
   while (At + 5 <= Stream.size()) {
     const uint8_t* Frame = Stream.data() + At;
-    const size_t Size = EAC3 ? AC3PlusFrameSizeBytes((static_cast<uint32_t>(Frame[2] & 7) << 8) | Frame[3])
+    const size_t Size = EAC3 ? static_cast<size_t>(AC3PlusFrameSizeBytes((static_cast<uint32_t>(Frame[2] & 7) << 8) | Frame[3]))
                              : static_cast<size_t>(AC3FrameSizeBytes(Frame[4] >> 6, Frame[4] & 0x3F));
     if (Size == 0 || At + Size > Stream.size()) throw std::runtime_error("not a clean stream");
     Frames.emplace_back(Frame, Frame + Size);

@@ -87,7 +87,7 @@ TEST_F(UpdateCheckTest, DownloadResults) {
     EXPECT_EQ(Count, C.Count);
     if (C.Result == DownloadOK && C.Count < UpdateListCapacity) {
       EXPECT_EQ(std::string(Buffer.begin(), Buffer.begin() + Count), "hello");
-      EXPECT_EQ(Buffer[Count], 0) << "the buffer is zeroed before the transfer";
+      EXPECT_EQ(Buffer[static_cast<size_t>(Count)], 0) << "the buffer is zeroed before the transfer";
     }
   }
 }
