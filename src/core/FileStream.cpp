@@ -72,6 +72,12 @@ bool TFileStream::Open(const std::filesystem::path& FileName, TMode Mode) {
     SetError("open");
     return false;
   }
+  // Pipes, consoles and other devices are no files to browse.
+  if (GetFileType(Handle) != FILE_TYPE_DISK) {
+    CloseHandle(Handle);
+    FLastError = "open: not a regular file";
+    return false;
+  }
   FHandle = Handle;
   FMode = Mode;
   FPosition = 0;
@@ -154,16 +160,23 @@ void TFileStream::SetError(const char* What) const {
 
 bool TFileStream::Open(const std::filesystem::path& FileName, TMode Mode) {
   Close();
-  const int Flags = (Mode == TMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  // Non-blocking, so that a FIFO without a writer (or a device that waits) cannot hang the open;
+  // only regular files are kept, and for them the flag changes nothing and is taken off again.
+  const int Flags = (Mode == TMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
   const int Handle = ::open(FileName.c_str(), Flags);
   if (Handle < 0) {
     SetError("open");
     return false;
   }
   struct stat Info {};
-  if (::fstat(Handle, &Info) != 0 || S_ISDIR(Info.st_mode)) {
-    errno = S_ISDIR(Info.st_mode) ? EISDIR : errno;
-    SetError("open");
+  const bool Stated = ::fstat(Handle, &Info) == 0;
+  if (!Stated || !S_ISREG(Info.st_mode) || ::fcntl(Handle, F_SETFL, ::fcntl(Handle, F_GETFL) & ~O_NONBLOCK) != 0) {
+    if (Stated && S_ISDIR(Info.st_mode))
+      errno = EISDIR;
+    if (Stated && !S_ISREG(Info.st_mode) && !S_ISDIR(Info.st_mode))
+      FLastError = "open: not a regular file";
+    else
+      SetError("open");
     ::close(Handle);
     return false;
   }

@@ -21,7 +21,8 @@ class TFileStream {
   TFileStream(TFileStream&& Other) noexcept;
   TFileStream& operator=(TFileStream&& Other) noexcept;
 
-  // Opens the file; on failure returns false and LastError() says why.
+  // Opens the file; on failure returns false and LastError() says why. Only regular files are
+  // opened: a directory, FIFO, socket or device is refused at once, without waiting on it.
   bool Open(const std::filesystem::path& FileName, TMode Mode);
   void Close();
   bool IsOpen() const;

@@ -151,6 +151,25 @@ std::u16string FromUtf8(std::string_view Text) {
   return Out;
 }
 
+std::u16string PathToText(const std::filesystem::path& Path) {
+#ifdef _WIN32
+  const std::wstring& Wide = Path.native();
+  return std::u16string(Wide.begin(), Wide.end());
+#else
+  return FromUtf8(Path.native());
+#endif
+}
+
+bool PathIsText(const std::filesystem::path& Path) {
+#ifdef _WIN32
+  // A lone surrogate is the one thing a Windows name can hold that is no text.
+  const std::u16string Text = PathToText(Path);
+  return FromUtf8(ToUtf8(Text)) == Text;
+#else
+  return ToUtf8(PathToText(Path)) == Path.native();
+#endif
+}
+
 std::u16string AsciiToU16(std::string_view Text) { return std::u16string(Text.begin(), Text.end()); }
 
 std::u16string UIntToStr(uint64_t Value) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,11 @@ std::u16string ExtractToken(std::u16string& Text);
 // Conversions at the edges (terminal, Qt, files) and for building texts.
 std::string ToUtf8(std::u16string_view Text);
 std::u16string FromUtf8(std::string_view Text);
+// A file name for showing in messages, captions and JSON. On Linux a name is any bytes: those
+// that are not UTF-8 show as U+FFFD. Unlike path::u16string() this never throws.
+std::u16string PathToText(const std::filesystem::path& Path);
+// True when PathToText gives the name exactly, nothing replaced.
+bool PathIsText(const std::filesystem::path& Path);
 // ASCII only: each byte becomes one UTF-16 code unit.
 std::u16string AsciiToU16(std::string_view Text);
 std::u16string IntToStr(int64_t Value);

@@ -186,7 +186,7 @@ std::u16string TFrameWindow::Caption() const {
   std::u16string Text(DisplayName);
   if (!FFileName.empty()) {
     Text += u'(';
-    Text += FFileName.u16string();
+    Text += PathToText(FFileName);
     Text += u')';
   }
   return Text;

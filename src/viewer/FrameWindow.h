@@ -120,7 +120,8 @@ class TFrameWindow {
   // Files dropped on the frame list, in drop order: each existing one closes the open file and
   // is opened in its place, so the last one that opens stays open.
   void OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask);
-  // "Corvane" followed by "(" + the path + ")" while a file is open.
+  // "Corvane" followed by "(" + the path + ")" while a file is open; bytes of the name that are
+  // not UTF-8 show as U+FFFD.
   std::u16string Caption() const;
   // Called when a step turns out long: once by each search, refill or detail that has to read
   // on past its first read to get over a stretch without an acceptable frame start. The window

@@ -14,6 +14,12 @@
 
 #include "core/FileStream.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace corvane {
 namespace {
 
@@ -192,6 +198,32 @@ TEST_F(FileStreamTest, OpenFailuresSayWhy) {
   EXPECT_FALSE(Stream.Flush());
   EXPECT_FALSE(Stream.LastError().empty());
 }
+
+#ifndef _WIN32
+// Only regular files are opened; a FIFO (which an open would otherwise wait on until a writer
+// comes) and devices are refused at once with a reason.
+TEST_F(FileStreamTest, WhatIsNotARegularFileIsRefusedAtOnce) {
+  const fs::path Fifo = Dir / "pipe.ac3";
+  ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+  // Held open read-write, the FIFO has a writer, so a regression fails here instead of hanging.
+  const int Writer = open(Fifo.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(Writer, 0);
+  for (const fs::path& Path : {Fifo, fs::path("/dev/zero"), fs::path("/dev/null")}) {
+    for (const auto Mode : {TFileStream::TMode::Read, TFileStream::TMode::ReadWrite}) {
+      TFileStream Stream;
+      EXPECT_FALSE(Stream.Open(Path, Mode)) << Path;
+      EXPECT_FALSE(Stream.IsOpen());
+      EXPECT_EQ(Stream.LastError(), "open: not a regular file") << Path;
+    }
+  }
+  close(Writer);
+  // A regular file opened the same way reads as before: the open's non-blocking flag is gone.
+  TFileStream Stream;
+  ASSERT_TRUE(Stream.Open(WriteFile("r.ac3", Counting(10)), TFileStream::TMode::Read));
+  uint8_t Bytes[16] = {};
+  EXPECT_EQ(Stream.ReadAt(0, Bytes, 16), 10);
+}
+#endif
 
 TEST_F(FileStreamTest, ReopeningClosesTheFormerFile) {
   const fs::path First = WriteFile("a.ac3", Counting(3));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -145,6 +147,33 @@ TEST(StringUtils, MalformedUtf8BecomesReplacementCharacters) {
     const std::u16string Got = FromUtf8(Utf8);
     EXPECT_EQ(Got, Text) << ToUtf8(Got);
   }
+}
+
+// A Linux file name may be any bytes; shown, those that are not UTF-8 become U+FFFD, and the
+// conversion never throws as path::u16string() does for them.
+TEST(StringUtils, PathsShowAsTextWithTheBytesThatAreNotUtf8Replaced) {
+  const struct {
+    std::u16string Name;
+    bool Exact;
+  } Texts[] = {{u"/tmp/a b.ac3", true}, {u"/tmp/Stra\u00DFe \u266B.ac3", true}, {u"", true}};
+  for (const auto& Case : Texts) {
+    const std::filesystem::path Path(Case.Name);
+    EXPECT_EQ(PathToText(Path), Case.Name);
+    EXPECT_EQ(PathIsText(Path), Case.Exact);
+  }
+#ifndef _WIN32
+  const struct {
+    std::string Bytes;
+    std::u16string Shown;
+  } Names[] = {{"/tmp/\xE9t\xE9.ac3", u"/tmp/\uFFFDt\uFFFD.ac3"},
+               {"\xFF\xFE", u"\uFFFD\uFFFD"},
+               {"cut \xE2\x99", u"cut \uFFFD\uFFFD"}};
+  for (const auto& Case : Names) {
+    const std::filesystem::path Path(Case.Bytes);
+    EXPECT_EQ(PathToText(Path), Case.Shown);
+    EXPECT_FALSE(PathIsText(Path));
+  }
+#endif
 }
 
 TEST(StringUtils, NumbersAsText) {

@@ -99,6 +99,19 @@ TEST(FrameWindowLoad, DeclinedOpenKeepsBrowsingTheOpenFileAtItsOwnSamplingRate) 
   EXPECT_EQ(Window->FrameOffset(0), 834);
 }
 
+#ifndef _WIN32
+// A name that is not UTF-8 opens like any other and shows with U+FFFD in the caption.
+TEST(FrameWindowLoad, ANameThatIsNotUtf8ShowsWithReplacementCharacters) {
+  const std::filesystem::path Name = std::filesystem::temp_directory_path() / "corvane_viewer_\xE9.ac3";
+  std::filesystem::copy_file(AC3File(), Name, std::filesystem::copy_options::overwrite_existing);
+  auto Window = test::LoadedWindow(Name, 25);
+  EXPECT_EQ(Window->AC3FramesCount(), 25);
+  EXPECT_EQ(Window->Caption(),
+            u"Corvane(" + std::filesystem::temp_directory_path().u16string() + u"/corvane_viewer_\uFFFD.ac3)");
+  std::filesystem::remove(Name);
+}
+#endif
+
 TEST(FrameWindowLoad, DroppedFilesOpenInTurnAndAChosenMissingFileChangesNothing) {
   TFrameWindow Window;
   Window.SetVisibleRows(25);
