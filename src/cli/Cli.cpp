@@ -28,6 +28,9 @@ namespace {
 
 constexpr int ExitDone = 0;
 constexpr int ExitNotAStream = 1;
+// The output is complete but may not be what was meant: tree found no syncword at its offset,
+// or the file became shorter while list --all read it.
+constexpr int ExitDoubtful = 1;
 constexpr int ExitFailure = 2;
 
 constexpr int32_t DefaultRows = 25;
@@ -67,11 +70,14 @@ constexpr std::string_view HelpText =
     "  --help                 Shows this text.\n"
     "  --version              Shows the program's version.\n"
     "\n"
-    "Positions and offsets are decimal, or hexadecimal with 0x.\n"
+    "Positions and offsets are decimal, or hexadecimal with 0x. FILE must be a regular file.\n"
+    "A file name that is not UTF-8 is shown with U+FFFD for the bytes that are not; --json then\n"
+    "adds \"file_not_utf8\": true.\n"
     "\n"
-    "Exit status: 0 done; 1 the file is not an AC-3 or E-AC-3 stream (without --force), or\n"
-    "detect found none; 2 bad usage, a file that cannot be read, an offset past its end, or\n"
-    "output that cannot be written.\n";
+    "Exit status: 0 done; 1 the file is not an AC-3 or E-AC-3 stream (without --force), detect\n"
+    "found none, tree found no syncword at OFFSET (the tree is printed all the same), or the\n"
+    "file became shorter while list --all read it; 2 bad usage, a file that cannot be read or\n"
+    "is not a regular file, an offset past its end, or output that cannot be written.\n";
 
 struct TOptions {
   std::string Command;
@@ -110,7 +116,15 @@ std::filesystem::path PathFromArg(const std::string& Arg) {
 #endif
 }
 
-std::string PathText(const std::filesystem::path& Path) { return ToUtf8(Path.u16string()); }
+// The name as messages and JSON give it: bytes of it that are not UTF-8 (legal in a Linux file
+// name) come out as U+FFFD.
+std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
+
+// The file's name in a JSON document; a name that had bytes replaced says so.
+void PutFileName(TJson& Json, const std::filesystem::path& File) {
+  Json["file"] = PathText(File);
+  if (!PathIsText(File)) Json["file_not_utf8"] = true;
+}
 
 // A non-negative position: decimal, or hexadecimal after 0x.
 std::optional<int64_t> ParsePosition(std::string_view Text) { return corvane::ParsePosition(AsciiToU16(Text)); }
@@ -212,7 +226,7 @@ int Load(TFrameWindow& Window, const std::filesystem::path& File, bool Force, st
 
 TJson FileJson(const TFrameWindow& Window, const std::filesystem::path& File) {
   TJson Json;
-  Json["file"] = PathText(File);
+  PutFileName(Json, File);
   Json["kind"] = Window.EAC3() ? "E-AC-3" : "AC-3";
   Json["fscod"] = Window.fscod();
   return Json;
@@ -223,7 +237,7 @@ int RunDetect(const TOptions& Options, const std::filesystem::path& File, std::F
   const TStreamKind Kind = Window->StreamTest(File);
   if (Options.Json) {
     TJson Json;
-    Json["file"] = PathText(File);
+    PutFileName(Json, File);
     Json["kind"] = KindText(Kind);
     Json["fscod"] = Window->fscod();
     PutLine(Out, Dump(Json));
@@ -337,8 +351,15 @@ int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesys
     // Output that can no longer be written ends the walk.
     return !Output.Failed();
   };
-  const bool Walked = Window.WalkFrames(Options.From.value_or(0), Visit,
-                                        [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); });
+  // A file cut short while the walk reads it shows as a size below the one it had at the start,
+  // in a read that ends early (the walk passes on the size it then sees) or at the end.
+  const int64_t SizeAtStart = Window.FileSize();
+  bool Shrank = false;
+  const bool Walked = Window.WalkFrames(Options.From.value_or(0), Visit, [&](int64_t Position, int64_t Size) {
+    Shrank = Shrank || Size < SizeAtStart;
+    Progress.Update(Position, Size);
+  });
+  Shrank = Shrank || Window.FileSize() < SizeAtStart;
   if (Options.Json) Output.Append("]}\n");
   Output.Flush();
   if (Output.Failed()) {
@@ -348,6 +369,10 @@ int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesys
   if (!Walked) {
     PutError(Err, "cannot read " + PathText(File));
     return ExitFailure;
+  }
+  if (Shrank) {
+    PutError(Err, PathText(File) + " changed while it was read: it is shorter now than when the list began");
+    return ExitDoubtful;
   }
   return ExitDone;
 }
@@ -383,6 +408,13 @@ TJson DecodedHeaderJson(const std::filesystem::path& File, int64_t Offset,
   return HeaderJson(*Frame);
 }
 
+// True when the bytes at Offset are a syncword (0B 77), where every frame starts.
+bool SyncwordAt(const std::filesystem::path& File, int64_t Offset) {
+  TFileStream Stream;
+  uint8_t Bytes[2] = {};
+  return Stream.Open(File, TFileStream::TMode::Read) && Stream.ReadAt(Offset, Bytes, 2) == 2 && IsSyncword(Bytes);
+}
+
 int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t Offset, std::FILE* Out,
             std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
@@ -408,6 +440,12 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
     PutLine(Out, Dump(Json));
   } else {
     PutText(Out, ToUtf8(Window->TreeText(u"\n")));
+  }
+  // The tree shows what the decode gives wherever it is asked for; a script learns from the
+  // status whether a frame could start there at all.
+  if (!SyncwordAt(File, Offset)) {
+    PutError(Err, "no syncword at offset " + std::to_string(Offset) + " of " + PathText(File));
+    return ExitDoubtful;
   }
   return ExitDone;
 }

@@ -14,6 +14,17 @@
 #include "core/ODSUtls.h"
 #include "viewer/ViewerTestSupport.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#endif
+
 namespace corvane {
 namespace {
 
@@ -218,10 +229,10 @@ TEST(CliDebug, DiagnosticLinesGoToStderrOnlyWhenAskedFor) {
   const test::TTempFile Short(TBytes{'a', 'b', 'c'}, ".bin");
   TDebugCapture Capture;
   const TRun Shown = RunCommand({"tree", "--force", "--debug", Short.Path().string(), "0"});
-  EXPECT_EQ(Shown.Status, 0);
+  EXPECT_EQ(Shown.Status, 1);
   EXPECT_NE(Shown.Err.find("nox: Error in parse_ac3_frame - insufficient memory.\n"), std::string::npos) << Shown.Err;
   const TRun Quiet = RunCommand({"tree", "--force", Short.Path().string(), "0"});
-  EXPECT_EQ(Quiet.Err, "");
+  EXPECT_EQ(Quiet.Err, "corvane-cli: no syncword at offset 0 of " + Short.Path().string() + "\n");
   EXPECT_TRUE(Capture.Lines().empty());
   DebugLog(u"after");
   EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"after"});
@@ -414,6 +425,261 @@ TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
   EXPECT_EQ(std::filesystem::last_write_time(File.Path()), Before);
   EXPECT_EQ(test::ReadTestFile(File.Path()), test::ReadTestFile(AC3File()));
 }
+
+#ifndef _WIN32
+
+// Runs the command in a child process and kills it after Seconds, so that a command that hangs
+// fails the test instead of hanging it. The status is -1 when the child was killed or crashed.
+TRun RunCommandWithin(const std::vector<std::string>& Args, int Seconds = 20) {
+  std::FILE* Out = std::tmpfile();
+  std::FILE* Err = std::tmpfile();
+  std::fflush(nullptr);
+  const pid_t Child = fork();
+  if (Child == 0) {
+    const int Status = cli::RunCli(Args, Out, Err);
+    std::fflush(nullptr);
+    _exit(Status);
+  }
+  int Wait = 0;
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
+  pid_t Done = 0;
+  while ((Done = waitpid(Child, &Wait, WNOHANG)) == 0 && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (Done == 0) {
+    kill(Child, SIGKILL);
+    waitpid(Child, &Wait, 0);
+    ADD_FAILURE() << "corvane-cli " << testing::PrintToString(Args) << " still ran after " << Seconds << " s";
+    ReadAll(Out);
+    ReadAll(Err);
+    return {-1, "", ""};
+  }
+  const int Status = WIFEXITED(Wait) ? WEXITSTATUS(Wait) : -1;
+  return {Status, ReadAll(Out), ReadAll(Err)};
+}
+
+// A FIFO in the temporary directory, removed with the object; Writer() holds it open for
+// writing (read-write, which does not wait for a reader) until the object dies.
+class TTempFifo {
+ public:
+  explicit TTempFifo(const std::string& Name)
+      : FPath(std::filesystem::temp_directory_path() / ("corvane_cli_" + Name + "_" + std::to_string(getpid()))) {
+    std::filesystem::remove(FPath);
+    if (mkfifo(FPath.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+  }
+  ~TTempFifo() {
+    if (FWriter >= 0) close(FWriter);
+    std::filesystem::remove(FPath);
+  }
+  TTempFifo(const TTempFifo&) = delete;
+  TTempFifo& operator=(const TTempFifo&) = delete;
+  const std::filesystem::path& Path() const { return FPath; }
+  void Writer() { FWriter = open(FPath.c_str(), O_RDWR | O_CLOEXEC); }
+
+ private:
+  std::filesystem::path FPath;
+  int FWriter = -1;
+};
+
+// A file with a name of raw bytes (any but '/' and NUL), removed with the object.
+class TNamedFile {
+ public:
+  TNamedFile(const std::string& Name, const TBytes& Bytes)
+      : FPath(std::filesystem::temp_directory_path() / std::filesystem::path(Name)) {
+    test::TTempFile Source(Bytes);
+    std::filesystem::copy_file(Source.Path(), FPath, std::filesystem::copy_options::overwrite_existing);
+  }
+  ~TNamedFile() {
+    std::error_code Ignored;
+    std::filesystem::remove(FPath, Ignored);
+  }
+  TNamedFile(const TNamedFile&) = delete;
+  TNamedFile& operator=(const TNamedFile&) = delete;
+  std::string Path() const { return FPath.native(); }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+// U+FFFD in UTF-8: what a byte of a file name that is not UTF-8 shows as.
+constexpr const char* Replaced = "\xEF\xBF\xBD";
+
+// Files a hostile user or a damaged capture hands over: each row gives an exit status and one
+// line on stderr that says what happened (or nothing), and never a crash or a hang.
+TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing) {
+  const TBytes Stream = test::ReadTestFile(AC3File());
+  const test::TTempFile Empty(TBytes{}, ".ac3");
+  std::vector<std::unique_ptr<test::TTempFile>> Short;
+  for (size_t Size = 1; Size <= 7; ++Size)
+    Short.push_back(std::make_unique<test::TTempFile>(TBytes(Stream.begin(), Stream.begin() + static_cast<long>(Size))));
+  const std::string Folder = std::filesystem::temp_directory_path().string();
+  TTempFifo Lonely("lonely");
+  TTempFifo Written("written");
+  Written.Writer();
+  // Frames start 1 MiB before the end of a 5 GiB file of holes.
+  constexpr int64_t FarFrames = (int64_t{5} << 30) - (1 << 20);
+  const test::TTempFile Sparse(int64_t{5} << 30, FarFrames, TBytes(Stream.begin(), Stream.begin() + 4 * 1792));
+  const TNamedFile Spaced("corvane cli Stra\xC3\x9F" "e \xE2\x99\xAB.ac3", Stream);
+  const std::string Spaced8 = Spaced.Path();
+  const TNamedFile Latin1("corvane_cli_\xE9t\xE9.ac3", Stream);
+  const std::string Latin1Shown = Folder + "/corvane_cli_" + Replaced + "t" + Replaced + ".ac3";
+  const std::string Missing1 = Folder + "/corvane_cli_\xFF_missing.ac3";
+
+  struct TCase {
+    std::vector<std::string> Args;
+    int Status;
+    std::string Out;  // the whole of stdout, or its start when it ends in "..."
+    std::string Err;  // a part of the one line on stderr; empty: nothing on stderr
+  };
+  const std::string A = AC3File();
+  const std::vector<TCase> Cases = {
+      {{"detect", Empty.Path().string()}, 1, "none 0\n", ""},
+      {{"list", Empty.Path().string()}, 1, "", "This is not a valid AC3 audio stream."},
+      {{"list", "--force", Empty.Path().string()}, 0, "", ""},
+      {{"tree", "--force", Empty.Path().string(), "0"}, 2, "", "is at or past the end of"},
+      // 1 to 7 bytes of a frame: no stream; forced, one frame that runs to the end of the file,
+      // its header read as far as the bytes go (zeros after them), and the tree of what is there
+      // with whether a syncword is there at all.
+      {{"detect", Short[0]->Path().string()}, 1, "none 0\n", ""},
+      {{"detect", Short[6]->Path().string()}, 1, "none 0\n", ""},
+      {{"list", "--force", Short[3]->Path().string()}, 0, "0x0000000000000000, 4, 128, 48000 Hz, 32 kbps, \n", ""},
+      {{"list", "--all", "--force", Short[6]->Path().string()}, 0, "0x0000000000000000, 7, 1792, 48000 Hz, 448 kbps, \n", ""},
+      {{"tree", "--force", Short[0]->Path().string(), "0"}, 1, "ac3_syncframe()...", "no syncword at offset 0 of"},
+      {{"tree", "--force", Short[1]->Path().string(), "0"}, 0, "ac3_syncframe()...", ""},
+      {{"tree", "--force", Short[6]->Path().string(), "1"}, 1, "ac3_syncframe()...", "no syncword at offset 1 of"},
+      // What is not a regular file is refused at once, a FIFO with or without a writer too.
+      {{"detect", Folder}, 2, "", "Is a directory"},
+      {{"detect", Lonely.Path().string()}, 2, "", "not a regular file"},
+      {{"list", Lonely.Path().string()}, 2, "", "not a regular file"},
+      {{"detect", Written.Path().string()}, 2, "", "not a regular file"},
+      {{"list", "--all", Written.Path().string()}, 2, "", "not a regular file"},
+      {{"detect", "/dev/zero"}, 2, "", "/dev/zero: not a regular file"},
+      {{"tree", "--force", "/dev/zero", "0"}, 2, "", "not a regular file"},
+      // Frames past 4 GiB of a sparse file: found, listed and decoded where they are.
+      {{"detect", Sparse.Path().string()}, 1, "none 0\n", ""},
+      {{"list", "--force", "--rows", "2", "--from", "0x13FE80000", Sparse.Path().string()},
+       0,
+       "0x000000013FF00000, 1792, 1792, 48000 Hz, 448 kbps, \n0x000000013FF00700, 1792, 1792, 48000 Hz, 448 kbps, \n",
+       ""},
+      {{"list", "--all", "--force", "--from", std::to_string(FarFrames - 100), Sparse.Path().string()},
+       0,
+       "0x000000013FF00000, 1792, 1792, 48000 Hz, 448 kbps, \n...",
+       ""},
+      {{"tree", "--force", Sparse.Path().string(), std::to_string(FarFrames + 1792)}, 0, "ac3_syncframe()...", ""},
+      {{"tree", "--force", Sparse.Path().string(), std::to_string(FarFrames - 16)}, 1, "ac3_syncframe()...", "no syncword at offset"},
+      // Names with spaces and characters past ASCII read as any other; a name that is not UTF-8
+      // is named with U+FFFD in every message.
+      {{"detect", Spaced8}, 0, "AC-3 0\n", ""},
+      {{"list", "--rows", "1", Spaced8}, 0, "0x0000000000000000, 1792, 1792, 48000 Hz, 448 kbps, \n", ""},
+      {{"detect", Latin1.Path()}, 0, "AC-3 0\n", ""},
+      {{"list", "--all", Latin1.Path()}, 0, ExpectedAC3Lines(0, 32), ""},
+      {{"tree", Latin1.Path(), "1792"}, 0, "ac3_syncframe()...", ""},
+      {{"tree", Latin1.Path(), "57344"}, 2, "", "is at or past the end of " + Latin1Shown + " (57344 bytes)"},
+      {{"tree", "--force", Latin1.Path(), "7"}, 1, "ac3_syncframe()...", "no syncword at offset 7 of " + Latin1Shown},
+      {{"list", Missing1}, 2, "", "cannot open " + Folder + "/corvane_cli_" + Replaced + "_missing.ac3: No such file"},
+      {{"detect", "--json", Missing1}, 2, "", "No such file or directory"},
+      // Offsets and row counts that are no numbers or out of range.
+      {{"tree", A, "ten"}, 2, "", "OFFSET must be a byte position, not 'ten'"},
+      {{"tree", A, ""}, 2, "", "OFFSET must be a byte position"},
+      {{"tree", A, "-1"}, 2, "", "OFFSET must be a byte position"},
+      {{"tree", A, "0x"}, 2, "", "OFFSET must be a byte position"},
+      {{"tree", A, "9223372036854775808"}, 2, "", "OFFSET must be a byte position"},
+      {{"tree", A, "9223372036854775807"}, 2, "", "is at or past the end of"},
+      {{"tree", A, "0x7FFFFFFFFFFFFFFF"}, 2, "", "is at or past the end of"},
+      {{"list", "--rows", "ten", A}, 2, "", "--rows takes a number from 1 to 256, not 'ten'"},
+      {{"list", "--rows", "", A}, 2, "", "--rows takes a number from 1 to 256"},
+      {{"list", "--rows", "0x101", A}, 2, "", "--rows takes a number from 1 to 256"},
+      {{"list", "--rows", "18446744073709551617", A}, 2, "", "--rows takes a number from 1 to 256"},
+      {{"list", "--from", "1e3", A}, 2, "", "--from takes a byte position, not '1e3'"},
+      {{"list", "--from", "0x10000000000000000", A}, 2, "", "--from takes a byte position"},
+      {{"list", "--all", "--from", "0x7FFFFFFFFFFFFFFF", A}, 0, "", ""},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::PrintToString(Case.Args));
+    const TRun Run = RunCommandWithin(Case.Args);
+    EXPECT_EQ(Run.Status, Case.Status);
+    if (Case.Out.size() >= 3 && Case.Out.compare(Case.Out.size() - 3, 3, "...") == 0)
+      EXPECT_EQ(Run.Out.substr(0, Case.Out.size() - 3), Case.Out.substr(0, Case.Out.size() - 3)) << Run.Out;
+    else
+      EXPECT_EQ(Run.Out, Case.Out);
+    if (Case.Err.empty()) {
+      EXPECT_EQ(Run.Err, "");
+    } else {
+      EXPECT_NE(Run.Err.find(Case.Err), std::string::npos) << Run.Err;
+      EXPECT_EQ(std::count(Run.Err.begin(), Run.Err.end(), '\n'), 1) << Run.Err;
+    }
+  }
+}
+
+// The JSON of a file whose name is not UTF-8 is valid JSON: the name with U+FFFD for the bytes
+// that are not UTF-8, and a flag that says so; a name that is text has no such flag.
+TEST(CliJson, AFileNameThatIsNotUtf8IsReplacedAndFlagged) {
+  const TNamedFile Latin1("corvane_cli_json_\xE9.ac3", test::ReadTestFile(AC3File()));
+  const std::string Shown =
+      (std::filesystem::temp_directory_path() / "corvane_cli_json_").string() + Replaced + ".ac3";
+  for (const std::vector<std::string>& Command : std::vector<std::vector<std::string>>{
+           {"detect", "--json", Latin1.Path()},
+           {"list", "--json", "--rows", "1", Latin1.Path()},
+           {"list", "--all", "--json", Latin1.Path()},
+           {"tree", "--json", Latin1.Path(), "0"}}) {
+    const TRun Run = RunCommand(Command);
+    SCOPED_TRACE(Command[0] + " " + Command[1]);
+    EXPECT_EQ(Run.Status, 0);
+    EXPECT_EQ(Run.Err, "");
+    const auto Json = nlohmann::json::parse(Run.Out);
+    EXPECT_EQ(Json["file"], Shown);
+    EXPECT_EQ(Json["file_not_utf8"], true);
+  }
+  const auto Plain = nlohmann::json::parse(RunCommand({"detect", "--json", AC3File()}).Out);
+  EXPECT_EQ(Plain["file"], AC3File());
+  EXPECT_FALSE(Plain.contains("file_not_utf8"));
+}
+
+#ifdef __GLIBC__
+// An output stream that cuts the listed file short the first time the walk writes a block of
+// rows, as another program might while the list runs.
+struct TShrinkingOutput {
+  std::filesystem::path File;
+  uintmax_t NewSize;
+  std::string Text;
+  bool Cut = false;
+};
+
+ssize_t WriteAndShrink(void* Cookie, const char* Bytes, size_t Count) {
+  auto& Output = *static_cast<TShrinkingOutput*>(Cookie);
+  Output.Text.append(Bytes, Count);
+  if (!Output.Cut) std::filesystem::resize_file(Output.File, Output.NewSize);
+  Output.Cut = true;
+  return static_cast<ssize_t>(Count);
+}
+
+TEST(CliList, AFileCutShortWhileListedIsNoticedAndFails) {
+  // 384-byte frames: the first block of rows (1 MiB of text) goes out about 7.7 MB into the file.
+  const TBytes Bytes = test::SyntheticAC3(60000);
+  const test::TTempFile File(Bytes);
+  TShrinkingOutput Output{File.Path(), 9'000'000, {}};
+  std::FILE* Out = fopencookie(&Output, "w", cookie_io_functions_t{nullptr, WriteAndShrink, nullptr, nullptr});
+  ASSERT_NE(Out, nullptr);
+  std::FILE* Err = std::tmpfile();
+  const int Status = cli::RunCli({"list", "--all", File.Path().string()}, Out, Err);
+  std::fclose(Out);
+  const std::string Errors = ReadAll(Err);
+  EXPECT_TRUE(Output.Cut);
+  EXPECT_EQ(Status, 1);
+  EXPECT_EQ(Errors, "corvane-cli: " + File.Path().string() +
+                        " changed while it was read: it is shorter now than when the list began\n");
+  // Nothing is listed past the file's end as the walk last saw it.
+  const std::string LastLine = Output.Text.substr(Output.Text.rfind('\n', Output.Text.size() - 2) + 1);
+  EXPECT_LE(std::stoll(LastLine.substr(2, 16), nullptr, 16), 9'000'000) << LastLine;
+
+  // The same file, left alone, lists to its end without a word.
+  const test::TTempFile Whole(Bytes);
+  const TRun Quiet = RunCommand({"list", "--all", Whole.Path().string()});
+  EXPECT_EQ(Quiet.Status, 0);
+  EXPECT_EQ(Quiet.Err, "");
+}
+#endif
+
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace corvane
