@@ -67,30 +67,37 @@ int64_t HexViewStepTarget(THexViewStep Step, int64_t LastRefreshOffset, int64_t 
                           int32_t ClientHeight) {
   const int64_t Last = FileSize - 1;
   const int64_t Page = HexViewPageBytes(ClientHeight);
+  // Every target lies in the file, also one from an offset past the end of a file that shrank
+  // while it was shown; the sums cannot overflow, as offsets and page sizes stay far from 2^63.
+  const auto InFile = [Last](int64_t Target) { return std::max<int64_t>(std::min(Target, Last), 0); };
   switch (Step) {
     case THexViewStep::LineUp:
-      return std::max<int64_t>(LastRefreshOffset - HexViewBytesPerLine, 0);
+      return InFile(LastRefreshOffset - HexViewBytesPerLine);
     case THexViewStep::LineDown:
-      return std::min<int64_t>(LastRefreshOffset + HexViewBytesPerLine, Last);
+      return InFile(LastRefreshOffset + HexViewBytesPerLine);
     case THexViewStep::PageUp:
-      return std::max<int64_t>(LastRefreshOffset - Page, 0);
+      return InFile(LastRefreshOffset - Page);
     case THexViewStep::PageDown:
-      return std::min<int64_t>(LastRefreshOffset + Page, Last);
+      return InFile(LastRefreshOffset + Page);
     case THexViewStep::Home:
       return 0;
     case THexViewStep::End:
-      return Last;
+      return std::max<int64_t>(Last, 0);
   }
   return 0;
 }
 
 int32_t HexViewThumbPosition(int64_t Offset, int64_t FileSize) {
   if (FileSize <= 0 || Offset <= 0) return 0;
+  // An offset at or past the end (the file shrank while shown) puts the thumb at the end; below
+  // it the quotient stays below HexViewScrollMax, so it always fits.
+  if (Offset >= FileSize) return HexViewScrollMax;
   // Exact in integers while the product fits; beyond that (files of tens of terabytes) the
   // floating-point quotient is as good as the thumb can show.
   if (Offset <= std::numeric_limits<int64_t>::max() / HexViewScrollMax)
     return static_cast<int32_t>(Offset * HexViewScrollMax / FileSize);
-  return static_cast<int32_t>(static_cast<long double>(Offset) * HexViewScrollMax / FileSize);
+  const long double Position = static_cast<long double>(Offset) * HexViewScrollMax / static_cast<long double>(FileSize);
+  return static_cast<int32_t>(std::min<long double>(Position, HexViewScrollMax));
 }
 
 int64_t HexViewTrackTarget(int32_t ThumbPosition, int64_t FileSize) {

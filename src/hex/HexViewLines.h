@@ -64,12 +64,13 @@ std::optional<THexLineHighlight> HexViewLineHighlight(int32_t LineIndex, int64_t
 // The moves of the keys and of the scroll bar's buttons.
 enum class THexViewStep { LineUp, LineDown, PageUp, PageDown, Home, End };
 
-// The offset a step asks to show, from the last requested offset, clamped to 0..FileSize-1.
-// Steps keep the offset's remainder modulo 16.
+// The offset a step asks to show, from the last requested offset, clamped to 0..FileSize-1
+// (0 for an empty file). Steps keep the offset's remainder modulo 16 where the clamp allows.
 int64_t HexViewStepTarget(THexViewStep Step, int64_t LastRefreshOffset, int64_t FileSize,
                           int32_t ClientHeight);
 
-// Scroll-bar thumb position (0..100000) for an offset; 0 for an empty file.
+// Scroll-bar thumb position (0..100000) for any offset: 0 for an empty file or an offset before
+// the start, 100000 for one at or past the end.
 int32_t HexViewThumbPosition(int64_t Offset, int64_t FileSize);
 // Offset for a dragged thumb position, never past the last byte.
 int64_t HexViewTrackTarget(int32_t ThumbPosition, int64_t FileSize);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,6 +114,11 @@ TEST(HexViewLinesTest, StepsMoveFromTheLastOffsetAndStayInsideTheFile) {
       {THexViewStep::Home, 500, 1000, 0},
       {THexViewStep::End, 0, 1000, 999},
       {THexViewStep::End, 0, FiveGiB + 20, FiveGiB + 19},
+      // From past the end of a file that shrank while shown: back inside it.
+      {THexViewStep::LineUp, 5000, 1000, 999},
+      {THexViewStep::PageUp, 5000, 1000, 999},
+      {THexViewStep::LineDown, 5000, 1000, 999},
+      {THexViewStep::End, 0, 0, 0},
       {THexViewStep::LineDown, FiveGiB, FiveGiB + 20, FiveGiB + 16},
   };
   for (const auto& Case : Cases) {
@@ -122,12 +128,34 @@ TEST(HexViewLinesTest, StepsMoveFromTheLastOffsetAndStayInsideTheFile) {
 }
 
 TEST(HexViewLinesTest, ThumbAndTrackMapBetweenOffsetsAndTheScrollRange) {
-  EXPECT_EQ(HexViewThumbPosition(0, 1000), 0);
-  EXPECT_EQ(HexViewThumbPosition(500, 1000), 50000);
-  EXPECT_EQ(HexViewThumbPosition(999, 1000), 99900);
-  EXPECT_EQ(HexViewThumbPosition(-1, 1000), 0);
-  EXPECT_EQ(HexViewThumbPosition(0, 0), 0);  // an empty file has no position
-  EXPECT_EQ(HexViewThumbPosition(FiveGiB + 19, FiveGiB + 20), 99999);
+  constexpr int64_t Huge = int64_t{1} << 62;
+  constexpr int64_t Largest = std::numeric_limits<int64_t>::max();
+  struct TCase {
+    int64_t Offset;
+    int64_t FileSize;
+    int32_t Expected;
+  };
+  const TCase Cases[] = {
+      {0, 1000, 0},
+      {500, 1000, 50000},
+      {999, 1000, 99900},
+      {-1, 1000, 0},
+      {0, 0, 0},  // an empty file has no position
+      {FiveGiB + 19, FiveGiB + 20, 99999},
+      // Past the end of a file that shrank while shown: the end, never a wrapped value.
+      {1000, 1000, 100000},
+      {5000, 1000, 100000},
+      {FiveGiB, 1, 100000},
+      // Offsets too large for the exact product: the quotient, which must still fit.
+      {Huge, Huge + Huge / 4, 80000},
+      {Huge / 4 * 3, Huge, 75000},
+      {Huge, 1000, 100000},
+      {Largest, Largest, 100000},
+      {Largest, 1, 100000},
+      {Huge, -5, 0},
+  };
+  for (const TCase& Case : Cases)
+    EXPECT_EQ(HexViewThumbPosition(Case.Offset, Case.FileSize), Case.Expected) << Case.Offset << " of " << Case.FileSize;
 
   EXPECT_EQ(HexViewTrackTarget(50000, 1000), 500);
   EXPECT_EQ(HexViewTrackTarget(0, 1000), 0);
