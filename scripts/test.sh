@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is needed, cross-builds corvane-cli.exe for 32-bit Windows, then builds the
-# release and the sanitizer trees and runs every test in both (the release tree's tests include
-# building and checking the Debian package).
+# Installs what is needed, cross-builds corvane-cli.exe for 32-bit Windows, replays the fuzz
+# targets' corpora and fuzzes each briefly, then builds the release and the sanitizer trees and
+# runs every test in both (the release tree's tests include building and checking the Debian
+# package).
 set -euo pipefail
+# Seconds of fuzzing per target; the whole fuzz step (build included) stays within a few minutes.
+fuzz_seconds=${CORVANE_FUZZ_SECONDS:-10}
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$top/scripts/setup.sh"
 echo "== Windows command-line build"
 "$top/scripts/build-windows-cli.sh"
+echo "== fuzz targets: every committed input, then $fuzz_seconds s of fuzzing each"
+"$top/scripts/fuzz.sh" "$fuzz_seconds"
 export QT_QPA_PLATFORM=offscreen
 for kind in release asan; do
   echo "== $kind build"
