@@ -181,6 +181,24 @@ TEST_F(CorvaneForm, StartingOnAFileThatIsNoStreamAsksWhetherToOpenItAnyway) {
   }
 }
 
+#ifndef _WIN32
+// A name that is not UTF-8 (any bytes make a Linux file name) opens like any other; the title
+// shows its bytes that are not text as U+FFFD.
+TEST_F(CorvaneForm, ANameThatIsNotUtf8OpensAndShowsWithReplacementCharacters) {
+  const std::filesystem::path Folder = std::filesystem::temp_directory_path();
+  const std::filesystem::path Name = Folder / "corvane_app_\xE9t\xE9.ac3";
+  std::filesystem::copy_file(SamplePath(), Name, std::filesystem::copy_options::overwrite_existing);
+  TCorvaneForm& Form = Start(Name);
+  const QChar Replaced(0xFFFD);
+  EXPECT_EQ(Form.windowTitle(),
+            "Corvane(" + PathToQString(Folder) + "/corvane_app_" + Replaced + "t" + Replaced + ".ac3)");
+  EXPECT_TRUE(FAsked.empty());
+  EXPECT_GT(Rows(), 2);
+  FForm->close();
+  std::filesystem::remove(Name);
+}
+#endif
+
 TEST_F(CorvaneForm, OpenDialogOffersTheStreamFiltersAndOpensTheChoice) {
   TCorvaneForm& Form = Start();
   QString FilterSeen;

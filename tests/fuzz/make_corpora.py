@@ -49,7 +49,7 @@ for stream in streams:
     write("fuzz_eac3_frame" if eac3 else "fuzz_ac3_frame", name, b"".join(frames(stream, 2)))
     write("fuzz_detect", name, b"".join(frames(stream, 4)))
     # The window's script is read from the input's end: 24 bytes of steps after the frames.
-    write("fuzz_frame_window", name, b"".join(frames(stream, 6)) + bytes(range(0, 240, 10)))
+    write("fuzz_frame_window", name, b"".join(frames(stream, 3)) + bytes(range(0, 240, 10)))
 
 product = top / "tests" / "data" / "product"
 for exe in ("versioned.exe", "noversion.exe"):
