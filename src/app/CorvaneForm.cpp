@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -366,6 +367,8 @@ void TCorvaneForm::CreateMenus() {
   connect(About1, &QAction::triggered, this, &TCorvaneForm::About1Click);
   connect(Copy1, &QAction::triggered, this, &TCorvaneForm::Copy1Click);
   connect(Copy2, &QAction::triggered, this, &TCorvaneForm::Copy2Click);
+  connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& Current) { TreeView1Change(Current); });
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& At) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(At)); });
   connect(TreeView1, &QWidget::customContextMenuRequested, this,
@@ -731,6 +734,13 @@ void TCorvaneForm::ListView1KeyUp() {
 
 void TCorvaneForm::ListView1MouseDown() { ListView1KeyUp(); }
 
+void TCorvaneForm::TreeView1Change(const QModelIndex& Current) {
+  // The element's bytes are marked inside the frame's highlight, as far as the pane shows them.
+  FFrames->SelectTreeNode(TSyntaxTreeModel::NodeOf(Current));
+  const THexPaneState& Pane = FFrames->HexPane();
+  if (FHexView && Pane.Exists && !Pane.Blank) FHexView->SetFieldSelection(Pane.FieldStart, Pane.FieldLength);
+}
+
 void TCorvaneForm::MyScrollMouseDown() {
   const TStep Step{*this};
   TBusyCursor Busy;
@@ -814,6 +824,7 @@ void TCorvaneForm::ShowHexPane() {
     return;
   }
   if (!FHexView) return;
+  FHexView->SetFieldSelection(Pane.FieldStart, Pane.FieldLength, false);
   FHexView->RefreshFileData(Pane.TopOffset);
   FHexView->SetSelection(Pane.SelStart, Pane.SelLength);
 }

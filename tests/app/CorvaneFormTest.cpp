@@ -20,6 +20,8 @@
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -119,7 +121,8 @@ class CorvaneForm : public testing::Test {
   QModelIndex TreeChild(const QModelIndex& Parent, const QString& Text) const {
     for (int Row = 0; Row < Tree().model()->rowCount(Parent); ++Row) {
       const QModelIndex Child = Tree().model()->index(Row, 0, Parent);
-      if (Child.data().toString().trimmed() == Text) return Child;
+      const QString Shown = Child.data().toString();
+      if (Shown.trimmed() == Text || Shown.startsWith(Text + ' ')) return Child;
     }
     return {};
   }
@@ -271,6 +274,29 @@ TEST_F(CorvaneForm, ALeftOrRightClickSelectsARowAndShowsItsFrame) {
     EXPECT_TRUE(Form.Memo1->toPlainText().startsWith(OffsetColumn(Row * SampleFrameSize)));
     Form.PopupMenu1->close();
   }
+}
+
+TEST_F(CorvaneForm, ASelectedTreeNodeMarksItsBytesInsideTheFramesHighlight) {
+  TCorvaneForm& Form = Start(SamplePath());
+  const QRect Row1 = Form.ListView1->visualRect(Form.ListView1->model()->index(1, 0));
+  QTest::mouseClick(Form.ListView1->viewport(), Qt::LeftButton, {}, Row1.center());
+  const QModelIndex Crc1 = TreeChild(TreeChild(TreeRoot(), "syncinfo()"), "crc1");
+  ASSERT_TRUE(Crc1.isValid());
+  Tree().setCurrentIndex(Crc1);
+
+  EXPECT_EQ(Form.HexView()->FieldSelectionStartOffset(), SampleFrameSize + 2);
+  EXPECT_EQ(Form.HexView()->FieldSelectionLength(), 2);
+  // The pane shows the frame from its first line: byte 0 is in the frame's colour, bytes 2 and 3
+  // (the CRC word) in the stronger one.
+  const auto Background = [&](int Byte) {
+    QTextCursor Cursor(Form.Memo1->document());
+    Cursor.setPosition(21 + 3 * Byte + 1);
+    return Cursor.charFormat().background().color();
+  };
+  EXPECT_EQ(Background(0), QColor(255, 255, 160));
+  EXPECT_EQ(Background(2), QColor(255, 190, 40));
+  EXPECT_EQ(Background(3), QColor(255, 190, 40));
+  EXPECT_EQ(Background(4), QColor(255, 255, 160));
 }
 
 TEST_F(CorvaneForm, EndShowsTheLastFramesAndHomeTheFirst) {
