@@ -72,10 +72,6 @@ constexpr std::u16string_view PlatformLineEnd = u"\r\n";
 constexpr std::u16string_view PlatformLineEnd = u"\n";
 #endif
 
-void Report(const char16_t* Operation) {
-  DebugLog(u"nox: Error in TForm1." + std::u16string(Operation) + u" call...");
-}
-
 // The hourglass for the time of a step, restored on every path out of it.
 class TBusyCursor {
  public:
@@ -407,7 +403,7 @@ void TCorvaneForm::FormShow() {
       QTimer::singleShot(0, this, [this] { OpenFile(FStartFileName); });
     }
   } catch (...) {
-    Report(u"FormShow");
+    ReportCallFailure(u"TForm1.FormShow");
   }
   // Once the window system has framed the window, its outer size from the settings is known.
   if (FSettingsOuterSize) QTimer::singleShot(0, this, [this] { ApplySettingsGeometry(); });
@@ -433,7 +429,7 @@ void TCorvaneForm::FormClose() {
     if (FShown) SaveRegistrySettings();
     FHexView.reset();
   } catch (...) {
-    Report(u"FormClose");
+    ReportCallFailure(u"TForm1.FormClose");
   }
   // The update check never outlives the window; its downloads have a time limit.
   tmUpdate->stop();
@@ -447,7 +443,7 @@ void TCorvaneForm::RefreshCaption() {
   try {
     setWindowTitle(Q(FFrames->Caption()));
   } catch (...) {
-    Report(u"RefreshCaption");
+    ReportCallFailure(u"TForm1.RefreshCaption");
   }
 }
 
@@ -492,7 +488,7 @@ void TCorvaneForm::LoadRegistrySettings() {
     }
     if (const auto Check = Read(11)) FCheckForUpdates = *Check != 0;
   } catch (...) {
-    Report(u"LoadRegistrySettings");
+    ReportCallFailure(u"TForm1.LoadRegistrySettings");
   }
 }
 
@@ -522,9 +518,9 @@ void TCorvaneForm::SaveRegistrySettings() {
                                             FCheckForUpdates ? 1 : 0};
     for (size_t Index = 0; Index < Values.size(); ++Index) WriteSettingValue(*Settings, SettingNames[Index], Values[Index]);
     Settings->sync();
-    if (Settings->status() != QSettings::NoError) Report(u"SaveRegistrySettings");
+    if (Settings->status() != QSettings::NoError) ReportCallFailure(u"TForm1.SaveRegistrySettings");
   } catch (...) {
-    Report(u"SaveRegistrySettings");
+    ReportCallFailure(u"TForm1.SaveRegistrySettings");
   }
 }
 
@@ -586,7 +582,7 @@ void TCorvaneForm::Close1Click() {
     AfterLoad();
     if (FCloseFileCallback) FCloseFileCallback();
   } catch (...) {
-    Report(u"Close1Click");
+    ReportCallFailure(u"TForm1.Close1Click");
   }
 }
 
@@ -663,7 +659,7 @@ void TCorvaneForm::HexEditSelectedFrame1Click() {
     AfterLoad();
     // The read-write stream goes last, after the reload.
   } catch (...) {
-    Report(u"HexEditSelectedFrame1Click");
+    ReportCallFailure(u"TForm1.HexEditSelectedFrame1Click");
   }
 }
 
@@ -703,7 +699,7 @@ void TCorvaneForm::tmUpdateTimer() {
       if (NeedToUpdate) statusBar()->showMessage(QStringLiteral("An update of Corvane is available."));
     }
   } catch (...) {
-    Report(u"tmUpdateTimer");
+    ReportCallFailure(u"TForm1.tmUpdateTimer");
   }
 }
 
