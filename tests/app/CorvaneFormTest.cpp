@@ -26,6 +26,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QWheelEvent>
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -38,6 +39,7 @@
 #include "hex/HexViewUtils_RichEdit.h"
 #include "product/HalvernSplash.h"
 #include "product/NewVerCheck.h"
+#include "product/UpdaterUtils.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
@@ -78,12 +80,15 @@ class CorvaneForm : public testing::Test {
     ASSERT_TRUE(FSettingsFolder.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FSettingsFolder.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FSettingsFolder.path());
+    // The update check of the tests that turn it on fails at once (no endpoint); keep its pause short.
+    FPause = SetFetchFailurePause(std::chrono::milliseconds(20));
   }
 
   void TearDown() override {
     if (FForm) FForm->close();
     FForm.reset();
     FreeSplash();
+    SetFetchFailurePause(FPause);
   }
 
   void WriteSetting(const char* Name, const QVariant& Value) {
@@ -135,6 +140,7 @@ class CorvaneForm : public testing::Test {
   }
 
   QTemporaryDir FSettingsFolder;
+  std::chrono::milliseconds FPause{};
   std::unique_ptr<TCorvaneForm> FForm;
   std::vector<TAsked> FAsked;
   bool FAnswer = true;
