@@ -81,41 +81,25 @@ class TBusyCursor {
   TBusyCursor& operator=(const TBusyCursor&) = delete;
 };
 
-// The navigation keys' codes as the frame window knows them; 0 for every other key.
+// The navigation keys: Qt's codes and the frame window's.
+constexpr std::array<std::pair<Qt::Key, int32_t>, 6> NavigationKeys = {{{Qt::Key_Up, KeyUp},
+                                                                        {Qt::Key_Down, KeyDown},
+                                                                        {Qt::Key_PageUp, KeyPageUp},
+                                                                        {Qt::Key_PageDown, KeyPageDown},
+                                                                        {Qt::Key_Home, KeyHome},
+                                                                        {Qt::Key_End, KeyEnd}}};
+
+// The frame window's code of a navigation key; 0 for every other key.
 int32_t NavigationKey(int QtKey) {
-  switch (QtKey) {
-    case Qt::Key_Up:
-      return KeyUp;
-    case Qt::Key_Down:
-      return KeyDown;
-    case Qt::Key_PageUp:
-      return KeyPageUp;
-    case Qt::Key_PageDown:
-      return KeyPageDown;
-    case Qt::Key_Home:
-      return KeyHome;
-    case Qt::Key_End:
-      return KeyEnd;
-    default:
-      return 0;
-  }
+  for (const auto& [Qt, Key] : NavigationKeys)
+    if (Qt == QtKey) return Key;
+  return 0;
 }
 
 Qt::Key QtKeyOf(int32_t Key) {
-  switch (Key) {
-    case KeyUp:
-      return Qt::Key_Up;
-    case KeyDown:
-      return Qt::Key_Down;
-    case KeyPageUp:
-      return Qt::Key_PageUp;
-    case KeyPageDown:
-      return Qt::Key_PageDown;
-    case KeyHome:
-      return Qt::Key_Home;
-    default:
-      return Qt::Key_End;
-  }
+  for (const auto& [Qt, Ours] : NavigationKeys)
+    if (Ours == Key) return Qt;
+  return Qt::Key_unknown;
 }
 
 // The tree's node texts are padded to line up, so it needs a fixed-pitch face.

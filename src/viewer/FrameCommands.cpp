@@ -75,15 +75,7 @@ std::u16string TFrameWindow::HexEditCaptionSuffix(int64_t Offset) {
 TGoToResult TFrameWindow::GoToOffset(int64_t Offset) {
   if (!IsOpen()) return TGoToResult::NoFile;
   if (Offset < 0 || Offset >= FileSize()) return TGoToResult::PastEnd;
-  int64_t Found = 0;
-  int64_t Target = Offset;
-  if (SearchNextPackPositionFromPos(Found, Offset))
-    Target = Found;
-  else if (SearchPreviousPackPositionFromPos(Found, Offset))
-    Target = Found;
-  RefreshPosition(Target);
-  FCurrentPosition = Target;
-  PlaceThumb(Target);
+  PlaceWindowAt(Offset);
   if (FListRowCount > 0) ShowRow(0);
   return TGoToResult::Moved;
 }

@@ -282,6 +282,9 @@ class TFrameWindow {
   TStreamKind StreamTest(const uint8_t* Data, int32_t Count);
   bool SearchBackward(int64_t& Found, int32_t Count, int64_t From, std::u16string_view Name);
   void NotifyLongStep() const;
+  // Refills the window from the first frame start at or after Wanted (the last one before it when
+  // none follows), makes that the place a resize returns to, and puts the thumb there.
+  void PlaceWindowAt(int64_t Wanted);
   void PlaceThumb(int64_t Position);
   void FlipShading() { FListViewGrayMarkIndex = (FListViewGrayMarkIndex + 1) % 2; }
   bool WindowFull() const { return FAC3FramesCount == FRowsCount; }

@@ -40,6 +40,7 @@
 #include "product/HalvernSplash.h"
 #include "product/NewVerCheck.h"
 #include "product/UpdaterUtils.h"
+#include "support/QtWait.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
@@ -47,6 +48,7 @@ namespace {
 
 using test::TBytes;
 using test::TTempFile;
+using test::WaitUntil;
 
 constexpr int64_t SampleFrameSize = 1536;  // samples/sample.ac3: 157 frames of 1536 bytes
 constexpr int64_t SampleFrames = 157;
@@ -58,16 +60,6 @@ std::filesystem::path SamplePath() {
 TBytes SampleBytes() { return test::ReadTestFile(SamplePath()); }
 
 QString OffsetColumn(int64_t Offset) { return Q(OffsetText(Offset)); }
-
-bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs = 5000) {
-  QElapsedTimer Clock;
-  Clock.start();
-  while (!Condition()) {
-    if (Clock.elapsed() > TimeoutMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 struct TAsked {
   TFormPromptKind Kind;

@@ -18,20 +18,12 @@
 #include "product/ProductPictures.h"
 #include "product/VersionInfo.h"
 #include "product/VersionResource.h"
+#include "support/QtWait.h"
 
 namespace corvane {
 namespace {
 
-// Processes events until the condition holds or the time is up.
-bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs) {
-  QElapsedTimer Clock;
-  Clock.start();
-  while (!Condition()) {
-    if (Clock.elapsed() > TimeoutMs) return false;
-    QTest::qWait(10);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 THalvernAboutForm* OpenAboutForm() {
   for (QWidget* W : QApplication::topLevelWidgets())
