@@ -31,7 +31,7 @@ void UpdateTreeView_ac3_plus_frame(TTreeModel* TreeView, const TAC3PlusFrame& Fr
     TreeView->Expand(Root);
     TreeView->Expand(SyncInfo);
   } catch (...) {
-    DebugLog(u"nox: Error in UpdateTreeView_ac3_plus_frame call...");
+    ReportCallFailure(u"UpdateTreeView_ac3_plus_frame");
   }
 }
 

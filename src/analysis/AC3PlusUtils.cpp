@@ -22,7 +22,7 @@ int32_t FrameSizeAt(const uint8_t* Data, int32_t Size) { return Size < 4 ? 0 : A
 
 bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Frame) {
   if (Size < 5) {
-    DebugLog(u"nox: Error in parse_ac3_plus_frame - insufficient memory.");
+    ReportFailure(u"parse_ac3_plus_frame", u"insufficient memory.");
     return false;
   }
   try {
@@ -33,7 +33,7 @@ bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Fram
     AC3PlusBsi(Reader);
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in parse_ac3_plus_frame call...");
+    ReportCallFailure(u"parse_ac3_plus_frame");
     return false;
   }
 }
@@ -61,7 +61,7 @@ bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredF
     if (fscod > 2) return false;
     return RequiredFscod < 0 || fscod == static_cast<uint32_t>(RequiredFscod);
   } catch (...) {
-    DebugLog(u"nox: Error in AC3PlusValidFramePoint call...");
+    ReportCallFailure(u"AC3PlusValidFramePoint");
     return false;
   }
 }
@@ -81,7 +81,7 @@ bool GetAC3PlusESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, 
     }
     return false;
   } catch (...) {
-    DebugLog(u"nox: Error in GetAC3PlusESPackLength call...");
+    ReportCallFailure(u"GetAC3PlusESPackLength");
     return false;
   }
 }

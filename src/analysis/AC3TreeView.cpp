@@ -60,7 +60,7 @@ void UpdateTreeView_ac3_frame(TTreeModel* TreeView, const TAC3Frame& Frame) {
     TreeView->AddChild(Root, u"errorcheck()");
     TreeView->Expand(Root);
   } catch (...) {
-    DebugLog(u"nox: Error in UpdateTreeView_ac3_frame call...");
+    ReportCallFailure(u"UpdateTreeView_ac3_frame");
   }
 }
 

@@ -44,7 +44,7 @@ int32_t AC3FrameSizeBytes(uint32_t fscod, uint32_t frmsizecod) {
 bool parse_ac3_frame(const uint8_t* Data, int32_t Size, TAC3Frame& Frame) {
   try {
     if (Size < SyncInfoBytes) {
-      DebugLog(u"nox: Error in parse_ac3_frame - insufficient memory.");
+      ReportFailure(u"parse_ac3_frame", u"insufficient memory.");
       return false;
     }
     if (Data == nullptr) return ReportCallFailure(u"parse_ac3_frame");

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -71,10 +72,6 @@ constexpr std::u16string_view PlatformLineEnd = u"\r\n";
 constexpr std::u16string_view PlatformLineEnd = u"\n";
 #endif
 
-void Report(const char16_t* Operation) {
-  DebugLog(u"nox: Error in TForm1." + std::u16string(Operation) + u" call...");
-}
-
 // The hourglass for the time of a step, restored on every path out of it.
 class TBusyCursor {
  public:
@@ -84,41 +81,25 @@ class TBusyCursor {
   TBusyCursor& operator=(const TBusyCursor&) = delete;
 };
 
-// The navigation keys' codes as the frame window knows them; 0 for every other key.
+// The navigation keys: Qt's codes and the frame window's.
+constexpr std::array<std::pair<Qt::Key, int32_t>, 6> NavigationKeys = {{{Qt::Key_Up, KeyUp},
+                                                                        {Qt::Key_Down, KeyDown},
+                                                                        {Qt::Key_PageUp, KeyPageUp},
+                                                                        {Qt::Key_PageDown, KeyPageDown},
+                                                                        {Qt::Key_Home, KeyHome},
+                                                                        {Qt::Key_End, KeyEnd}}};
+
+// The frame window's code of a navigation key; 0 for every other key.
 int32_t NavigationKey(int QtKey) {
-  switch (QtKey) {
-    case Qt::Key_Up:
-      return KeyUp;
-    case Qt::Key_Down:
-      return KeyDown;
-    case Qt::Key_PageUp:
-      return KeyPageUp;
-    case Qt::Key_PageDown:
-      return KeyPageDown;
-    case Qt::Key_Home:
-      return KeyHome;
-    case Qt::Key_End:
-      return KeyEnd;
-    default:
-      return 0;
-  }
+  for (const auto& [Qt, Key] : NavigationKeys)
+    if (Qt == QtKey) return Key;
+  return 0;
 }
 
 Qt::Key QtKeyOf(int32_t Key) {
-  switch (Key) {
-    case KeyUp:
-      return Qt::Key_Up;
-    case KeyDown:
-      return Qt::Key_Down;
-    case KeyPageUp:
-      return Qt::Key_PageUp;
-    case KeyPageDown:
-      return Qt::Key_PageDown;
-    case KeyHome:
-      return Qt::Key_Home;
-    default:
-      return Qt::Key_End;
-  }
+  for (const auto& [Qt, Ours] : NavigationKeys)
+    if (Ours == Key) return Qt;
+  return Qt::Key_unknown;
 }
 
 // The tree's node texts are padded to line up, so it needs a fixed-pitch face.
@@ -366,6 +347,8 @@ void TCorvaneForm::CreateMenus() {
   connect(About1, &QAction::triggered, this, &TCorvaneForm::About1Click);
   connect(Copy1, &QAction::triggered, this, &TCorvaneForm::Copy1Click);
   connect(Copy2, &QAction::triggered, this, &TCorvaneForm::Copy2Click);
+  connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& Current) { TreeView1Change(Current); });
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& At) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(At)); });
   connect(TreeView1, &QWidget::customContextMenuRequested, this,
@@ -404,7 +387,7 @@ void TCorvaneForm::FormShow() {
       QTimer::singleShot(0, this, [this] { OpenFile(FStartFileName); });
     }
   } catch (...) {
-    Report(u"FormShow");
+    ReportCallFailure(u"TForm1.FormShow");
   }
   // Once the window system has framed the window, its outer size from the settings is known.
   if (FSettingsOuterSize) QTimer::singleShot(0, this, [this] { ApplySettingsGeometry(); });
@@ -430,7 +413,7 @@ void TCorvaneForm::FormClose() {
     if (FShown) SaveRegistrySettings();
     FHexView.reset();
   } catch (...) {
-    Report(u"FormClose");
+    ReportCallFailure(u"TForm1.FormClose");
   }
   // The update check never outlives the window; its downloads have a time limit.
   tmUpdate->stop();
@@ -444,7 +427,7 @@ void TCorvaneForm::RefreshCaption() {
   try {
     setWindowTitle(Q(FFrames->Caption()));
   } catch (...) {
-    Report(u"RefreshCaption");
+    ReportCallFailure(u"TForm1.RefreshCaption");
   }
 }
 
@@ -489,7 +472,7 @@ void TCorvaneForm::LoadRegistrySettings() {
     }
     if (const auto Check = Read(11)) FCheckForUpdates = *Check != 0;
   } catch (...) {
-    Report(u"LoadRegistrySettings");
+    ReportCallFailure(u"TForm1.LoadRegistrySettings");
   }
 }
 
@@ -519,9 +502,9 @@ void TCorvaneForm::SaveRegistrySettings() {
                                             FCheckForUpdates ? 1 : 0};
     for (size_t Index = 0; Index < Values.size(); ++Index) WriteSettingValue(*Settings, SettingNames[Index], Values[Index]);
     Settings->sync();
-    if (Settings->status() != QSettings::NoError) Report(u"SaveRegistrySettings");
+    if (Settings->status() != QSettings::NoError) ReportCallFailure(u"TForm1.SaveRegistrySettings");
   } catch (...) {
-    Report(u"SaveRegistrySettings");
+    ReportCallFailure(u"TForm1.SaveRegistrySettings");
   }
 }
 
@@ -583,7 +566,7 @@ void TCorvaneForm::Close1Click() {
     AfterLoad();
     if (FCloseFileCallback) FCloseFileCallback();
   } catch (...) {
-    Report(u"Close1Click");
+    ReportCallFailure(u"TForm1.Close1Click");
   }
 }
 
@@ -660,7 +643,7 @@ void TCorvaneForm::HexEditSelectedFrame1Click() {
     AfterLoad();
     // The read-write stream goes last, after the reload.
   } catch (...) {
-    Report(u"HexEditSelectedFrame1Click");
+    ReportCallFailure(u"TForm1.HexEditSelectedFrame1Click");
   }
 }
 
@@ -700,7 +683,7 @@ void TCorvaneForm::tmUpdateTimer() {
       if (NeedToUpdate) statusBar()->showMessage(QStringLiteral("An update of Corvane is available."));
     }
   } catch (...) {
-    Report(u"tmUpdateTimer");
+    ReportCallFailure(u"TForm1.tmUpdateTimer");
   }
 }
 
@@ -730,6 +713,13 @@ void TCorvaneForm::ListView1KeyUp() {
 }
 
 void TCorvaneForm::ListView1MouseDown() { ListView1KeyUp(); }
+
+void TCorvaneForm::TreeView1Change(const QModelIndex& Current) {
+  // The element's bytes are marked inside the frame's highlight, as far as the pane shows them.
+  FFrames->SelectTreeNode(TSyntaxTreeModel::NodeOf(Current));
+  const THexPaneState& Pane = FFrames->HexPane();
+  if (FHexView && Pane.Exists && !Pane.Blank) FHexView->SetFieldSelection(Pane.FieldStart, Pane.FieldLength);
+}
 
 void TCorvaneForm::MyScrollMouseDown() {
   const TStep Step{*this};
@@ -814,6 +804,7 @@ void TCorvaneForm::ShowHexPane() {
     return;
   }
   if (!FHexView) return;
+  FHexView->SetFieldSelection(Pane.FieldStart, Pane.FieldLength, false);
   FHexView->RefreshFileData(Pane.TopOffset);
   FHexView->SetSelection(Pane.SelStart, Pane.SelLength);
 }

@@ -149,6 +149,7 @@ class TCorvaneForm : public QMainWindow {
   void ListView1KeyUp();
   void ListView1MouseDown();
   void MyScrollMouseDown();
+  void TreeView1Change(const QModelIndex& Current);
   bool WheelToKey(QObject* Watched, QEvent* Event);
 
   // Brings the widgets in line with the frame window after it changed.

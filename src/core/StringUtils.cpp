@@ -46,11 +46,9 @@ std::u16string PadRight(const std::u16string& Text, int32_t Width) {
 
 bool MemToStrLinesShort(const uint8_t* Bytes, int32_t Count, TTreeModel* Tree, int32_t Width,
                         TTreeModel::TNodeId Parent) {
-  constexpr const char16_t* Failure = u"nox: Error in MemToStrLinesShort call...";
   // An absent tree, parent or byte source would crash or lose the dump while reporting success.
   if (Tree == nullptr || !Tree->IsValid(Parent) || (Bytes == nullptr && Count > 0)) {
-    DebugLog(Failure);
-    return false;
+    return ReportCallFailure(u"MemToStrLinesShort");
   }
   try {
     std::u16string HexPart;
@@ -69,8 +67,7 @@ bool MemToStrLinesShort(const uint8_t* Bytes, int32_t Count, TTreeModel* Tree, i
     if (!HexPart.empty()) Emit();
     return true;
   } catch (...) {
-    DebugLog(Failure);
-    return false;
+    return ReportCallFailure(u"MemToStrLinesShort");
   }
 }
 
@@ -121,7 +118,7 @@ std::u16string FromUtf8(std::string_view Text) {
       ++I;
       continue;
     }
-    uint32_t Code = Extra == 0 ? Byte : Byte & (0x3F >> Extra);
+    uint32_t Code = Extra == 0 ? Byte : Byte & (0x3Fu >> Extra);
     bool Valid = true;
     for (int K = 1; K <= Extra; ++K) {
       const auto Next = static_cast<uint8_t>(Text[I + static_cast<size_t>(K)]);

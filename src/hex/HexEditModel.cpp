@@ -129,7 +129,7 @@ bool THexEditModel::AddChangedCell(int32_t Column, int32_t Row, uint8_t Value) {
     }
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in THexEditForm.AddChangedCell call...");
+    ReportCallFailure(u"THexEditForm.AddChangedCell");
     return false;
   }
 }
@@ -150,13 +150,13 @@ bool THexEditModel::UpdateRow(int32_t Row) {
       Text += PrintableCharTable[Value];
     }
     if (!Readable) {
-      DebugLog(u"nox: Error in THexEditForm.UpdateRow call...");
+      ReportCallFailure(u"THexEditForm.UpdateRow");
       return false;
     }
     FCells[CellIndex(TextColumn, Row)] = std::move(Text);
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in THexEditForm.UpdateRow call...");
+    ReportCallFailure(u"THexEditForm.UpdateRow");
     return false;
   }
 }
@@ -237,19 +237,19 @@ THexSaveResult THexEditModel::SaveChanges(TFileStream& Stream) const {
     for (const TChangedCell& Change : FChangedCells) {
       const int64_t Position = FilePosition(Change.Column, Change.Row);
       if (Stream.Seek(Position) != Position || Stream.Write(&Change.Value, 1) != 1) {
-        DebugLog(u"nox: Error in THexEditForm.SaveChanges - could not write the byte at 0x" +
-                 IntToHex(static_cast<uint64_t>(Position), 16) + Counts());
+        ReportFailure(u"THexEditForm.SaveChanges",
+                      u"could not write the byte at 0x" + IntToHex(static_cast<uint64_t>(Position), 16) + Counts());
         return Result;
       }
       ++Result.Written;
     }
     if (!Stream.Flush()) {
-      DebugLog(u"nox: Error in THexEditForm.SaveChanges - could not flush the file" + Counts());
+      ReportFailure(u"THexEditForm.SaveChanges", u"could not flush the file" + Counts());
       return Result;
     }
     Result.Ok = true;
   } catch (...) {
-    DebugLog(u"nox: Error in THexEditForm.SaveChanges call...");
+    ReportCallFailure(u"THexEditForm.SaveChanges");
   }
   return Result;
 }

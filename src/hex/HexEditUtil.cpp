@@ -431,7 +431,7 @@ void THexEditForm::bbtnOKClick() {
 bool EditFile(TFileStream* FileStream, const std::u16string& AdditionalCaption, bool CanModify, int64_t Offset,
               int64_t Size, QWidget* Parent) {
   if (!FileStream || !FileStream->IsOpen()) {
-    DebugLog(u"nox: Error in EditFile - invalid filestream.");
+    ReportFailure(u"EditFile", u"invalid filestream.");
     return false;
   }
   try {
@@ -440,7 +440,7 @@ bool EditFile(TFileStream* FileStream, const std::u16string& AdditionalCaption, 
     const int Result = Form.exec();
     return Result == QDialog::Accepted && !Form.SaveFailed();
   } catch (...) {
-    DebugLog(u"nox: Error in EditFile call...");
+    ReportCallFailure(u"EditFile");
     return false;
   }
 }

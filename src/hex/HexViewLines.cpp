@@ -27,7 +27,7 @@ bool MemToStrLines2(const uint8_t* Data, int32_t Count, std::vector<std::u16stri
     if (!HexPart.empty()) Emit();
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in MemToStrLines2 call...");
+    ReportCallFailure(u"MemToStrLines2");
     return false;
   }
 }

@@ -45,6 +45,13 @@ QTextCharFormat HighlightFormat() {
   return Format;
 }
 
+// A field inside the highlighted frame: the same text on a stronger yellow.
+QTextCharFormat FieldHighlightFormat() {
+  QTextCharFormat Format = HighlightFormat();
+  Format.setBackground(QColor(255, 190, 40));
+  return Format;
+}
+
 std::optional<THexViewStep> KeyStep(int Key) {
   switch (Key) {
     case Qt::Key_Up:
@@ -253,14 +260,13 @@ void THexView::Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, i
 
   TBulkUpdate Bulk(FRichEdit);
   FRichEdit->setPlainText(Text);
-  if (FSelectionLength <= 0) return;
+  if (FSelectionLength <= 0 && FFieldLength <= 0) return;
 
   QTextDocument* Document = FRichEdit->document();
   const int64_t DocumentEnd = Document->characterCount() - 1;
-  const QTextCharFormat Format = HighlightFormat();
   QTextCursor Cursor(Document);
   Cursor.beginEditBlock();
-  const auto Apply = [&](const THexCharRange& Range) {
+  const auto Apply = [&](const THexCharRange& Range, const QTextCharFormat& Format) {
     // A selection may run past the bytes of a short last line.
     const int64_t Start = std::min(Range.Start, DocumentEnd);
     const int64_t End = std::min(Range.Start + Range.Length, DocumentEnd);
@@ -269,13 +275,17 @@ void THexView::Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, i
     Cursor.setPosition(static_cast<int>(End), QTextCursor::KeepAnchor);
     Cursor.mergeCharFormat(Format);
   };
-  for (int32_t Line = 0; Line < Finished; ++Line) {
-    const auto Highlight = HexViewLineHighlight(Line, AlignedStart + int64_t{HexViewBytesPerLine} * Line,
-                                                FSelectionStartOffset, FSelectionLength);
-    if (!Highlight) continue;
-    Apply(Highlight->Hex);
-    Apply(Highlight->Text);
-  }
+  const auto Mark = [&](int64_t Start, int64_t Length, const QTextCharFormat& Format) {
+    for (int32_t Line = 0; Line < Finished; ++Line) {
+      const auto Highlight =
+          HexViewLineHighlight(Line, AlignedStart + int64_t{HexViewBytesPerLine} * Line, Start, Length);
+      if (!Highlight) continue;
+      Apply(Highlight->Hex, Format);
+      Apply(Highlight->Text, Format);
+    }
+  };
+  Mark(FSelectionStartOffset, FSelectionLength, HighlightFormat());
+  Mark(FFieldStartOffset, FFieldLength, FieldHighlightFormat());
   Cursor.endEditBlock();
 }
 
@@ -286,6 +296,12 @@ void THexView::SetSelection(int64_t StartOffset, int64_t Length) {
 }
 
 void THexView::ClearSelection() { SetSelection(0, 0); }
+
+void THexView::SetFieldSelection(int64_t StartOffset, int64_t Length, bool Redraw) {
+  FFieldStartOffset = StartOffset;
+  FFieldLength = Length;
+  if (Redraw) RefreshFileData(-1);
+}
 
 int32_t THexView::GoStep(THexViewStep Step, const char16_t* Name) {
   int32_t Position = 0;

@@ -42,6 +42,9 @@ class THexView : public QObject {
   // Highlights Length bytes from StartOffset (nothing when Length <= 0) and redraws in place.
   void SetSelection(int64_t StartOffset, int64_t Length);
   void ClearSelection();
+  // Marks Length bytes from StartOffset more strongly inside the selection (a field of the
+  // frame); nothing when Length <= 0. Redraws in place unless told not to.
+  void SetFieldSelection(int64_t StartOffset, int64_t Length, bool Redraw = true);
   THResult CloseFile();
 
   // The scroll handler's moves; each shows its target and returns the thumb position for it.
@@ -61,6 +64,8 @@ class THexView : public QObject {
   int64_t LastRefreshOffset() const { return FLastRefreshOffset; }
   int64_t SelectionStartOffset() const { return FSelectionStartOffset; }
   int64_t SelectionLength() const { return FSelectionLength; }
+  int64_t FieldSelectionStartOffset() const { return FFieldStartOffset; }
+  int64_t FieldSelectionLength() const { return FFieldLength; }
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -78,6 +83,8 @@ class THexView : public QObject {
   int64_t FLastRefreshOffset = 0;
   int64_t FSelectionStartOffset = 0;
   int64_t FSelectionLength = 0;
+  int64_t FFieldStartOffset = 0;
+  int64_t FFieldLength = 0;
   // Set while the view moves the thumb itself or follows a drag: scroll events are ignored
   // and a refresh leaves the thumb where it is.
   bool FBusy = false;

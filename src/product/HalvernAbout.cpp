@@ -103,7 +103,7 @@ void ShowAbout(const QString& ProductName, const QString& Year, const std::optio
     for (QLabel* Label : {Form.lbProduct, Form.lbVersion, Form.lbCopyright}) Label->adjustSize();
     Form.exec();
   } catch (...) {
-    DebugLog(u"nox: Error in ShowAbout call...");
+    ReportCallFailure(u"ShowAbout");
   }
 }
 

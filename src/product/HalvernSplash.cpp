@@ -1,5 +1,6 @@
 #include "product/HalvernSplash.h"
 
+#include <utility>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -29,6 +30,17 @@ void SetTextColour(QLabel* Label, const QColor& Colour) {
 }
 
 }  // namespace
+
+namespace {
+
+int& DisplayTimeMs() {
+  static int Ms = TSplashForm::DefaultDisplayTimeMs;
+  return Ms;
+}
+
+}  // namespace
+
+int TSplashForm::SetDisplayTimeMs(int Ms) { return std::exchange(DisplayTimeMs(), Ms); }
 
 TSplashForm::TSplashForm(QWidget* Parent)
     : QWidget(Parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -61,7 +73,7 @@ TSplashForm::TSplashForm(QWidget* Parent)
   for (QLabel* Clickable : {Image1, lbProductName, lbCopyRight}) Clickable->installEventFilter(this);
 
   Timer1 = new QTimer(this);
-  Timer1->setInterval(DisplayTimeMs);
+  Timer1->setInterval(DisplayTimeMs());
   Timer1->setTimerType(Qt::PreciseTimer);  // never earlier than the full three seconds
   connect(Timer1, &QTimer::timeout, this, &TSplashForm::Timer1Timer);
 }

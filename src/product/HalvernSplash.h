@@ -28,7 +28,9 @@ class TSplashForm : public QWidget {
   void Image1Click();
 
   // How long the window stays when nobody clicks it.
-  static constexpr int DisplayTimeMs = 3000;
+  static constexpr int DefaultDisplayTimeMs = 3000;
+  // Replaces the time for the windows made afterwards (tests); returns the time before.
+  static int SetDisplayTimeMs(int Ms);
 
  protected:
   void showEvent(QShowEvent* Event) override;

@@ -13,7 +13,7 @@ namespace corvane {
 bool CalculateFileMD5(const std::filesystem::path& FileName, TMD5Digest& Digest) {
   try {
     if (!FileExists(FileName)) {
-      DebugLog(u"nox: Error in CalculateFileMD5 - file not found.");
+      ReportFailure(u"CalculateFileMD5", u"file not found.");
       return false;
     }
     TFileStream Stream;
@@ -30,7 +30,7 @@ bool CalculateFileMD5(const std::filesystem::path& FileName, TMD5Digest& Digest)
     std::copy(Result.begin(), Result.begin() + Digest.size(), Digest.begin());
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in CalculateFileMD5 call...");
+    ReportCallFailure(u"CalculateFileMD5");
     return false;
   }
 }

@@ -162,7 +162,7 @@ int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Co
     Count = Transfer.Received();
     return Result;
   } catch (...) {
-    DebugLog(u"nox: Error in DownloadToBuffer call...");
+    ReportCallFailure(u"DownloadToBuffer");
     return DownloadUnexpectedFailure;
   }
 }

@@ -30,7 +30,7 @@ TNeedToHalvernUpdateThread::~TNeedToHalvernUpdateThread() {
   try {
     wait();
   } catch (...) {
-    DebugLog(u"nox: Error in TNeedToHalvernUpdateThread.Destroy call...");
+    ReportCallFailure(u"TNeedToHalvernUpdateThread.Destroy");
   }
 }
 
@@ -39,7 +39,7 @@ void TNeedToHalvernUpdateThread::run() {
     FNeedToHalvernUpdate = CheckComponents(FolderOf(FApplicationEXEName));
   } catch (...) {
     FNeedToHalvernUpdate = false;
-    DebugLog(u"nox: Error in TNeedToHalvernUpdateThread.Execute call...");
+    ReportCallFailure(u"TNeedToHalvernUpdateThread.Execute");
   }
   // Set on every path, after the answer, so that the poll always comes to an end.
   FReady = true;
@@ -53,7 +53,7 @@ bool InitializeHalvernUpdate() {
   try {
     return InitializeHalvernUpdate(QCoreApplication::applicationFilePath().toStdU16String());
   } catch (...) {
-    DebugLog(u"nox: Error in InitializeHalvernUpdate call...");
+    ReportCallFailure(u"InitializeHalvernUpdate");
     return false;
   }
 }
@@ -65,7 +65,7 @@ bool InitializeHalvernUpdate(const std::u16string& ApplicationEXEName) {
   try {
     Created = new TNeedToHalvernUpdateThread(ApplicationEXEName);
   } catch (...) {
-    DebugLog(u"nox: Error in TNeedToHalvernUpdateThread.Create call...");
+    ReportCallFailure(u"TNeedToHalvernUpdateThread.Create");
     return false;
   }
   try {
@@ -74,7 +74,7 @@ bool InitializeHalvernUpdate(const std::u16string& ApplicationEXEName) {
     return true;
   } catch (...) {
     delete Created;
-    DebugLog(u"nox: Error in InitializeHalvernUpdate call...");
+    ReportCallFailure(u"InitializeHalvernUpdate");
     return false;
   }
 }
@@ -86,7 +86,7 @@ bool CheckHalvernUpdateResult(bool& NeedToHalvernUpdate) {
     NeedToHalvernUpdate = Worker->NeedToHalvernUpdate();
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in CheckHalvernUpdateResult call...");
+    ReportCallFailure(u"CheckHalvernUpdateResult");
     return false;
   }
 }
@@ -102,7 +102,7 @@ bool DeinitializeHalvernUpdate() {
     delete Ending;  // waits for the worker; every download it makes has a time limit
     return true;
   } catch (...) {
-    DebugLog(u"nox: Error in DeinitializeHalvernUpdate call...");
+    ReportCallFailure(u"DeinitializeHalvernUpdate");
     return false;
   }
 }

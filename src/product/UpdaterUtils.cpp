@@ -1,6 +1,7 @@
 #include "product/UpdaterUtils.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -81,9 +82,25 @@ bool THalvernUpdater::Parse_upd_txt() {
   }
 }
 
+namespace {
+
+// Read by the worker thread, set by the thread that starts it.
+std::atomic<int64_t>& FetchFailurePauseMs() {
+  static std::atomic<int64_t> Pause{DefaultFetchFailurePause.count()};
+  return Pause;
+}
+
+}  // namespace
+
+std::chrono::milliseconds FetchFailurePause() { return std::chrono::milliseconds(FetchFailurePauseMs().load()); }
+
+std::chrono::milliseconds SetFetchFailurePause(std::chrono::milliseconds Pause) {
+  return std::chrono::milliseconds(FetchFailurePauseMs().exchange(Pause.count()));
+}
+
 bool THalvernUpdater::CheckAndUpdateFiles(bool CheckOnly) {
   if (!Parse_upd_txt()) {
-    std::this_thread::sleep_for(FetchFailurePause);
+    std::this_thread::sleep_for(FetchFailurePause());
     return false;
   }
   return CheckAndUpdateFiles_Analyzers(CheckOnly);

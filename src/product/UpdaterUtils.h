@@ -17,7 +17,10 @@ inline constexpr int32_t UpdateListCapacity = 102400;
 // Path of the component list at the update endpoint.
 inline constexpr char16_t UpdateListPath[] = u"/download/updt.txt";
 // The pause after a failed fetch of the list, before the check answers.
-inline constexpr std::chrono::milliseconds FetchFailurePause{1000};
+inline constexpr std::chrono::milliseconds DefaultFetchFailurePause{1000};
+std::chrono::milliseconds FetchFailurePause();
+// Replaces the pause for the checks that start afterwards (tests); returns the pause before.
+std::chrono::milliseconds SetFetchFailurePause(std::chrono::milliseconds Pause);
 
 // The address of the update endpoint (scheme, host, optional port), set at build time.
 std::u16string UpdateServerAddress();
@@ -45,7 +48,7 @@ class THalvernUpdater {
   // Fetches and reads the component list; false when it could not be fetched.
   bool Parse_upd_txt();
   // True when any component file needs an update; false after a failed fetch (which first
-  // pauses for FetchFailurePause). Only check-only mode exists.
+  // pauses for FetchFailurePause()). Only check-only mode exists.
   bool CheckAndUpdateFiles(bool CheckOnly);
   // True when the file is missing, not listed or has another digest than the list says.
   bool CheckAndUpdateFile(const std::u16string& FileName, bool CheckOnly);

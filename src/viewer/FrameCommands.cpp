@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <vector>
 
 #include "analysis/AC3Descriptions.h"
 #include "core/StringUtils.h"
@@ -74,17 +75,32 @@ std::u16string TFrameWindow::HexEditCaptionSuffix(int64_t Offset) {
 TGoToResult TFrameWindow::GoToOffset(int64_t Offset) {
   if (!IsOpen()) return TGoToResult::NoFile;
   if (Offset < 0 || Offset >= FileSize()) return TGoToResult::PastEnd;
-  int64_t Found = 0;
-  int64_t Target = Offset;
-  if (SearchNextPackPositionFromPos(Found, Offset))
-    Target = Found;
-  else if (SearchPreviousPackPositionFromPos(Found, Offset))
-    Target = Found;
-  RefreshPosition(Target);
-  FCurrentPosition = Target;
-  PlaceThumb(Target);
+  PlaceWindowAt(Offset);
   if (FListRowCount > 0) ShowRow(0);
   return TGoToResult::Moved;
+}
+
+bool TFrameWindow::SelectTreeNode(TTreeModel::TNodeId Node) {
+  // The first and the end bit of every coded element at or under Node.
+  int64_t FirstBit = std::numeric_limits<int64_t>::max();
+  int64_t EndBit = -1;
+  std::vector<TTreeModel::TNodeId> Pending;
+  if (FTree.IsValid(Node)) Pending.push_back(Node);
+  while (!Pending.empty()) {
+    const TTreeModel::TNode& Element = FTree.Node(Pending.back());
+    Pending.pop_back();
+    if (Element.BitOffset >= 0 && Element.BitWidth > 0) {
+      FirstBit = std::min<int64_t>(FirstBit, Element.BitOffset);
+      EndBit = std::max<int64_t>(EndBit, int64_t{Element.BitOffset} + Element.BitWidth);
+    }
+    Pending.insert(Pending.end(), Element.Children.begin(), Element.Children.end());
+  }
+  FHexPane.FieldStart = FPackOffset;
+  FHexPane.FieldLength = 0;
+  if (EndBit < 0) return false;
+  FHexPane.FieldStart = FPackOffset + FirstBit / 8;
+  FHexPane.FieldLength = (EndBit + 7) / 8 - FirstBit / 8;
+  return true;
 }
 
 std::u16string TFrameWindow::StatusText() const {

@@ -132,6 +132,18 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
   return Result;
 }
 
+void TFrameWindow::PlaceWindowAt(int64_t Wanted) {
+  int64_t Found = 0;
+  int64_t Target = Wanted;
+  if (SearchNextPackPositionFromPos(Found, Wanted))
+    Target = Found;
+  else if (SearchPreviousPackPositionFromPos(Found, Wanted))
+    Target = Found;
+  RefreshPosition(Target);
+  FCurrentPosition = Target;
+  PlaceThumb(Target);
+}
+
 TNavResult TFrameWindow::MyScrollMouseDown(int32_t ScrollPosition) {
   // The click leaves no row selected; the detail panes keep the frame shown before.
   TNavResult Result;
@@ -177,15 +189,7 @@ TNavResult TFrameWindow::MyScrollMouseDown(int32_t ScrollPosition) {
       }
     } else {  // the thumb was placed
       FScrollLastPosition = FScrollPosition;
-      const int64_t Wanted = static_cast<int64_t>(FScrollPosition) * ScrollBytesPerStep;
-      Target = Wanted;
-      if (SearchNextPackPositionFromPos(Found, Wanted))
-        Target = Found;
-      else if (SearchPreviousPackPositionFromPos(Found, Wanted))
-        Target = Found;
-      RefreshPosition(Target);
-      FCurrentPosition = Target;
-      PlaceThumb(Target);
+      PlaceWindowAt(static_cast<int64_t>(FScrollPosition) * ScrollBytesPerStep);
       Result.Refilled = true;
     }
   });

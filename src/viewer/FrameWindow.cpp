@@ -322,6 +322,8 @@ bool TFrameWindow::DecodePack(int64_t Offset, int32_t Count, bool AtEnd) {
     FHexPane.SelStart = Offset;
     FHexPane.SelLength = Frame->Length;
   }
+  FHexPane.FieldStart = Offset;
+  FHexPane.FieldLength = 0;
   return true;
 }
 

@@ -68,6 +68,10 @@ struct THexPaneState {
   int64_t SelLength = 0;
   // Successful loads so far: the pane starts over on the file at every one.
   int32_t LoadCount = 0;
+  // The bytes of the syntax element selected in the tree, marked more strongly inside the
+  // frame's highlight (none when FieldLength is 0).
+  int64_t FieldStart = 0;
+  int64_t FieldLength = 0;
 };
 
 // Outcome of one navigation step for the list: whether the window was refilled, and the row
@@ -198,6 +202,10 @@ class TFrameWindow {
   // Moves the window to the first frame start at or after Offset (or, past the last one, the
   // last frame start before it), as a thumb placement does, and selects its first row.
   TGoToResult GoToOffset(int64_t Offset);
+  // A node of the tree was selected: the bytes it stands for (for a structure node, those of the
+  // elements under it) become the hex pane's field range. False, with no field range, for a node
+  // that stands for no coded bits.
+  bool SelectTreeNode(TTreeModel::TNodeId Node);
   // One line for the status bar: stream kind, sampling rate, file size and the place of the
   // window's first frame in the file; empty while no file is open.
   std::u16string StatusText() const;
@@ -275,6 +283,9 @@ class TFrameWindow {
   TStreamKind StreamTest(const uint8_t* Data, int32_t Count);
   bool SearchBackward(int64_t& Found, int32_t Count, int64_t From, std::u16string_view Name);
   void NotifyLongStep() const;
+  // Refills the window from the first frame start at or after Wanted (the last one before it when
+  // none follows), makes that the place a resize returns to, and puts the thumb there.
+  void PlaceWindowAt(int64_t Wanted);
   void PlaceThumb(int64_t Position);
   void FlipShading() { FListViewGrayMarkIndex = (FListViewGrayMarkIndex + 1) % 2; }
   bool WindowFull() const { return FAC3FramesCount == FRowsCount; }

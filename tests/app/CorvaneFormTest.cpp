@@ -20,10 +20,13 @@
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <QWheelEvent>
+#include <chrono>
 #include <functional>
 #include <map>
 
@@ -36,6 +39,8 @@
 #include "hex/HexViewUtils_RichEdit.h"
 #include "product/HalvernSplash.h"
 #include "product/NewVerCheck.h"
+#include "product/UpdaterUtils.h"
+#include "support/QtWait.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
@@ -43,6 +48,7 @@ namespace {
 
 using test::TBytes;
 using test::TTempFile;
+using test::WaitUntil;
 
 constexpr int64_t SampleFrameSize = 1536;  // samples/sample.ac3: 157 frames of 1536 bytes
 constexpr int64_t SampleFrames = 157;
@@ -55,16 +61,6 @@ TBytes SampleBytes() { return test::ReadTestFile(SamplePath()); }
 
 QString OffsetColumn(int64_t Offset) { return Q(OffsetText(Offset)); }
 
-bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs = 5000) {
-  QElapsedTimer Clock;
-  Clock.start();
-  while (!Condition()) {
-    if (Clock.elapsed() > TimeoutMs) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
 struct TAsked {
   TFormPromptKind Kind;
   QString Text;
@@ -76,12 +72,15 @@ class CorvaneForm : public testing::Test {
     ASSERT_TRUE(FSettingsFolder.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FSettingsFolder.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FSettingsFolder.path());
+    // The update check of the tests that turn it on fails at once (no endpoint); keep its pause short.
+    FPause = SetFetchFailurePause(std::chrono::milliseconds(20));
   }
 
   void TearDown() override {
     if (FForm) FForm->close();
     FForm.reset();
     FreeSplash();
+    SetFetchFailurePause(FPause);
   }
 
   void WriteSetting(const char* Name, const QVariant& Value) {
@@ -119,7 +118,8 @@ class CorvaneForm : public testing::Test {
   QModelIndex TreeChild(const QModelIndex& Parent, const QString& Text) const {
     for (int Row = 0; Row < Tree().model()->rowCount(Parent); ++Row) {
       const QModelIndex Child = Tree().model()->index(Row, 0, Parent);
-      if (Child.data().toString().trimmed() == Text) return Child;
+      const QString Shown = Child.data().toString();
+      if (Shown.trimmed() == Text || Shown.startsWith(Text + ' ')) return Child;
     }
     return {};
   }
@@ -132,6 +132,7 @@ class CorvaneForm : public testing::Test {
   }
 
   QTemporaryDir FSettingsFolder;
+  std::chrono::milliseconds FPause{};
   std::unique_ptr<TCorvaneForm> FForm;
   std::vector<TAsked> FAsked;
   bool FAnswer = true;
@@ -289,6 +290,29 @@ TEST_F(CorvaneForm, ALeftOrRightClickSelectsARowAndShowsItsFrame) {
     EXPECT_TRUE(Form.Memo1->toPlainText().startsWith(OffsetColumn(Row * SampleFrameSize)));
     Form.PopupMenu1->close();
   }
+}
+
+TEST_F(CorvaneForm, ASelectedTreeNodeMarksItsBytesInsideTheFramesHighlight) {
+  TCorvaneForm& Form = Start(SamplePath());
+  const QRect Row1 = Form.ListView1->visualRect(Form.ListView1->model()->index(1, 0));
+  QTest::mouseClick(Form.ListView1->viewport(), Qt::LeftButton, {}, Row1.center());
+  const QModelIndex Crc1 = TreeChild(TreeChild(TreeRoot(), "syncinfo()"), "crc1");
+  ASSERT_TRUE(Crc1.isValid());
+  Tree().setCurrentIndex(Crc1);
+
+  EXPECT_EQ(Form.HexView()->FieldSelectionStartOffset(), SampleFrameSize + 2);
+  EXPECT_EQ(Form.HexView()->FieldSelectionLength(), 2);
+  // The pane shows the frame from its first line: byte 0 is in the frame's colour, bytes 2 and 3
+  // (the CRC word) in the stronger one.
+  const auto Background = [&](int Byte) {
+    QTextCursor Cursor(Form.Memo1->document());
+    Cursor.setPosition(21 + 3 * Byte + 1);
+    return Cursor.charFormat().background().color();
+  };
+  EXPECT_EQ(Background(0), QColor(255, 255, 160));
+  EXPECT_EQ(Background(2), QColor(255, 190, 40));
+  EXPECT_EQ(Background(3), QColor(255, 190, 40));
+  EXPECT_EQ(Background(4), QColor(255, 255, 160));
 }
 
 TEST_F(CorvaneForm, EndShowsTheLastFramesAndHomeTheFirst) {

@@ -70,5 +70,48 @@ TEST(FrameCommands, StatusTextNamesKindRateSizeAndPlace) {
   EXPECT_EQ(Closed.StatusText(), u"");
 }
 
+// The node whose text starts with Label, or NoNode.
+TTreeModel::TNodeId FindNode(const TTreeModel& Tree, std::u16string_view Label) {
+  for (TTreeModel::TNodeId Node = 0; Node < Tree.Count(); ++Node)
+    if (Tree.Node(Node).Text.starts_with(Label)) return Node;
+  return TTreeModel::NoNode;
+}
+
+TEST(FrameCommands, ASelectedTreeNodeMarksTheBytesOfItsBits) {
+  const auto Window = test::LoadedWindow(test::ViewerDataPath("ac3_48k_51_448k.ac3"), 5);
+  Window->ShowRow(2);
+  const int64_t Frame = 2 * 1792;
+  struct TCase {
+    std::u16string_view Label;
+    bool Coded;
+    int64_t Start;  // from the frame's start
+    int64_t Length;
+  };
+  const TCase Cases[] = {
+      {u"crc1 ", true, 2, 2},        // bits 16..31
+      {u"fscod ", true, 4, 1},       // bits 32..33
+      {u"frmsizecod ", true, 4, 1},  // bits 34..39
+      {u"syncinfo()", true, 0, 5},   // the elements under it: bits 0..39
+      {u"bsid ", true, 5, 1},        // bits 40..44
+      {u"audblk()", false, 0, 0},    // no coded bits of its own or below it
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(ToUtf8(Case.Label));
+    const TTreeModel::TNodeId Node = FindNode(Window->Tree(), Case.Label);
+    ASSERT_NE(Node, TTreeModel::NoNode);
+    EXPECT_EQ(Window->SelectTreeNode(Node), Case.Coded);
+    EXPECT_EQ(Window->HexPane().FieldLength, Case.Length);
+    if (Case.Coded) {
+      EXPECT_EQ(Window->HexPane().FieldStart, Frame + Case.Start);
+    }
+  }
+  // The whole frame's tree spans its header, from the syncword on.
+  ASSERT_TRUE(Window->SelectTreeNode(Window->Tree().Roots()[0]));
+  EXPECT_EQ(Window->HexPane().FieldStart, Frame);
+  // Showing another frame forgets the field.
+  Window->ShowRow(1);
+  EXPECT_EQ(Window->HexPane().FieldLength, 0);
+}
+
 }  // namespace
 }  // namespace corvane
