@@ -38,6 +38,7 @@ for target in "${targets[@]}"; do
   # A session's cost grows with the square of the syncwords in its file; a few frames are enough
   # (its steps add the long gaps).
   [ "$target" = fuzz_frame_window ] && runner+=(-max_len=6144)
+  found_before=$(find "$build/findings" -name "$target-*" | wc -l)
   # Every committed input first, each once: an input that ever found a fault must pass.
   if ! "${runner[@]}" -runs=0 "$seeds" >"$log" 2>&1; then
     echo "$target: a committed input fails (see $log)"
@@ -54,7 +55,7 @@ for target in "${targets[@]}"; do
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
   corpus=$(sed -n 's/.* corp: \([0-9]*\).*/\1/p' <<<"$last")
-  findings=$(find "$build/findings" -name "$target-*" | wc -l)
+  findings=$(($(find "$build/findings" -name "$target-*" | wc -l) - found_before))
   printf '%-18s %12s runs %8s/s  cov %6s  ft %6s  corpus %5s  findings %s\n' \
     "$target" "${runs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "${corpus:-?}" "$findings"
 done
