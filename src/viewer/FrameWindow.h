@@ -186,6 +186,11 @@ class TFrameWindow {
   // frame from Position to the end of the file, whatever lies between them. True when the walk
   // reached the end of the file or Visit ended it; false on a read failure.
   bool WalkFrames(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress = {});
+  // Opens FileName for walks over frames of the given kind at every sampling rate, where the
+  // frame list takes only the rate the stream test found: no stream test, no window, nothing
+  // shown. The stream check and the dialnorm rewrite walk on a window of their own, so that they
+  // run beside the one the desktop shows, on a thread of their own if need be.
+  bool OpenForWalk(const std::filesystem::path& FileName, bool EAC3);
 
   // --- Commands of the main window (FrameCommands.cpp) ----------------------------------------
   // The frame that the hex edit command edits for list row Row: the row's Offset text read as a
