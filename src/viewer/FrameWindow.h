@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/AC3Crc.h"
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
 #include "core/FileStream.h"
@@ -168,6 +169,9 @@ class TFrameWindow {
   // Offset and Length of the frame that UpdatePack decoded last.
   int64_t PackOffset() const { return FPackOffset; }
   int32_t PackLength() const { return FPackLength; }
+  // The CRC verdict of the frame the tree shows ("CRC ok", "crc1 fails", ...); empty while the
+  // tree shows none. A frame that the next one cuts short, or the end of the file, is not checked.
+  std::u16string PackCrcText() const;
 
   // --- Navigation -----------------------------------------------------------------------------
   // A key press in the list while SelectedRow is selected (-1: none).
@@ -326,6 +330,7 @@ class TFrameWindow {
   THexPaneState FHexPane;
   int64_t FPackOffset = 0;
   int32_t FPackLength = 0;
+  TFrameCrc FPackCrc;
   int32_t FLastChangedItemIndex = -1;
 };
 
