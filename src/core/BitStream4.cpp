@@ -92,7 +92,7 @@ uint32_t TBitStream4::NextBitsDWNoCheck(int32_t BitCount) {
 
 uint32_t TBitStream4::Read1BitDW() {
   if (!Admitted(-31)) return Refuse();
-  const uint32_t Bit = (ByteAt(FByteIndex) >> (7 - FBitsTaken)) & 1u;
+  const uint32_t Bit = (uint32_t{ByteAt(FByteIndex)} >> (7 - FBitsTaken)) & 1u;
   Advance(1);
   return Bit;
 }

@@ -121,7 +121,7 @@ std::u16string FromUtf8(std::string_view Text) {
       ++I;
       continue;
     }
-    uint32_t Code = Extra == 0 ? Byte : Byte & (0x3F >> Extra);
+    uint32_t Code = Extra == 0 ? uint32_t{Byte} : uint32_t{Byte} & (0x3Fu >> Extra);
     bool Valid = true;
     for (int K = 1; K <= Extra; ++K) {
       const auto Next = static_cast<uint8_t>(Text[I + static_cast<size_t>(K)]);

@@ -28,7 +28,8 @@ std::optional<std::vector<uint8_t>>& OwnResourceOverride() {
 }
 
 uint32_t Le32(const std::vector<uint8_t>& Bytes, size_t At) {
-  return Bytes[At] | (Bytes[At + 1] << 8) | (Bytes[At + 2] << 16) | (uint32_t(Bytes[At + 3]) << 24);
+  return uint32_t{Bytes[At]} | (uint32_t{Bytes[At + 1]} << 8) | (uint32_t{Bytes[At + 2]} << 16) |
+         (uint32_t{Bytes[At + 3]} << 24);
 }
 
 #ifdef _WIN32

@@ -35,7 +35,7 @@ void BuildTree(TTreeModel& Tree, const TAC3PlusFrame& Frame) { UpdateTreeView_ac
 uint32_t BitsAt(const uint8_t* Data, int32_t Size, int64_t Offset, int32_t Width) {
   uint32_t Value = 0;
   for (int64_t Bit = Offset; Bit < Offset + Width; ++Bit) {
-    const uint32_t Set = Bit / 8 < Size ? (Data[Bit / 8] >> (7 - Bit % 8)) & 1u : 0u;
+    const uint32_t Set = Bit / 8 < Size ? (uint32_t{Data[Bit / 8]} >> (7 - Bit % 8)) & 1u : 0u;
     Value = Value << 1 | Set;
   }
   return Value;

@@ -289,7 +289,7 @@ TEST(CliJson, ListTreeAndDetectCarryTheSameContent) {
 uint64_t BitsAt(const TBytes& Bytes, int64_t Offset, int64_t Width) {
   uint64_t Value = 0;
   for (int64_t Bit = Offset; Bit < Offset + Width; ++Bit)
-    Value = Value << 1 | ((Bytes.at(static_cast<size_t>(Bit / 8)) >> (7 - Bit % 8)) & 1u);
+    Value = Value << 1 | ((uint32_t{Bytes.at(static_cast<size_t>(Bit / 8))} >> (7 - Bit % 8)) & 1u);
   return Value;
 }
 

@@ -182,7 +182,7 @@ inline std::vector<uint8_t> ExtractBytes(const std::vector<uint8_t>& Bytes, size
   std::vector<uint8_t> Out(Count, 0);
   for (size_t Bit = 0; Bit < 8 * Count; ++Bit) {
     const size_t From = FirstBit + Bit;
-    const uint32_t Value = From / 8 < Bytes.size() ? (Bytes[From / 8] >> (7 - From % 8)) & 1u : 0;
+    const uint32_t Value = From / 8 < Bytes.size() ? (uint32_t{Bytes[From / 8]} >> (7 - From % 8)) & 1u : 0;
     if (Value) Out[Bit / 8] = static_cast<uint8_t>(Out[Bit / 8] | (0x80u >> (Bit % 8)));
   }
   return Out;
