@@ -118,6 +118,16 @@ TEST(StreamCheck, JunkDamageARateChangeAndATruncatedLastFrameAtTheirOffsets) {
   AppendBytes(Tail, test::Garbage(70, 3));
   EXPECT_EQ(Check(Tail, false).Lines, (std::vector<std::string>{At(1536) + " problem: crc1 fails",
                                                                  At(3072) + " problem: 70 bytes that belong to no frame"}));
+
+  // A frame whose size code is reserved runs up to the next frame, its CRCs unchecked.
+  TBytes Reserved = Rate48()[0];
+  TBytes Unsized = Rate48()[1];
+  Unsized[4] = static_cast<uint8_t>((Unsized[4] & 0xC0) | 40);
+  AppendBytes(Reserved, Unsized);
+  AppendBytes(Reserved, Rate48()[2]);
+  const TCheckRun Sized = Check(Reserved, false);
+  EXPECT_EQ(Sized.Lines, (std::vector<std::string>{At(1536) + " problem: reserved frmsizecod 40"}));
+  EXPECT_EQ(Sized.Summary.Frames, 3);
 }
 
 // The frame walk measures a frame up to the next frame start that lies at least that frame's own
