@@ -54,18 +54,19 @@ void TStreamCheckWindow::SetResult(const std::filesystem::path& File, const TStr
   QStringList Lines;
   Lines << QStringLiteral("File: ") + PathToQString(File);
   for (const std::u16string& Line : SummaryLines(Summary)) Lines << Q(Line);
-  if (NotKept > 0) Lines << QStringLiteral("The list shows the first %1 findings; %2 more are left out.")
-                                .arg(static_cast<qlonglong>(Findings.size()))
-                                .arg(static_cast<qlonglong>(NotKept));
+  if (NotKept > 0)
+    Lines << QStringLiteral("The list shows the first %1 findings; %2 more are left out.")
+                 .arg(static_cast<qlonglong>(Findings.size()))
+                 .arg(static_cast<qlonglong>(NotKept));
   Memo1->setPlainText(Lines.join(QLatin1Char('\n')));
 
   ListView1->clear();
   QList<QTreeWidgetItem*> Items;
   Items.reserve(static_cast<qsizetype>(Findings.size()));
   for (const TStreamFinding& Finding : Findings) {
-    auto* Item = new QTreeWidgetItem(
-        {Q(OffsetText(Finding.Offset)), Finding.IsProblem() ? QStringLiteral("problem") : QStringLiteral("change"),
-         Q(FindingText(Finding))});
+    auto* Item = new QTreeWidgetItem({Q(OffsetText(Finding.Offset)),
+                                      Finding.IsProblem() ? QStringLiteral("problem") : QStringLiteral("change"),
+                                      Q(FindingText(Finding))});
     Item->setData(0, Qt::UserRole, static_cast<qlonglong>(Finding.Offset));
     Items.push_back(Item);
   }

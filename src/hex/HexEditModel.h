@@ -1,7 +1,8 @@
 #pragma once
 // Widget-free half of the hex edit dialog: the grid of cell texts over one frame's bytes, the
 // rules that tidy what the user types, the list of changed cells, the save that writes exactly
-// those bytes back, and the frame CRC repair that may follow it. The Qt dialog (HexEditUtil.h) mirrors the cells and forwards events.
+// those bytes back, and the frame CRC repair that may follow it. The Qt dialog (HexEditUtil.h)
+// mirrors the cells and forwards events.
 //
 // Grid coordinates are (column, row) with row 0 the header and column 0 the line offsets.
 // With k = Offset mod 16 and A = Offset rounded down to 16, frame byte j sits at column

@@ -318,7 +318,8 @@ bool TFrameWindow::DecodePack(int64_t Offset, int32_t Count, bool AtEnd) {
   FPackOffset = Offset;
   FPackLength = Frame->Length;
   // Only the frame's own bytes are checked: those up to the next frame, or to the end of the file.
-  FPackCrc = TKind::CheckCrc(FBuff.get(), Follow.Next >= 0 && Follow.Length > 0 ? std::min(Follow.Length, Count) : Count);
+  const bool Followed = Follow.Next >= 0 && Follow.Length > 0;
+  FPackCrc = TKind::CheckCrc(FBuff.get(), Followed ? std::min(Follow.Length, Count) : Count);
   if (FHexPane.Exists) {
     FHexPane.TopOffset = Offset;
     FHexPane.SelStart = Offset;

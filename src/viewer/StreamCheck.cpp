@@ -21,16 +21,16 @@ struct TReservedCode {
 };
 
 constexpr TReservedCode AC3ReservedCodes[] = {
-    {static_cast<uint8_t>(TAC3FieldId::cmixlev), 3},  {static_cast<uint8_t>(TAC3FieldId::surmixlev), 3},
-    {static_cast<uint8_t>(TAC3FieldId::dsurmod), 3},  {static_cast<uint8_t>(TAC3FieldId::roomtyp), 3},
-    {static_cast<uint8_t>(TAC3FieldId::roomtyp2), 3}, {static_cast<uint8_t>(TAC3FieldId::dialnorm), 0},
+    {static_cast<uint8_t>(TAC3FieldId::cmixlev), 3},   {static_cast<uint8_t>(TAC3FieldId::surmixlev), 3},
+    {static_cast<uint8_t>(TAC3FieldId::dsurmod), 3},   {static_cast<uint8_t>(TAC3FieldId::roomtyp), 3},
+    {static_cast<uint8_t>(TAC3FieldId::roomtyp2), 3},  {static_cast<uint8_t>(TAC3FieldId::dialnorm), 0},
     {static_cast<uint8_t>(TAC3FieldId::dialnorm2), 0},
 };
 
 constexpr TReservedCode AC3PlusReservedCodes[] = {
-    {static_cast<uint8_t>(TAC3PlusFieldId::strmtyp), 3},   {static_cast<uint8_t>(TAC3PlusFieldId::dsurmod), 3},
+    {static_cast<uint8_t>(TAC3PlusFieldId::strmtyp), 3},      {static_cast<uint8_t>(TAC3PlusFieldId::dsurmod), 3},
     {static_cast<uint8_t>(TAC3PlusFieldId::dheadphonmod), 3}, {static_cast<uint8_t>(TAC3PlusFieldId::roomtyp), 3},
-    {static_cast<uint8_t>(TAC3PlusFieldId::roomtyp2), 3},  {static_cast<uint8_t>(TAC3PlusFieldId::dialnorm), 0},
+    {static_cast<uint8_t>(TAC3PlusFieldId::roomtyp2), 3},     {static_cast<uint8_t>(TAC3PlusFieldId::dialnorm), 0},
     {static_cast<uint8_t>(TAC3PlusFieldId::dialnorm2), 0},
 };
 
@@ -319,7 +319,8 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
       return Tell(Finding);
     };
     const uint32_t PreviousRate = Slot.fscod < 3 ? AC3SamplingRateTable[Slot.fscod] : 0;
-    if (!Changed(TChangeField::SamplingRate, PreviousRate, Rate) || !Changed(TChangeField::Acmod, Slot.acmod, Values.acmod) ||
+    if (!Changed(TChangeField::SamplingRate, PreviousRate, Rate) ||
+        !Changed(TChangeField::Acmod, Slot.acmod, Values.acmod) ||
         !Changed(TChangeField::Lfeon, Slot.lfeon, Values.lfeon) ||
         (Slot.Kbps != 0 && Values.Kbps != 0 && !Changed(TChangeField::BitRate, Slot.Kbps, Values.Kbps)) ||
         !Changed(TChangeField::Dialnorm, Slot.dialnorm, Values.dialnorm) ||
@@ -344,7 +345,8 @@ bool TStreamChecker::Finish() {
 }
 
 TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink, TStreamSummary& Summary,
-                      const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel, std::string& Error) {
+                      const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel,
+                      std::string& Error) {
   std::error_code SizeError;
   const auto Size = static_cast<int64_t>(std::filesystem::file_size(File, SizeError));
   TStreamChecker Checker(EAC3, SizeError ? 0 : Size, Sink);
@@ -394,8 +396,9 @@ std::u16string FindingText(const TStreamFinding& Finding) {
     case TFindingKind::NoFrames:
       return u"no frame found";
     case TFindingKind::Change:
-      return std::u16string(ChangeFieldName(Finding.Changed)) + u" " + ChangeValueText(Finding.Changed, Finding.Previous) +
-             u" -> " + ChangeValueText(Finding.Changed, Finding.Value) + SubstreamText(Finding.Substream);
+      return std::u16string(ChangeFieldName(Finding.Changed)) + u" " +
+             ChangeValueText(Finding.Changed, Finding.Previous) + u" -> " +
+             ChangeValueText(Finding.Changed, Finding.Value) + SubstreamText(Finding.Substream);
   }
   return u"";
 }
@@ -424,8 +427,9 @@ std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   Lines.push_back(std::u16string(u"Kind: ") + (Summary.EAC3 ? u"E-AC-3" : u"AC-3"));
   Lines.push_back(u"Frames: " + IntToStr(Summary.Frames));
   Lines.push_back(u"Duration: " + Decimal(Summary.Seconds, 3) + u" s");
-  Lines.push_back((Rates ? u"Sampling rates: " : u"Sampling rate: ") +
-                  JoinBits(Summary.SamplingRates, [](uint32_t fscod) { return FscodToStr(static_cast<int32_t>(fscod)); }));
+  Lines.push_back(
+      (Rates ? u"Sampling rates: " : u"Sampling rate: ") +
+      JoinBits(Summary.SamplingRates, [](uint32_t fscod) { return FscodToStr(static_cast<int32_t>(fscod)); }));
   std::u16string Kbps;
   for (uint32_t Value : Summary.Kbps) Kbps += (Kbps.empty() ? u"" : u", ") + KbpsText(Value);
   if (Summary.MoreKbps) Kbps += u" and more";
@@ -457,7 +461,8 @@ std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   Add(Summary.JunkRegions, Counted(Summary.JunkRegions, u"stretch", u"stretches") + u" of junk, " +
                                Counted(Summary.JunkBytes, u"byte", u"bytes"));
   Add(Summary.Truncated, Counted(Summary.Truncated, u"frame cut short", u"frames cut short"));
-  Add(Summary.ReservedFrames, Counted(Summary.ReservedFrames, u"frame with reserved codes", u"frames with reserved codes"));
+  Add(Summary.ReservedFrames,
+      Counted(Summary.ReservedFrames, u"frame with reserved codes", u"frames with reserved codes"));
   if (!Kinds.empty()) Problems += u" (" + Kinds + u")";
   Lines.push_back(Problems);
   Lines.push_back(u"Changes: " + IntToStr(Summary.Changes));

@@ -43,14 +43,14 @@ struct TSubstream {
 struct TStreamFinding {
   TFindingKind Kind = TFindingKind::Junk;
   int64_t Offset = 0;
-  int64_t Length = 0;       // Junk: its bytes; CutShort, PastEnd: the frame's bytes in the file
-  int32_t CodedSize = 0;    // CutShort, PastEnd: the bytes its header codes
-  TFrameCrc Crc;            // CrcFailed
+  int64_t Length = 0;           // Junk: its bytes; CutShort, PastEnd: the frame's bytes in the file
+  int32_t CodedSize = 0;        // CutShort, PastEnd: the bytes its header codes
+  TFrameCrc Crc;                // CrcFailed
   const char* Field = nullptr;  // Reserved: the field's name
   TChangeField Changed = TChangeField::SamplingRate;
-  uint32_t Value = 0;       // Reserved: the code; Change: the new value (Hz, kbps or the code)
-  uint32_t Previous = 0;    // Change: the value before
-  TSubstream Substream;     // Reserved, Change: whose value it is
+  uint32_t Value = 0;     // Reserved: the code; Change: the new value (Hz, kbps or the code)
+  uint32_t Previous = 0;  // Change: the value before
+  TSubstream Substream;   // Reserved, Change: whose value it is
 
   bool IsProblem() const { return Kind != TFindingKind::Change; }
 };
@@ -62,23 +62,23 @@ struct TStreamSummary {
   int64_t FileSize = 0;
   int64_t Frames = 0;
   int64_t FrameBytes = 0;
-  double Seconds = 0;             // the samples of the program's frames at their rates
-  uint32_t SamplingRates = 0;     // bit fscod
-  std::vector<uint32_t> Kbps;     // every bit rate seen, ascending (at most MaxKbpsValues)
-  bool MoreKbps = false;          // more distinct rates were seen than Kbps keeps
-  uint32_t AcmodLfeon = 0;        // bit acmod * 2 + lfeon
-  uint32_t Bsids = 0;             // bit bsid
-  uint32_t Dialnorms = 0;         // bit dialnorm
-  uint32_t Dialnorm2s = 0;        // bit dialnorm2 (acmod 0)
-  uint32_t Independent = 0;       // E-AC-3: bit substreamid of the independent substreams
+  double Seconds = 0;                  // the samples of the program's frames at their rates
+  uint32_t SamplingRates = 0;          // bit fscod
+  std::vector<uint32_t> Kbps;          // every bit rate seen, ascending (at most MaxKbpsValues)
+  bool MoreKbps = false;               // more distinct rates were seen than Kbps keeps
+  uint32_t AcmodLfeon = 0;             // bit acmod * 2 + lfeon
+  uint32_t Bsids = 0;                  // bit bsid
+  uint32_t Dialnorms = 0;              // bit dialnorm
+  uint32_t Dialnorm2s = 0;             // bit dialnorm2 (acmod 0)
+  uint32_t Independent = 0;            // E-AC-3: bit substreamid of the independent substreams
   std::array<uint8_t, 8> Dependent{};  // E-AC-3: by independent substream, bit substreamid of its dependent ones
 
   int64_t Problems = 0;
   int64_t CrcFailures = 0;
   int64_t JunkRegions = 0;
   int64_t JunkBytes = 0;
-  int64_t Truncated = 0;          // frames cut short or running past the end of the file
-  int64_t ReservedFrames = 0;     // frames that carry a reserved code
+  int64_t Truncated = 0;       // frames cut short or running past the end of the file
+  int64_t ReservedFrames = 0;  // frames that carry a reserved code
   int64_t Changes = 0;
 
   static constexpr size_t MaxKbpsValues = 32;

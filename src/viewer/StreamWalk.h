@@ -35,9 +35,9 @@ struct TStreamFrame {
   int32_t CodedSize = 0;  // the size its header codes; 0 when unknown
   int64_t Size = 0;       // the bytes it takes in the file: CodedSize when whole, fewer when not
   TFrameFit Fit = TFrameFit::Whole;
-  TFrameCrc Crc;          // checked for a whole frame only
+  TFrameCrc Crc;  // checked for a whole frame only
   const uint8_t* Data = nullptr;
-  int32_t DataSize = 0;   // bytes at Data: all Size bytes, up to MaxFrameBytes of a frame of unknown size
+  int32_t DataSize = 0;  // bytes at Data: all Size bytes, up to MaxFrameBytes of a frame of unknown size
 };
 
 class TStreamVisitor {

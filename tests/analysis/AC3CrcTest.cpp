@@ -61,7 +61,8 @@ std::vector<TStreamFile> CommittedStreams() {
   std::vector<TStreamFile> Files;
   for (const char* Name : {"ac3_32k_mono.ac3", "ac3_44k_stereo.ac3", "ac3_48k_51.ac3", "eac3_crosscheck.ac3"})
     Files.push_back({test::TestDataPath(Name), false});
-  for (const char* Name : {"eac3_51_48k_meta.eac3", "eac3_mono_32k.eac3", "eac3_stereo_44k.eac3", "eac3_stereo_48k.eac3"})
+  for (const char* Name :
+       {"eac3_51_48k_meta.eac3", "eac3_mono_32k.eac3", "eac3_stereo_44k.eac3", "eac3_stereo_48k.eac3"})
     Files.push_back({test::TestDataPath(Name), true});
   Files.push_back({Tests / "viewer" / "data" / "ac3_48k_51_448k.ac3", false});
   Files.push_back({Tests / "viewer" / "data" / "eac3_44k_stereo.eac3", true});
@@ -120,10 +121,12 @@ TEST(FrameCrc, AFlippedBitFailsTheWordThatCoversIt) {
   const TCase Cases[] = {
       {"bsi of AC-3", AC3, false, 7, TCrcVerdict::Failed, TCrcVerdict::Ok},
       {"crc1 itself", AC3, false, 3, TCrcVerdict::Failed, TCrcVerdict::Ok},
-      {"last byte of the first 5/8", AC3, false, static_cast<size_t>(Crc1End - 1), TCrcVerdict::Failed, TCrcVerdict::Ok},
+      {"last byte of the first 5/8", AC3, false, static_cast<size_t>(Crc1End - 1), TCrcVerdict::Failed,
+       TCrcVerdict::Ok},
       {"first byte of the last 3/8", AC3, false, static_cast<size_t>(Crc1End), TCrcVerdict::Ok, TCrcVerdict::Failed},
       {"crc2 itself", AC3, false, 1535, TCrcVerdict::Ok, TCrcVerdict::Failed},
-      {"first 5/8 at 44.1 kHz", AC3Odd, false, static_cast<size_t>(OddCrc1End - 1), TCrcVerdict::Failed, TCrcVerdict::Ok},
+      {"first 5/8 at 44.1 kHz", AC3Odd, false, static_cast<size_t>(OddCrc1End - 1), TCrcVerdict::Failed,
+       TCrcVerdict::Ok},
       {"last 3/8 at 44.1 kHz", AC3Odd, false, static_cast<size_t>(OddCrc1End), TCrcVerdict::Ok, TCrcVerdict::Failed},
       {"E-AC-3 header", EAC3, true, 6, TCrcVerdict::Absent, TCrcVerdict::Failed},
       {"E-AC-3 payload", EAC3, true, 200, TCrcVerdict::Absent, TCrcVerdict::Failed},

@@ -38,7 +38,8 @@ class TTempFolder {
   }
   const std::filesystem::path& Path() const { return FPath; }
   size_t Entries() const {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(FPath), std::filesystem::directory_iterator()));
+    return static_cast<size_t>(
+        std::distance(std::filesystem::directory_iterator(FPath), std::filesystem::directory_iterator()));
   }
 
  private:
@@ -84,7 +85,8 @@ std::set<int32_t> ChangeableBits(const uint8_t* Frame, int32_t Size, bool EAC3, 
 // Compares the stream after a rewrite to N with the one before, frame by frame and bit by bit:
 // the frames at Untouched (and bytes after the last whole frame) are unchanged, every other frame
 // carries N, passes its CRCs and differs in its changeable bits only.
-void ExpectRewritten(const TBytes& Before, const TBytes& After, bool EAC3, uint32_t N, const std::set<size_t>& Untouched) {
+void ExpectRewritten(const TBytes& Before, const TBytes& After, bool EAC3, uint32_t N,
+                     const std::set<size_t>& Untouched) {
   ASSERT_EQ(Before.size(), After.size());
   size_t At = 0;
   for (size_t Index = 0; At + 6 <= Before.size(); ++Index) {
@@ -127,7 +129,8 @@ TBytes DualMonoAC3(size_t Count) {
   Header.dialnorm = 20;
   Header.dialnorm2 = 25;
   TBytes Stream;
-  for (size_t Frame = 0; Frame < Count; ++Frame) AppendBytes(Stream, WithCrcs(test::ComposeAC3Frame(Header, 256), false));
+  for (size_t Frame = 0; Frame < Count; ++Frame)
+    AppendBytes(Stream, WithCrcs(test::ComposeAC3Frame(Header, 256), false));
   return Stream;
 }
 
@@ -138,7 +141,8 @@ TBytes DualMonoEAC3(size_t Count) {
   Frame.dialnorm = 20;
   Frame.dialnorm2 = 12;
   TBytes Stream;
-  for (size_t Index = 0; Index < Count; ++Index) AppendBytes(Stream, WithCrcs(test::ComposeAC3PlusFrame(Frame).Bytes, true));
+  for (size_t Index = 0; Index < Count; ++Index)
+    AppendBytes(Stream, WithCrcs(test::ComposeAC3PlusFrame(Frame).Bytes, true));
   return Stream;
 }
 
@@ -247,7 +251,9 @@ TEST(DialnormRewrite, AWriteFailurePartWaySaysHowFarItGotAndHalfWritesNoFrame) {
     EXPECT_EQ(Result.FailedAt, 2 * 1536);
     EXPECT_EQ(Result.Rewritten, 2);
     EXPECT_EQ(Result.FailedFrameRestored, !RestoreFails);
-    EXPECT_EQ(Result.Error.rfind("cannot write " + ToUtf8(File.Path().u16string()) + " at offset 0x0000000000000C00: ", 0), 0u)
+    EXPECT_EQ(
+        Result.Error.rfind("cannot write " + ToUtf8(File.Path().u16string()) + " at offset 0x0000000000000C00: ", 0),
+        0u)
         << Result.Error;
     const TBytes After = File.ReadAll();
     const TBytes Rewritten(After.begin(), After.begin() + 2 * 1536);

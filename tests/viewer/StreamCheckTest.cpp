@@ -43,7 +43,9 @@ TCheckRun Check(const TBytes& Stream, bool EAC3, const std::atomic<bool>* Cancel
 
 std::string At(int64_t Offset) { return ToUtf8(OffsetText(Offset)); }
 
-std::vector<TBytes> Frames(const char* Name) { return test::SplitFrames(test::ReadTestFile(test::TestDataPath(Name)), false); }
+std::vector<TBytes> Frames(const char* Name) {
+  return test::SplitFrames(test::ReadTestFile(test::TestDataPath(Name)), false);
+}
 
 // 1536-byte frames of 48 kHz 5.1 at 384 kb/s, dialnorm 27; 556 and 558-byte frames of 44.1 kHz
 // stereo at 128 kb/s, dialnorm 24; 384-byte frames of 32 kHz mono at 64 kb/s, dialnorm 20.
@@ -64,13 +66,16 @@ TEST(StreamCheck, ACleanStreamHasNoFindingsAndItsSummary) {
   const TCheckRun Run = Check(test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3")), false);
   EXPECT_EQ(Run.End, TCheckEnd::Completed);
   EXPECT_TRUE(Run.Lines.empty());
-  const std::vector<std::u16string> Expected = {
-      u"Kind: AC-3",          u"Frames: 63",
-      u"Duration: 2.016 s",   u"Sampling rate: 48000 Hz",
-      u"Bit rate: 384 kbps (average 384.0 kbps)",
-      u"acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]",
-      u"bsid: 8",             u"dialnorm: 27",
-      u"Problems: 0",         u"Changes: 0"};
+  const std::vector<std::u16string> Expected = {u"Kind: AC-3",
+                                                u"Frames: 63",
+                                                u"Duration: 2.016 s",
+                                                u"Sampling rate: 48000 Hz",
+                                                u"Bit rate: 384 kbps (average 384.0 kbps)",
+                                                u"acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]",
+                                                u"bsid: 8",
+                                                u"dialnorm: 27",
+                                                u"Problems: 0",
+                                                u"Changes: 0"};
   EXPECT_EQ(SummaryLines(Run.Summary), Expected);
 }
 
@@ -116,8 +121,9 @@ TEST(StreamCheck, JunkDamageARateChangeAndATruncatedLastFrameAtTheirOffsets) {
   Header[6] ^= 0x40;  // dialnorm's bits
   AppendBytes(Tail, Header);
   AppendBytes(Tail, test::Garbage(70, 3));
-  EXPECT_EQ(Check(Tail, false).Lines, (std::vector<std::string>{At(1536) + " problem: crc1 fails",
-                                                                 At(3072) + " problem: 70 bytes that belong to no frame"}));
+  EXPECT_EQ(Check(Tail, false).Lines,
+            (std::vector<std::string>{At(1536) + " problem: crc1 fails",
+                                      At(3072) + " problem: 70 bytes that belong to no frame"}));
 
   // A frame whose size code is reserved runs up to the next frame, its CRCs unchecked.
   TBytes Reserved = Rate48()[0];
@@ -138,8 +144,9 @@ TEST(StreamCheck, FramesTheWalkPassesOverAreFound) {
   Splice.insert(Splice.end(), Rate48()[1].begin(), Rate48()[1].begin() + 1000);
   for (size_t Frame = 2; Frame < 4; ++Frame) AppendBytes(Splice, Rate48()[Frame]);
   const TCheckRun Spliced = Check(Splice, false);
-  EXPECT_EQ(Spliced.Lines, (std::vector<std::string>{
-                               At(1536) + " problem: frame cut short: the next frame starts after 1000 of its 1536 bytes"}));
+  EXPECT_EQ(Spliced.Lines,
+            (std::vector<std::string>{
+                At(1536) + " problem: frame cut short: the next frame starts after 1000 of its 1536 bytes"}));
   EXPECT_EQ(Spliced.Summary.Frames, 4);
 
   // Ten bytes of junk, then a frame larger than the one before it.
@@ -178,7 +185,7 @@ TEST(StreamCheck, AnEAC3ProgramWithADependentSubstream) {
   const TCheckRun Run = Check(Stream, true);
   const std::string Where = " in dependent substream 0 of independent substream 0";
   EXPECT_EQ(Run.Lines, (std::vector<std::string>{At(5 * 256) + " problem: reserved dialnorm 0" + Where,
-                                                   At(5 * 256) + " change: dialnorm 27 -> 0" + Where}));
+                                                 At(5 * 256) + " change: dialnorm 27 -> 0" + Where}));
   EXPECT_EQ(Run.Summary.Frames, 8);
   EXPECT_EQ(Run.Summary.ReservedFrames, 2);
   const std::vector<std::u16string> Lines = SummaryLines(Run.Summary);
