@@ -1,5 +1,6 @@
-// AC-3 detection, frame measuring and header decoding: IsAC3ES on 1 MiB of real frames and of
-// random bytes, GetAC3ESPackLength per frame, and parse_ac3_frame per frame.
+// AC-3 detection, frame measuring, header decoding and CRC: IsAC3ES on 1 MiB of real frames and
+// of random bytes, GetAC3ESPackLength per frame, parse_ac3_frame per frame, and the frame CRC
+// check over 1 MiB of frames.
 
 #include <benchmark/benchmark.h>
 
@@ -12,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AC3Crc.h"
 #include "analysis/AC3Utils.h"
 
 namespace {
 
 using corvane::AC3CodedFrameSize;
+using corvane::CheckAC3FrameCrc;
 using corvane::GetAC3ESPackLength;
 using corvane::IsAC3ES;
 using corvane::parse_ac3_frame;
@@ -140,5 +143,23 @@ void BM_parse_ac3_frame_32kMono(benchmark::State& State) {
   RunParse(State, Bytes);
 }
 BENCHMARK(BM_parse_ac3_frame_32kMono);
+
+// Checks both CRC words of every frame of the MiB; the figure is bytes checked per second.
+void BM_CheckAC3FrameCrc_48k51(benchmark::State& State) {
+  static const std::vector<uint8_t> Bytes = RealFrames("ac3_48k_51.ac3");
+  const auto Size = static_cast<int32_t>(Bytes.size());
+  int64_t Checked = 0;
+  for (auto _ : State) {
+    for (int32_t Position = 0; Size - Position >= 5;) {
+      const int32_t FrameSize = AC3CodedFrameSize(Bytes.data() + Position);
+      if (FrameSize == 0 || FrameSize > Size - Position) break;
+      benchmark::DoNotOptimize(CheckAC3FrameCrc(Bytes.data() + Position, Size - Position));
+      Position += FrameSize;
+      Checked += FrameSize;
+    }
+  }
+  State.SetBytesProcessed(Checked);
+}
+BENCHMARK(BM_CheckAC3FrameCrc_48k51);
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The viewer core on large files: opening (stream test, first window, first detail) a 4 GiB
 // file against a 1 MiB one, End then Home on both, a step over a 256 MiB stretch without a
-// frame start, and the whole-file listing's throughput.
+// frame start, and the throughput of the whole-file listing and of the stream check.
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +18,7 @@
 #include "BenchFiles.h"
 #include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/StreamCheck.h"
 
 namespace {
 
@@ -115,5 +116,20 @@ void BM_ListAll(benchmark::State& State) {
   State.counters["frames/s"] = benchmark::Counter(static_cast<double>(Frames), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ListAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The whole-file check of the listing file, every byte of it under a CRC.
+void BM_CheckStream(benchmark::State& State) {
+  const std::filesystem::path& File = Files().Listing();
+  corvane::TStreamSummary Summary;
+  for (auto _ : State) {
+    std::string Error;
+    const corvane::TCheckEnd End = corvane::CheckStream(File, false, {}, Summary, {}, nullptr, Error);
+    if (End != corvane::TCheckEnd::Completed || Summary.Problems != 0) State.SkipWithError("the check failed");
+  }
+  const double Bytes = static_cast<double>(std::filesystem::file_size(File)) * static_cast<double>(State.iterations());
+  State.counters["MB/s"] = benchmark::Counter(Bytes / 1e6, benchmark::Counter::kIsRate);
+  State.counters["frames"] = static_cast<double>(Summary.Frames);
+}
+BENCHMARK(BM_CheckStream)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "analysis/AC3Crc.h"
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
 #include "core/TreeModel.h"
@@ -53,6 +54,8 @@ struct TAC3Kind {
     return Left >= 5 && AC3ValidFramePoint(Candidate, Left, Fscod) &&
            (OwnSize != 0 || Distance >= AC3CodedFrameSize(Candidate));
   }
+  static TFrameCrc CheckCrc(const uint8_t* Data, int32_t Size) { return CheckAC3FrameCrc(Data, Size); }
+  static bool RepairCrc(uint8_t* Data, int32_t Size) { return RepairAC3FrameCrc(Data, Size); }
 };
 
 struct TAC3PlusKind {
@@ -71,6 +74,8 @@ struct TAC3PlusKind {
   static bool FollowsAt(const uint8_t* Candidate, int32_t Left, int64_t, int32_t, int32_t Fscod) {
     return Left >= 4 && AC3PlusValidFramePoint(Candidate, Left, Fscod);
   }
+  static TFrameCrc CheckCrc(const uint8_t* Data, int32_t Size) { return CheckAC3PlusFrameCrc(Data, Size); }
+  static bool RepairCrc(uint8_t* Data, int32_t Size) { return RepairAC3PlusFrameCrc(Data, Size); }
 };
 
 // A record of the kind decoded from the frame at Data (Size bytes at hand): cleared, given its

@@ -1,6 +1,7 @@
 #include "app/CorvaneForm.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -26,11 +28,15 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <array>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "app/FormSettings.h"
 #include "app/FrameListModel.h"
 #include "app/FrameListView.h"
 #include "app/QtText.h"
+#include "app/StreamCheckWindow.h"
 #include "app/SyntaxTreeModel.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
@@ -40,6 +46,7 @@
 #include "product/HalvernAbout.h"
 #include "product/HalvernSplash.h"
 #include "product/NewVerCheck.h"
+#include "viewer/StreamCheck.h"
 
 namespace corvane {
 namespace {
@@ -59,6 +66,10 @@ constexpr std::array<int, 5> DesignColumnWidths = {140, 70, 70, 90, 100};
 constexpr std::array<const char*, 5> WidestColumnTexts = {"0x0000000000000000", "000000", "Frame Size",
                                                           "Sampling Rate", "reserved kbps"};
 constexpr int UpdateTimerMs = 10;
+// The findings a check window lists; its summary counts the rest.
+constexpr size_t MaxListedFindings = 100000;
+constexpr int CheckProgressSteps = 1000;
+constexpr int CheckPollMs = 20;
 
 // The year of the maker's notice in the about window.
 const QString AboutNoticeYear = QStringLiteral("2017");
@@ -268,6 +279,9 @@ void TCorvaneForm::CreateComponents() {
   Layout->addWidget(Panel1, 0);
   setCentralWidget(Central);
 
+  CrcLabel = new QLabel(statusBar());
+  CrcLabel->setContentsMargins(0, 0, 12, 0);
+  statusBar()->addPermanentWidget(CrcLabel);
   StatusLabel = new QLabel(statusBar());
   statusBar()->addPermanentWidget(StatusLabel);
 
@@ -322,6 +336,7 @@ void TCorvaneForm::CreateMenus() {
 
   QMenu* Tools = menuBar()->addMenu(QStringLiteral("Tools"));
   HexEditSelectedFrame1 = Tools->addAction(QStringLiteral("Hex Edit Selected Frame"));
+  CheckStream1 = Tools->addAction(QStringLiteral("Check Stream"));
 
   QMenu* Help = menuBar()->addMenu(QStringLiteral("Help"));
   CheckForUpdates1 = Help->addAction(QStringLiteral("Check For Updates"));
@@ -342,6 +357,7 @@ void TCorvaneForm::CreateMenus() {
   connect(Exit1, &QAction::triggered, this, &TCorvaneForm::Exit1Click);
   connect(GoToOffset1, &QAction::triggered, this, &TCorvaneForm::GoToOffset1Click);
   connect(HexEditSelectedFrame1, &QAction::triggered, this, &TCorvaneForm::HexEditSelectedFrame1Click);
+  connect(CheckStream1, &QAction::triggered, this, &TCorvaneForm::CheckStream1Click);
   connect(HexEditSelectedFrame2, &QAction::triggered, this, &TCorvaneForm::HexEditSelectedFrame1Click);
   connect(CheckForUpdates1, &QAction::triggered, this, &TCorvaneForm::CheckForUpdates1Click);
   connect(About1, &QAction::triggered, this, &TCorvaneForm::About1Click);
@@ -604,6 +620,10 @@ void TCorvaneForm::GoToOffset1Click() {
                                     .arg(FFrames->FileSize()));
     return;
   }
+  ShowMovedWindow();
+}
+
+void TCorvaneForm::ShowMovedWindow() {
   ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
   ListView1->setFocus();
   ShowDetail();
@@ -645,6 +665,110 @@ void TCorvaneForm::HexEditSelectedFrame1Click() {
   } catch (...) {
     ReportCallFailure(u"TForm1.HexEditSelectedFrame1Click");
   }
+}
+
+void TCorvaneForm::CheckStream1Click() {
+  if (!FFrames->IsOpen()) {
+    Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
+    return;
+  }
+  const std::filesystem::path File = FFrames->FileName();
+  const bool EAC3 = FFrames->EAC3();
+
+  // The worker checks on a window of its own; the dialog's side sees only these.
+  std::atomic<bool> Cancel{false};
+  std::atomic<bool> Done{false};
+  std::atomic<int64_t> Position{0};
+  std::atomic<int64_t> Size{0};
+  // Written by the worker, read once it has ended.
+  TCheckEnd End = TCheckEnd::Failed;
+  TStreamSummary Summary;
+  std::vector<TStreamFinding> Findings;
+  int64_t NotKept = 0;
+  std::string Error;
+
+  QProgressDialog Progress(QStringLiteral("Checking the stream..."), QStringLiteral("Cancel"), 0, CheckProgressSteps,
+                           this);
+  Progress.setWindowTitle(QStringLiteral("Check Stream"));
+  Progress.setWindowModality(Qt::ApplicationModal);
+  Progress.setMinimumDuration(0);
+  Progress.setAutoClose(false);
+  Progress.setAutoReset(false);
+  connect(&Progress, &QProgressDialog::canceled, this, [&Cancel] { Cancel = true; });
+  Progress.show();
+  if (FCheckStarted) FCheckStarted(&Progress);
+  if (Progress.wasCanceled()) Cancel = true;
+
+  std::thread Worker([&] {
+    try {
+      End = CheckStream(
+          File, EAC3,
+          [&](const TStreamFinding& Finding) {
+            if (Findings.size() < MaxListedFindings)
+              Findings.push_back(Finding);
+            else
+              ++NotKept;
+            return true;
+          },
+          Summary,
+          [&](int64_t At, int64_t Of) {
+            Position = At;
+            Size = Of;
+          },
+          &Cancel, Error);
+    } catch (const std::exception& Failure) {
+      End = TCheckEnd::Failed;
+      Error = Failure.what();
+    }
+    Done = true;
+  });
+  QEventLoop Loop;
+  QTimer Poll;
+  Poll.setInterval(CheckPollMs);
+  connect(&Poll, &QTimer::timeout, &Loop, [&] {
+    if (Done) {
+      Loop.quit();
+      return;
+    }
+    if (Progress.wasCanceled()) Cancel = true;
+    if (const int64_t Of = Size; Of > 0) Progress.setValue(static_cast<int>(Position * CheckProgressSteps / Of));
+  });
+  Poll.start();
+  Loop.exec();
+  Worker.join();
+  Progress.close();
+
+  if (End == TCheckEnd::Cancelled) {
+    statusBar()->showMessage(QStringLiteral("The stream check was cancelled."));
+    return;
+  }
+  if (End == TCheckEnd::Failed) {
+    Ask(TFormPromptKind::Error, QStringLiteral("The stream could not be checked: ") + QString::fromStdString(Error));
+    return;
+  }
+  if (!FCheckWindow) {
+    FCheckWindow = new TStreamCheckWindow(this);
+    FCheckWindow->OnActivated = [this](int64_t Offset) { ShowCheckedFinding(Offset); };
+  }
+  FCheckWindow->SetResult(File, Summary, Findings, NotKept);
+  FCheckWindow->show();
+  FCheckWindow->raise();
+  FCheckWindow->activateWindow();
+}
+
+void TCorvaneForm::ShowCheckedFinding(int64_t Offset) {
+  if (!FCheckWindow || FCheckWindow->File() != FFrames->FileName()) {
+    Ask(TFormPromptKind::Error, QStringLiteral("The checked file is no longer open."));
+    return;
+  }
+  {
+    const TStep Step{*this};
+    TBusyCursor Busy;
+    if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
+  }
+  ShowMovedWindow();
+  raise();
+  activateWindow();
 }
 
 void TCorvaneForm::Copy1Click() { QGuiApplication::clipboard()->setText(Q(FFrames->ListText(PlatformLineEnd))); }
@@ -782,6 +906,7 @@ void TCorvaneForm::ShowFrameList(int SelectedRow, bool Refilled) {
 
 void TCorvaneForm::ShowDetail() {
   FTreeModel->Refresh();
+  CrcLabel->setText(Q(FFrames->PackCrcText()));
   const TTreeModel& Tree = FFrames->Tree();
   for (TTreeModel::TNodeId Node = 0; Node < Tree.Count(); ++Node)
     if (Tree.Node(Node).Expanded) TreeView1->expand(FTreeModel->IndexOf(Node));

@@ -18,6 +18,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QProgressDialog;
 class QScrollBar;
 class QSplitter;
 class QTimer;
@@ -29,6 +30,7 @@ class TFileStream;
 class TFrameListModel;
 class TFrameListView;
 class THexView;
+class TStreamCheckWindow;
 class TSyntaxTreeModel;
 
 // How the window asks and tells; tests answer in the user's place.
@@ -75,6 +77,8 @@ class TCorvaneForm : public QMainWindow {
   std::function<std::optional<QString>(QWidget* Parent)> FAskOffset;
   // The hex edit dialog.
   TEditFileFunction FEditFile;
+  // Told of the stream check's progress dialog once it is up, before the check starts.
+  std::function<void(QProgressDialog* Dialog)> FCheckStarted;
 
   // --- Components ------------------------------------------------------------------------------
   QWidget* Panel1 = nullptr;
@@ -88,11 +92,13 @@ class TCorvaneForm : public QMainWindow {
   QPlainTextEdit* Memo1 = nullptr;
   QScrollBar* ScrollBar2 = nullptr;
   QLabel* StatusLabel = nullptr;
+  QLabel* CrcLabel = nullptr;  // the CRC verdict of the frame the tree shows
   QAction* Open1 = nullptr;
   QAction* Close1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* GoToOffset1 = nullptr;
   QAction* HexEditSelectedFrame1 = nullptr;
+  QAction* CheckStream1 = nullptr;
   QAction* CheckForUpdates1 = nullptr;
   QAction* About1 = nullptr;
   QAction* HexEditSelectedFrame2 = nullptr;
@@ -105,6 +111,8 @@ class TCorvaneForm : public QMainWindow {
   TFrameWindow& Frames() { return *FFrames; }
   const TFrameWindow& Frames() const { return *FFrames; }
   THexView* HexView() const { return FHexView.get(); }
+  // The window of the last stream check, if one ran.
+  TStreamCheckWindow* CheckWindow() const { return FCheckWindow; }
   bool CheckForUpdates() const { return FCheckForUpdates; }
   // The update check was started (the timer's tag).
   bool UpdateCheckStarted() const { return FUpdateCheckStarted; }
@@ -115,6 +123,9 @@ class TCorvaneForm : public QMainWindow {
   void Exit1Click();
   void GoToOffset1Click();
   void HexEditSelectedFrame1Click();
+  // Checks the whole open file on a worker thread behind a progress dialog that can cancel it,
+  // and shows the result in a window of its own.
+  void CheckStream1Click();
   void Copy1Click();
   void Copy2Click();
   void CheckForUpdates1Click();
@@ -158,6 +169,9 @@ class TCorvaneForm : public QMainWindow {
   void ShowHexPane();
   void ShowStatus();
   void AfterLoad();
+  // After the window moved to a place of the user's choosing: its first row selected and shown.
+  void ShowMovedWindow();
+  void ShowCheckedFinding(int64_t Offset);
   void FormResize();
   void ApplySettingsGeometry();
   int DesignColumnWidth(size_t Column) const;
@@ -173,6 +187,7 @@ class TCorvaneForm : public QMainWindow {
   std::unique_ptr<TFrameWindow> FFrames;
   bool FLongStepCursor = false;
   std::unique_ptr<THexView> FHexView;
+  TStreamCheckWindow* FCheckWindow = nullptr;  // a child window, freed with the form
   TFrameListModel* FListModel = nullptr;
   TSyntaxTreeModel* FTreeModel = nullptr;
   int32_t FHexLoadCount = 0;

@@ -13,7 +13,9 @@
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
+#include "viewer/DialnormRewrite.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/StreamCheck.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -28,6 +30,7 @@ namespace {
 
 constexpr int ExitDone = 0;
 constexpr int ExitNotAStream = 1;
+constexpr int ExitProblem = 1;  // check found a problem, or dialnorm left a frame as it was
 // The output is complete but may not be what was meant: tree found no syncword at its offset,
 // or the file became shorter while list --all read it.
 constexpr int ExitDoubtful = 1;
@@ -38,8 +41,8 @@ constexpr int32_t DefaultRows = 25;
 constexpr std::string_view HelpText =
     "Usage: corvane-cli COMMAND [OPTIONS] FILE [OFFSET]\n"
     "\n"
-    "Lists and decodes the syncframes of an AC-3 or E-AC-3 elementary stream. The file is only\n"
-    "ever read.\n"
+    "Lists, decodes and checks the syncframes of an AC-3 or E-AC-3 elementary stream. Only\n"
+    "dialnorm writes; the other commands only read the file.\n"
     "\n"
     "Commands:\n"
     "  detect FILE            Runs the stream test (E-AC-3 first, then AC-3) and prints one line\n"
@@ -57,15 +60,33 @@ constexpr std::string_view HelpText =
     "                         when it is a terminal.\n"
     "  tree FILE OFFSET       Decodes the frame at byte OFFSET and prints its syntax tree, one\n"
     "                         node per line, parents before children.\n"
+    "  check FILE             Checks every frame of the file, of every sampling rate: prints\n"
+    "                         one line per problem (a frame failing crc1 or crc2, bytes that\n"
+    "                         belong to no frame, a frame cut short or running past the end of\n"
+    "                         the file, a reserved code) and per change of sampling rate,\n"
+    "                         acmod, lfeon, bit rate, dialnorm or bsid, each after the offset\n"
+    "                         where it starts, then a summary of the stream. Exit status 0 when\n"
+    "                         it found no problem, 1 when it found one. A progress line goes to\n"
+    "                         stderr when it is a terminal.\n"
+    "  dialnorm --set N FILE  Sets dialnorm (and dialnorm2) to N, 1 to 31, in every frame and\n"
+    "                         rewrites the CRC words of each frame it changes; no other bit\n"
+    "                         changes. A frame that fails its CRC, or is not whole, is left as\n"
+    "                         it is and named. Exit status 0 when every frame carries N, 1 when\n"
+    "                         a frame was left as it was.\n"
+    "    --output OUT         Writes the changed stream to OUT (through a temporary file beside\n"
+    "                         it, renamed into place once complete) and leaves FILE as it is.\n"
+    "                         Without it FILE is changed in place.\n"
     "\n"
     "Options for every command:\n"
-    "  --force                Opens a file that fails the stream test anyway (list and tree),\n"
-    "                         with the sampling-rate code that the test reported.\n"
+    "  --force                Opens a file that fails the stream test anyway (list, tree,\n"
+    "                         check and dialnorm), with the sampling-rate code that the test\n"
+    "                         reported, as AC-3.\n"
     "  --json                 The same content as JSON: for list every header field of each\n"
     "                         frame, for tree the frame's header fields and the nodes nested,\n"
-    "                         for detect kind and fscod. Each field has its value and its bit\n"
-    "                         offset and width from the frame's first bit; fields a frame does\n"
-    "                         not carry are left out.\n"
+    "                         for detect kind and fscod, for check the findings and the\n"
+    "                         summary. Each field has its value and its bit offset and width\n"
+    "                         from the frame's first bit; fields a frame does not carry are\n"
+    "                         left out.\n"
     "  --debug                Shows the analysis' diagnostic lines on stderr.\n"
     "  --help                 Shows this text.\n"
     "  --version              Shows the program's version.\n"
@@ -75,9 +96,11 @@ constexpr std::string_view HelpText =
     "adds \"file_not_utf8\": true.\n"
     "\n"
     "Exit status: 0 done; 1 the file is not an AC-3 or E-AC-3 stream (without --force), detect\n"
-    "found none, tree found no syncword at OFFSET (the tree is printed all the same), or the\n"
-    "file became shorter while list --all read it; 2 bad usage, a file that cannot be read or\n"
-    "is not a regular file, an offset past its end, or output that cannot be written.\n";
+    "found none, check found a problem, dialnorm left a frame as it was, tree found no syncword\n"
+    "at OFFSET (the tree is printed all the same), or the file became shorter while list --all\n"
+    "read it; 2 bad usage, a file that cannot be read or written or is not a regular file, an\n"
+    "offset past its end, or output that cannot be written. A dialnorm in place that fails\n"
+    "part-way says how far it got.\n";
 
 struct TOptions {
   std::string Command;
@@ -85,6 +108,8 @@ struct TOptions {
   int32_t Rows = DefaultRows;
   bool RowsGiven = false;
   std::optional<int64_t> From;
+  std::optional<int64_t> Set;
+  std::optional<std::string> Output;
   bool Force = false;
   bool All = false;
   bool Json = false;
@@ -166,6 +191,14 @@ TOptions ParseArgs(const std::vector<std::string>& Args) {
       const std::string Text = TakeValue();
       Options.From = ParsePosition(Text);
       if (!Options.From) throw TUsageError("--from takes a byte position, not '" + Text + "'");
+    } else if (Name == "--set") {
+      const std::string Text = TakeValue();
+      Options.Set = ParsePosition(Text);
+      if (!Options.Set || *Options.Set < 1 || *Options.Set > 31)
+        throw TUsageError("--set takes a dialnorm from 1 to 31, not '" + Text + "'");
+    } else if (Name == "--output") {
+      Options.Output = TakeValue();
+      if (Options.Output->empty()) throw TUsageError("--output takes a file name");
     } else if (Value) {
       throw TUsageError("option " + Name + " takes no value");
     } else if (Name == "--force") {
@@ -263,9 +296,9 @@ void PrintWindow(TFrameWindow& Window, const std::filesystem::path& File, bool J
 // Tells how far a long walk has got, on a terminal only, at most a few times a second.
 class TProgressLine {
  public:
-  explicit TProgressLine(std::FILE* Err) : FErr(Err), FShown(CORVANE_ISATTY(Err)) {}
+  TProgressLine(std::FILE* Err, const char* Done) : FErr(Err), FDone(Done), FShown(CORVANE_ISATTY(Err)) {}
   ~TProgressLine() {
-    if (FShown && FPrinted) PutText(FErr, "\r                          \r");
+    if (FShown && FPrinted) PutText(FErr, "\r" + std::string(40, ' ') + "\r");
   }
   void Update(int64_t Position, int64_t Size) {
     if (!FShown || Size <= 0) return;
@@ -274,12 +307,13 @@ class TProgressLine {
     FLast = Now;
     FPrinted = true;
     const int Percent = static_cast<int>(Position * 100 / Size);
-    PutText(FErr, "\rcorvane-cli: " + std::to_string(Percent) + "% listed");
+    PutText(FErr, "\rcorvane-cli: " + std::to_string(Percent) + "% " + FDone);
     std::fflush(FErr);
   }
 
  private:
   std::FILE* FErr;
+  const char* FDone;
   bool FShown;
   bool FPrinted = false;
   std::chrono::steady_clock::time_point FLast;
@@ -331,7 +365,7 @@ TJson WalkedFrameJson(const TWalkFrame& Walked) {
 int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesystem::path& File, std::FILE* Out,
                std::FILE* Err) {
   TOutputBlock Output(Out);
-  TProgressLine Progress(Err);
+  TProgressLine Progress(Err, "listed");
   const TRowFormatter Formatter(Window.EAC3());
   bool FirstFrame = true;
   if (Options.Json) {
@@ -450,6 +484,125 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
   return ExitDone;
 }
 
+// The kind a file is checked or rewritten as: the stream test's answer; with --force, AC-3 for a
+// file that fails the test.
+int TestedKind(const std::filesystem::path& File, bool Force, std::FILE* Err, bool& EAC3) {
+  auto Window = std::make_unique<TFrameWindow>();
+  const TStreamKind Kind = Window->StreamTest(File);
+  if (Kind == TStreamKind::None && !Force) {
+    PutLine(Err, ToUtf8(NotAStreamText));
+    return ExitNotAStream;
+  }
+  EAC3 = Kind == TStreamKind::EAC3;
+  return ExitDone;
+}
+
+int RunCheck(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
+  bool EAC3 = false;
+  if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
+  TOutputBlock Output(Out);
+  int64_t Findings = 0;
+  if (Options.Json) {
+    TJson Head;
+    PutFileName(Head, File);
+    Head["kind"] = EAC3 ? "E-AC-3" : "AC-3";
+    const std::string Text = Dump(Head);
+    Output.Append(std::string_view(Text).substr(0, Text.size() - 1));
+    Output.Append(",\"findings\":[");
+  }
+  // Findings go out as they are found, so that the check's memory stays the same however many there are.
+  const auto Sink = [&](const TStreamFinding& Finding) {
+    if (Options.Json) {
+      if (Findings > 0) Output.Append(",");
+      Output.Append(Dump(FindingJson(Finding)));
+    } else {
+      Output.Append(ToUtf8(OffsetText(Finding.Offset)) + (Finding.IsProblem() ? " problem: " : " change: ") +
+                    ToUtf8(FindingText(Finding)) + "\n");
+    }
+    ++Findings;
+    return !Output.Failed();
+  };
+  TProgressLine Progress(Err, "checked");
+  TStreamSummary Summary;
+  std::string Error;
+  const TCheckEnd End = CheckStream(
+      File, EAC3, Sink, Summary, [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); }, nullptr,
+      Error);
+  if (End == TCheckEnd::Failed) {
+    Output.Flush();
+    PutError(Err, "cannot read " + PathText(File) + ": " + Error);
+    return ExitFailure;
+  }
+  if (Options.Json) {
+    Output.Append("],\"summary\":" + Dump(SummaryJson(Summary)) + "}\n");
+  } else {
+    if (Findings > 0) Output.Append("\n");
+    Output.Append("File: " + PathText(File) + "\n");
+    for (const std::u16string& Line : SummaryLines(Summary)) Output.Append(ToUtf8(Line) + "\n");
+  }
+  Output.Flush();
+  if (Output.Failed()) {
+    PutError(Err, "cannot write the check's report");
+    return ExitFailure;
+  }
+  return Summary.Problems > 0 ? ExitProblem : ExitDone;
+}
+
+std::string SkippedReason(const TDialnormSkipped& Skipped) {
+  switch (Skipped.Fit) {
+    case TFrameFit::CutShort:
+      return "the frame is cut short";
+    case TFrameFit::PastEnd:
+      return "the frame runs past the end of the file";
+    case TFrameFit::SizeUnknown:
+      return "the frame's size is unknown";
+    case TFrameFit::Whole:
+      break;
+  }
+  return Skipped.Crc.Failed() ? ToUtf8(CrcVerdictText(Skipped.Crc)) : "the frame cannot be rewritten";
+}
+
+std::string FramesText(int64_t Count) { return std::to_string(Count) + (Count == 1 ? " frame" : " frames"); }
+
+int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
+  bool EAC3 = false;
+  if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
+  TDialnormRequest Request;
+  Request.File = File;
+  Request.EAC3 = EAC3;
+  Request.Dialnorm = static_cast<uint32_t>(*Options.Set);
+  if (Options.Output) Request.Output = PathFromArg(*Options.Output);
+  Request.Skipped = [Out](const TDialnormSkipped& Skipped) {
+    PutLine(Out, ToUtf8(OffsetText(Skipped.Offset)) + " left as it was: " + SkippedReason(Skipped));
+  };
+  TProgressLine Progress(Err, "rewritten");
+  Request.Progress = [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); };
+  const TDialnormResult Result = RewriteDialnorm(Request);
+  if (!Result.Completed) {
+    PutError(Err, Result.Error);
+    if (Request.Output) {
+      PutError(Err, PathText(*Request.Output) + " was not written");
+    } else if (Result.FailedAt >= 0) {
+      const std::string At = ToUtf8(OffsetText(Result.FailedAt));
+      PutError(Err, "stopped at the frame at " + At + ": the " + FramesText(Result.Rewritten) +
+                        " rewritten before it carry the new dialnorm; it and the frames after it are unchanged");
+      if (!Result.FailedFrameRestored)
+        PutError(Err, "the frame at " + At + " may be half written: its old bytes could not be written back either");
+    } else {
+      PutError(Err, "stopped after " + FramesText(Result.Rewritten) +
+                        " were rewritten; the frames after them are unchanged");
+    }
+    return ExitFailure;
+  }
+  const int64_t Left = Result.BadCrc + Result.NotWhole;
+  PutLine(Out, FramesText(Result.Frames) + ": " + std::to_string(Result.Rewritten) + " rewritten, " +
+                   std::to_string(Result.AlreadySet) + " already at dialnorm " + std::to_string(Request.Dialnorm) +
+                   ", " + std::to_string(Left) + " left as " + (Left == 1 ? "it was" : "they were") + " (" +
+                   std::to_string(Result.BadCrc) + " failing a CRC, " + std::to_string(Result.NotWhole) +
+                   " not whole)");
+  return Result.AllSet() ? ExitDone : ExitProblem;
+}
+
 // Sends the analysis' diagnostic lines to stderr when they were asked for and drops them
 // otherwise. The channel's own default would not do: on Windows it is the debugger output.
 class TDebugLines {
@@ -479,7 +632,8 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   }
   if (Options.Command.empty()) throw TUsageError("no command given");
   const bool Tree = Options.Command == "tree";
-  if (Options.Command != "detect" && Options.Command != "list" && !Tree)
+  const bool Dialnorm = Options.Command == "dialnorm";
+  if (Options.Command != "detect" && Options.Command != "list" && Options.Command != "check" && !Tree && !Dialnorm)
     throw TUsageError("unknown command '" + Options.Command + "'");
   const size_t Wanted = Tree ? 2 : 1;
   if (Options.Operands.size() != Wanted)
@@ -487,6 +641,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.Command != "list" && (Options.All || Options.From || Options.RowsGiven))
     throw TUsageError("--rows, --from and --all belong to list");
   if (Options.All && Options.RowsGiven) throw TUsageError("--all lists windows of 256 rows; --rows does not apply");
+  if (!Dialnorm && (Options.Set || Options.Output)) throw TUsageError("--set and --output belong to dialnorm");
+  if (Dialnorm && !Options.Set) throw TUsageError("dialnorm needs --set N");
+  if (Dialnorm && Options.Json) throw TUsageError("dialnorm has no --json form");
 
   std::optional<int64_t> Offset;
   if (Tree) {
@@ -499,6 +656,8 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   const TDebugLines DebugLines(Options.Debug, Err);
   if (Options.Command == "detect") return RunDetect(Options, File, Out);
   if (Options.Command == "list") return RunList(Options, File, Out, Err);
+  if (Options.Command == "check") return RunCheck(Options, File, Out, Err);
+  if (Dialnorm) return RunDialnorm(Options, File, Out, Err);
   return RunTree(Options, File, *Offset, Out, Err);
 }
 

@@ -79,6 +79,131 @@ TJson TreeJson(const TTreeModel& Tree) {
   return Nodes;
 }
 
+namespace {
+
+const char* VerdictKey(TCrcVerdict Verdict) {
+  switch (Verdict) {
+    case TCrcVerdict::Ok:
+      return "ok";
+    case TCrcVerdict::Failed:
+      return "failed";
+    case TCrcVerdict::Unchecked:
+      return "unchecked";
+    case TCrcVerdict::Absent:
+      return "absent";
+  }
+  return "";
+}
+
+const char* ProblemKey(TFindingKind Kind) {
+  switch (Kind) {
+    case TFindingKind::CrcFailed:
+      return "crc";
+    case TFindingKind::Junk:
+      return "junk";
+    case TFindingKind::CutShort:
+      return "cut_short";
+    case TFindingKind::PastEnd:
+      return "past_end";
+    case TFindingKind::Reserved:
+      return "reserved";
+    case TFindingKind::NoFrames:
+      return "no_frames";
+    case TFindingKind::Change:
+      break;
+  }
+  return "";
+}
+
+template <typename T>
+TJson BitsJson(uint32_t Bits, const T& Value) {
+  TJson Values = TJson::array();
+  for (uint32_t Bit = 0; Bit < 32; ++Bit)
+    if ((Bits >> Bit) & 1) Values.push_back(Value(Bit));
+  return Values;
+}
+
+}  // namespace
+
+TJson FindingJson(const TStreamFinding& Finding) {
+  TJson Json;
+  Json["offset"] = Finding.Offset;
+  Json["type"] = Finding.IsProblem() ? "problem" : "change";
+  if (Finding.IsProblem()) Json["problem"] = ProblemKey(Finding.Kind);
+  switch (Finding.Kind) {
+    case TFindingKind::CrcFailed:
+      Json["crc1"] = VerdictKey(Finding.Crc.crc1);
+      Json["crc2"] = VerdictKey(Finding.Crc.crc2);
+      break;
+    case TFindingKind::Junk:
+      Json["length"] = Finding.Length;
+      break;
+    case TFindingKind::CutShort:
+    case TFindingKind::PastEnd:
+      Json["length"] = Finding.Length;
+      Json["coded_size"] = Finding.CodedSize;
+      break;
+    case TFindingKind::Reserved:
+      Json["field"] = Finding.Field ? Finding.Field : "";
+      Json["value"] = Finding.Value;
+      break;
+    case TFindingKind::Change:
+      Json["field"] = ChangeFieldKey(Finding.Changed);
+      Json["from"] = Finding.Previous;
+      Json["to"] = Finding.Value;
+      break;
+    case TFindingKind::NoFrames:
+      break;
+  }
+  if (Finding.Substream.Independent >= 0 &&
+      (Finding.Kind == TFindingKind::Reserved || Finding.Kind == TFindingKind::Change)) {
+    TJson Substream;
+    Substream["independent"] = Finding.Substream.Independent;
+    if (Finding.Substream.Dependent >= 0) Substream["dependent"] = Finding.Substream.Dependent;
+    Json["substream"] = std::move(Substream);
+  }
+  Json["text"] = TextJson(FindingText(Finding));
+  return Json;
+}
+
+TJson SummaryJson(const TStreamSummary& Summary) {
+  TJson Json;
+  Json["kind"] = Summary.EAC3 ? "E-AC-3" : "AC-3";
+  Json["file_size"] = Summary.FileSize;
+  Json["frames"] = Summary.Frames;
+  Json["duration"] = Summary.Seconds;
+  Json["sampling_rates"] = BitsJson(Summary.SamplingRates, [](uint32_t fscod) { return AC3SamplingRateTable[fscod]; });
+  Json["bit_rates"] = Summary.Kbps;
+  if (Summary.MoreKbps) Json["more_bit_rates"] = true;
+  Json["average_bit_rate"] = Summary.AverageKbps();
+  Json["acmod_lfeon"] = BitsJson(Summary.AcmodLfeon, [](uint32_t Bit) {
+    TJson Pair;
+    Pair["acmod"] = Bit / 2;
+    Pair["lfeon"] = Bit % 2;
+    return Pair;
+  });
+  const auto Code = [](uint32_t Bit) { return Bit; };
+  Json["bsid"] = BitsJson(Summary.Bsids, Code);
+  Json["dialnorm"] = BitsJson(Summary.Dialnorms, Code);
+  if (Summary.Dialnorm2s != 0) Json["dialnorm2"] = BitsJson(Summary.Dialnorm2s, Code);
+  if (Summary.EAC3) {
+    Json["substreams"] = BitsJson(Summary.Independent, [&](uint32_t Independent) {
+      TJson Substream;
+      Substream["independent"] = Independent;
+      Substream["dependent"] = BitsJson(Summary.Dependent[Independent], Code);
+      return Substream;
+    });
+  }
+  Json["problems"] = Summary.Problems;
+  Json["crc_failures"] = Summary.CrcFailures;
+  Json["junk_regions"] = Summary.JunkRegions;
+  Json["junk_bytes"] = Summary.JunkBytes;
+  Json["truncated_frames"] = Summary.Truncated;
+  Json["reserved_frames"] = Summary.ReservedFrames;
+  Json["changes"] = Summary.Changes;
+  return Json;
+}
+
 TJson TextJson(const std::u16string& Text) { return ToUtf8(Text); }
 
 std::string Dump(const TJson& Json) { return Json.dump(-1, ' ', false, TJson::error_handler_t::replace); }

@@ -7,6 +7,7 @@
 #include "analysis/AC3Utils.h"
 #include "core/TreeModel.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/StreamCheck.h"
 
 namespace corvane::cli {
 
@@ -25,6 +26,12 @@ TJson FrameJson(const TFrame& Frame);
 // The tree's top-level nodes, each {"text", "children"}, with "offset" and "width" (in bits
 // from the frame's first bit) on the nodes that stand for coded bits.
 TJson TreeJson(const TTreeModel& Tree);
+// One finding of the stream check: {"offset", "type": "problem" or "change", ...}, with the
+// problem's name and figures, or the changed parameter with its values "from" and "to"; "text"
+// is the finding's readable form.
+TJson FindingJson(const TStreamFinding& Finding);
+// The check's summary: counts, duration, the values seen and the problems by kind.
+TJson SummaryJson(const TStreamSummary& Summary);
 // Text to JSON; a text that is not valid UTF-16 keeps what can be kept.
 TJson TextJson(const std::u16string& Text);
 // Serialises without failing on a path or text that is not valid UTF-8.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "analysis/AC3Crc.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
@@ -40,6 +41,7 @@ bool HexCellValue(const std::u16string& Text, uint8_t& Value) {
 void THexEditModel::Clear() {
   FCells.clear();
   FBuffer.clear();
+  FFilled = 0;
   FChangedCells.clear();
   FLastSelected.reset();
   FOffset = 0;
@@ -69,6 +71,7 @@ bool THexEditModel::Layout(int64_t Offset, int64_t Size) {
 void THexEditModel::Fill(const uint8_t* Bytes, int32_t Count) {
   Count = std::clamp<int32_t>(Count, 0, static_cast<int32_t>(FSize));
   if (Count > 0) std::memcpy(FBuffer.data(), Bytes, static_cast<size_t>(Count));
+  FFilled = Count;
   for (int32_t Index = 0; Index < Count; ++Index) {
     const int32_t Position = FLeading + Index;
     FCells[CellIndex(Position % 16 + 1, Position / 16 + 1)] = ByteToHex(Bytes[Index]);
@@ -250,6 +253,61 @@ THexSaveResult THexEditModel::SaveChanges(TFileStream& Stream) const {
     Result.Ok = true;
   } catch (...) {
     ReportCallFailure(u"THexEditForm.SaveChanges");
+  }
+  return Result;
+}
+
+std::vector<uint8_t> THexEditModel::EditedBytes() const {
+  std::vector<uint8_t> Bytes(FBuffer.begin(), FBuffer.begin() + FFilled);
+  for (const TChangedCell& Change : FChangedCells) {
+    const int64_t Index = FilePosition(Change.Column, Change.Row) - FOffset;
+    if (Index >= 0 && Index < FFilled) Bytes[static_cast<size_t>(Index)] = Change.Value;
+  }
+  return Bytes;
+}
+
+namespace {
+
+// The size of the frame that starts at the first of Bytes when all of it is there, else 0.
+int32_t WholeFrame(const std::vector<uint8_t>& Bytes) {
+  if (Bytes.size() < 6 || Bytes[0] != 0x0B || Bytes[1] != 0x77) return 0;
+  const auto Size = static_cast<int32_t>(Bytes.size());
+  const int32_t FrameSize = AnyFrameCodedSize(Bytes.data(), Size);
+  return FrameSize > 0 && FrameSize <= Size ? FrameSize : 0;
+}
+
+}  // namespace
+
+int32_t THexEditModel::WholeFrameSize() const {
+  return WholeFrame(std::vector<uint8_t>(FBuffer.begin(), FBuffer.begin() + FFilled));
+}
+
+THexSaveResult THexEditModel::SaveFrameCrc(TFileStream& Stream) const {
+  THexSaveResult Result;
+  try {
+    std::vector<uint8_t> Frame = EditedBytes();
+    const int32_t FrameSize = WholeFrame(Frame);
+    if (FrameSize == 0 || !RepairAnyFrameCrc(Frame.data(), FrameSize)) return Result;
+    // crc2 ends the frame; AC-3 carries crc1 in its bytes 2 and 3 as well.
+    std::vector<int32_t> Words = {FrameSize - 2};
+    if (!HasAC3PlusBsid(Frame.data())) Words.insert(Words.begin(), 2);
+    Result.Total = 2 * static_cast<int32_t>(Words.size());
+    for (const int32_t Word : Words) {
+      const int64_t Position = FOffset + Word;
+      if (Stream.Seek(Position) != Position || Stream.Write(Frame.data() + Word, 2) != 2) {
+        DebugLog(u"nox: Error in THexEditForm.SaveFrameCrc - could not write the CRC word at 0x" +
+                 IntToHex(static_cast<uint64_t>(Position), 16));
+        return Result;
+      }
+      Result.Written += 2;
+    }
+    if (!Stream.Flush()) {
+      DebugLog(u"nox: Error in THexEditForm.SaveFrameCrc - could not flush the file");
+      return Result;
+    }
+    Result.Ok = true;
+  } catch (...) {
+    DebugLog(u"nox: Error in THexEditForm.SaveFrameCrc call...");
   }
   return Result;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Widget-free half of the hex edit dialog: the grid of cell texts over one frame's bytes, the
-// rules that tidy what the user types, the list of changed cells and the save that writes
-// exactly those bytes back. The Qt dialog (HexEditUtil.h) mirrors the cells and forwards events.
+// rules that tidy what the user types, the list of changed cells, the save that writes exactly
+// those bytes back, and the frame CRC repair that may follow it. The Qt dialog (HexEditUtil.h)
+// mirrors the cells and forwards events.
 //
 // Grid coordinates are (column, row) with row 0 the header and column 0 the line offsets.
 // With k = Offset mod 16 and A = Offset rounded down to 16, frame byte j sits at column
@@ -94,6 +95,16 @@ class THexEditModel {
   // flushes. Stops at the first failure and reports it on the debug channel.
   THexSaveResult SaveChanges(TFileStream& Stream) const;
 
+  // The bytes as read with every changed cell's value in place.
+  std::vector<uint8_t> EditedBytes() const;
+  // The size of the syncframe that the bytes as read hold whole from their first byte on (AC-3
+  // or E-AC-3, told apart by bsid); 0 when they hold none.
+  int32_t WholeFrameSize() const;
+  // After SaveChanges: writes the CRC words that make the frame as edited pass its checks, then
+  // flushes. Total 0 and nothing written when the edited bytes hold no whole frame (a size code
+  // edited to one that no longer fits, say).
+  THexSaveResult SaveFrameCrc(TFileStream& Stream) const;
+
  private:
   bool IsByteCell(int32_t Column, int32_t Row) const;
   bool IsFixedOrLeading(int32_t Column, int32_t Row) const;
@@ -107,6 +118,7 @@ class THexEditModel {
   int32_t FRowCount = 0;
   std::vector<std::u16string> FCells;
   std::vector<uint8_t> FBuffer;
+  int32_t FFilled = 0;  // bytes of FBuffer read from the file
   std::vector<TChangedCell> FChangedCells;
   std::optional<THexCell> FLastSelected;
 };

@@ -1,6 +1,7 @@
 #include "hex/HexEditUtil.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -28,6 +29,9 @@ namespace {
 const QString NoChangesText = QStringLiteral("No changes to be saved.");
 const QString ConfirmSaveText = QStringLiteral(
     "This action will permanently change the file content. Are you sure you want to save all changes?");
+const QString RepairCrcText = QStringLiteral("Repair the frame's CRC on save");
+const QString NoWholeFrameText =
+    QStringLiteral("The frame's CRC was not repaired: the edited bytes no longer hold a whole frame.");
 
 QString ToQString(const std::u16string& Text) {
   return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -230,8 +234,15 @@ THexEditForm::THexEditForm(QWidget* Parent) : QDialog(Parent) {
   connect(bbtnOK, &QPushButton::clicked, this, &THexEditForm::bbtnOKClick);
   connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+  // Set by FormShow once the bytes are read: ticked where they hold a whole frame.
+  cbRepairCrc = new QCheckBox(RepairCrcText, this);
+  cbRepairCrc->setObjectName(QStringLiteral("cbRepairCrc"));
+  cbRepairCrc->setEnabled(false);
+
   auto* Buttons = new QHBoxLayout;
   Buttons->setSpacing(2);
+  Buttons->addSpacing(8);
+  Buttons->addWidget(cbRepairCrc);
   Buttons->addStretch(1);
   Buttons->addWidget(bbtnOK);
   Buttons->addWidget(bbtnCancel);
@@ -278,6 +289,9 @@ void THexEditForm::FormShow() {
     }
     FModel.Fill(Buffer.data(), Read);
     for (int Row = 1; Row < FModel.RowCount(); ++Row) SyncRow(Row);
+    const bool WholeFrame = FModel.WholeFrameSize() > 0;
+    cbRepairCrc->setEnabled(WholeFrame);
+    cbRepairCrc->setChecked(WholeFrame);
 
     setWindowTitle(QStringLiteral("Hex Edit") + ToQString(FAdditionalCaption));
     SelectNextCell(FModel.LeadingCells(), 1);
@@ -405,6 +419,19 @@ bool THexEditForm::SaveChanges() {
   }
 }
 
+void THexEditForm::RepairFrameCrc() {
+  const THexSaveResult Repair = FModel.SaveFrameCrc(*FFileStream);
+  if (Repair.Total == 0) {
+    Ask(this, THexEditPromptKind::Information, NoWholeFrameText);
+  } else if (!Repair.Ok) {
+    FSaveFailed = true;
+    Ask(this, THexEditPromptKind::Error,
+        QStringLiteral("The changes were written, but not the frame's CRC words: %1 of their %2 bytes were written.")
+            .arg(Repair.Written)
+            .arg(Repair.Total));
+  }
+}
+
 void THexEditForm::bbtnOKClick() {
   try {
     FDelegate->CommitOpenEditor();
@@ -419,6 +446,8 @@ void THexEditForm::bbtnOKClick() {
               QStringLiteral("The changes could not be written to the file: %1 of %2 changed bytes were written.")
                   .arg(FLastSave.Written)
                   .arg(FLastSave.Total));
+        } else if (cbRepairCrc->isChecked()) {
+          RepairFrameCrc();
         }
       }
     }

@@ -1,8 +1,10 @@
 #pragma once
 // The hex edit dialog: a modal grid over one frame's bytes in which the user overwrites byte
 // cells with two hex digits; changed cells turn red, and "Save Changes" writes exactly the
-// changed bytes back into the file in place. The cell rules and the change list live in
-// THexEditModel; this dialog mirrors the model's cells and forwards the grid's events to it.
+// changed bytes back into the file in place, followed by the frame's CRC words when "Repair the
+// frame's CRC on save" is ticked (it is, where the bytes hold a whole frame). The cell rules,
+// the change list and the repair live in THexEditModel; this dialog mirrors the model's cells
+// and forwards the grid's events to it.
 
 #include <QDialog>
 #include <QString>
@@ -12,6 +14,7 @@
 
 #include "hex/HexEditModel.h"
 
+class QCheckBox;
 class QPainter;
 class QPushButton;
 class QRect;
@@ -50,6 +53,7 @@ class THexEditForm : public QDialog {
   QTableWidget* StringGrid1 = nullptr;
   QPushButton* bbtnOK = nullptr;
   QPushButton* bbtnCancel = nullptr;
+  QCheckBox* cbRepairCrc = nullptr;
 
   const THexEditModel& Model() const { return FModel; }
   // True once a save was attempted and did not reach the file completely.
@@ -71,6 +75,8 @@ class THexEditForm : public QDialog {
   bool GetOriginalValue(int Column, int Row, uint8_t& Value) const;
   bool UpdateRow(int Row);
   bool SaveChanges();
+  // After the changes are written: the frame's CRC words, so that it passes its checks again.
+  void RepairFrameCrc();
   void SelectNextCell(int Column, int Row);
 
   // Whether (Column, Row) may become the current cell, without tidying anything.

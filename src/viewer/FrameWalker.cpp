@@ -77,6 +77,19 @@ bool TFrameWindow::WalkFrames(int64_t Position, const TWalkVisitor& Visit, const
   });
 }
 
+bool TFrameWindow::OpenForWalk(const std::filesystem::path& FileName, bool EAC3) {
+  return GuardedCall(u"TForm1.OpenForWalk", [&] {
+    TFileStream Stream;
+    if (!Stream.Open(FileName, TFileStream::TMode::Read)) return ReportCallFailure(u"TForm1.OpenForWalk");
+    UnloadFile();
+    FFileName = FileName;
+    FFileStream = std::move(Stream);
+    FEAC3 = EAC3 ? 1 : 0;
+    Ffscod = -1;
+    return true;
+  });
+}
+
 template <typename TKind>
 bool TFrameWindow::WalkChain(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress) {
   const int64_t Size = FFileStream.Size();

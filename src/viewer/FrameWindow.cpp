@@ -317,6 +317,9 @@ bool TFrameWindow::DecodePack(int64_t Offset, int32_t Count, bool AtEnd) {
   TKind::BuildTree(&FTree, *Frame);
   FPackOffset = Offset;
   FPackLength = Frame->Length;
+  // Only the frame's own bytes are checked: those up to the next frame, or to the end of the file.
+  const bool Followed = Follow.Next >= 0 && Follow.Length > 0;
+  FPackCrc = TKind::CheckCrc(FBuff.get(), Followed ? std::min(Follow.Length, Count) : Count);
   if (FHexPane.Exists) {
     FHexPane.TopOffset = Offset;
     FHexPane.SelStart = Offset;
@@ -357,6 +360,8 @@ int32_t TFrameWindow::ListView1Change(int32_t Item) {
   if (Item >= 0) FLastChangedItemIndex = Item;
   return Item >= 0 ? Previous : -1;
 }
+
+std::u16string TFrameWindow::PackCrcText() const { return FTree.Count() == 0 ? u"" : CrcVerdictText(FPackCrc); }
 
 std::u16string TFrameWindow::TreeText(std::u16string_view LineEnd) const {
   std::u16string Text;

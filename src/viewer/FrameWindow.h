@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/AC3Crc.h"
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
 #include "core/FileStream.h"
@@ -173,6 +174,9 @@ class TFrameWindow {
   // Offset and Length of the frame that UpdatePack decoded last.
   int64_t PackOffset() const { return FPackOffset; }
   int32_t PackLength() const { return FPackLength; }
+  // The CRC verdict of the frame the tree shows ("CRC ok", "crc1 fails", ...); empty while the
+  // tree shows none. A frame that the next one cuts short, or the end of the file, is not checked.
+  std::u16string PackCrcText() const;
 
   // --- Navigation -----------------------------------------------------------------------------
   // A key press in the list while SelectedRow is selected (-1: none).
@@ -191,6 +195,11 @@ class TFrameWindow {
   // frame from Position to the end of the file, whatever lies between them. True when the walk
   // reached the end of the file or Visit ended it; false on a read failure.
   bool WalkFrames(int64_t Position, const TWalkVisitor& Visit, const TWalkProgress& Progress = {});
+  // Opens FileName for walks over frames of the given kind at every sampling rate, where the
+  // frame list takes only the rate the stream test found: no stream test, no window, nothing
+  // shown. The stream check and the dialnorm rewrite walk on a window of their own, so that they
+  // run beside the one the desktop shows, on a thread of their own if need be.
+  bool OpenForWalk(const std::filesystem::path& FileName, bool EAC3);
 
   // --- Commands of the main window (FrameCommands.cpp) ----------------------------------------
   // The frame that the hex edit command edits for list row Row: the row's Offset text read as a
@@ -333,6 +342,7 @@ class TFrameWindow {
   THexPaneState FHexPane;
   int64_t FPackOffset = 0;
   int32_t FPackLength = 0;
+  TFrameCrc FPackCrc;
   int32_t FLastChangedItemIndex = -1;
 };
 

@@ -12,10 +12,12 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QWheelEvent>
 #include <chrono>
@@ -34,6 +37,7 @@
 #include "app/FormSettings.h"
 #include "app/FrameListView.h"
 #include "app/QtText.h"
+#include "app/StreamCheckWindow.h"
 #include "core/FileStream.h"
 #include "hex/HexEditUtil.h"
 #include "hex/HexViewUtils_RichEdit.h"
@@ -638,6 +642,87 @@ TEST_F(CorvaneForm, UpdateCheckRunsOnlyWhileWantedAndEndsWithTheWindow) {
   EXPECT_TRUE(InitializeHalvernUpdate(u"/nonexistent/corvane"));
   EXPECT_TRUE(DeinitializeHalvernUpdate());
   EXPECT_EQ(StoredSetting("CheckForUpdates").toString(), "1");
+}
+
+// ------------------------------------------------------------------------------------------------
+// Stream check and CRC verdicts
+
+// The sample with its frame 5 damaged in the last 3/8 (crc2 fails) and 30 bytes of junk after
+// frame 10.
+TBytes DamagedSample() {
+  TBytes Bytes = SampleBytes();
+  Bytes[5 * SampleFrameSize + 1400] ^= 0x04;
+  const TBytes Junk = test::Garbage(30);
+  Bytes.insert(Bytes.begin() + 11 * SampleFrameSize, Junk.begin(), Junk.end());
+  return Bytes;
+}
+
+TEST_F(CorvaneForm, TheStatusBarNamesTheShownFramesCrcVerdict) {
+  const TTempFile File(DamagedSample(), ".ac3");
+  TCorvaneForm& Form = Start(File.Path());
+  EXPECT_EQ(Form.CrcLabel->text(), "CRC ok");
+  for (const auto& [Row, Verdict] : {std::pair{5, "crc2 fails"}, std::pair{4, "CRC ok"}}) {
+    const QRect Place = Form.ListView1->visualRect(Form.ListView1->model()->index(Row, 1));
+    QTest::mouseClick(Form.ListView1->viewport(), Qt::LeftButton, {}, Place.center());
+    EXPECT_EQ(Form.CrcLabel->text(), Verdict) << Row;
+  }
+  Form.Close1->trigger();
+  EXPECT_EQ(Form.CrcLabel->text(), "");
+}
+
+TEST_F(CorvaneForm, CheckStreamShowsTheFindingsAndAFindingLeadsToItsFrame) {
+  TCorvaneForm& Form = Start();
+  Form.CheckStream1->trigger();
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Text, "There is no file loaded.");
+  EXPECT_EQ(Form.CheckWindow(), nullptr);
+
+  const TTempFile File(DamagedSample(), ".ac3");
+  ASSERT_TRUE(Form.OpenFile(File.Path()));
+  QProgressDialog* Shown = nullptr;
+  Form.FCheckStarted = [&](QProgressDialog* Dialog) {
+    Shown = Dialog;
+    EXPECT_TRUE(Dialog->isVisible());
+  };
+  Form.CheckStream1->trigger();
+  EXPECT_NE(Shown, nullptr);
+  TStreamCheckWindow* Window = Form.CheckWindow();
+  ASSERT_NE(Window, nullptr);
+  EXPECT_TRUE(Window->isVisible());
+  EXPECT_TRUE(Window->Memo1->toPlainText().contains("\nFrames: 157\n")) << Window->Memo1->toPlainText().toStdString();
+  EXPECT_TRUE(Window->Memo1->toPlainText().contains("Problems: 2 (1 frame fails its CRC, 1 stretch of junk, 30 bytes)"));
+  ASSERT_EQ(Window->ListView1->topLevelItemCount(), 2);
+  const QTreeWidgetItem* Crc = Window->ListView1->topLevelItem(0);
+  EXPECT_EQ(Crc->text(0), OffsetColumn(5 * SampleFrameSize));
+  EXPECT_EQ(Crc->text(1), "problem");
+  EXPECT_EQ(Crc->text(2), "crc2 fails");
+  EXPECT_EQ(Window->ListView1->topLevelItem(1)->text(2), "30 bytes that belong to no frame");
+
+  // Enter on the first finding: the frame window starts at its frame, selected and shown.
+  Window->ListView1->setCurrentItem(Window->ListView1->topLevelItem(0));
+  QTest::keyClick(Window->ListView1, Qt::Key_Return);
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(5 * SampleFrameSize));
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+  EXPECT_EQ(Form.Frames().PackOffset(), 5 * SampleFrameSize);
+  EXPECT_EQ(Form.CrcLabel->text(), "crc2 fails");
+  // The junk's finding leads to the frame after it.
+  Window->ListView1->setCurrentItem(Window->ListView1->topLevelItem(1));
+  QTest::keyClick(Window->ListView1, Qt::Key_Return);
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(11 * SampleFrameSize + 30));
+}
+
+TEST_F(CorvaneForm, ACancelledCheckShowsNothing) {
+  TCorvaneForm& Form = Start(SamplePath());
+  Form.FCheckStarted = [](QProgressDialog* Dialog) {
+    QPushButton* Cancel = Dialog->findChild<QPushButton*>();
+    ASSERT_NE(Cancel, nullptr);
+    EXPECT_EQ(Cancel->text(), "Cancel");
+    Cancel->click();
+  };
+  Form.CheckStream1->trigger();
+  EXPECT_EQ(Form.CheckWindow(), nullptr);
+  EXPECT_TRUE(FAsked.empty());
+  EXPECT_EQ(Form.statusBar()->currentMessage(), "The stream check was cancelled.");
 }
 
 }  // namespace

@@ -214,6 +214,12 @@ TEST(CliErrors, BadUsageExitsWithTwo) {
       {"tree", AC3File(), "12z"},
       {"detect", "--all", AC3File()},
       {"list", "--all", "--rows", "25", AC3File()},
+      {"dialnorm", AC3File()},
+      {"dialnorm", "--set", "0", AC3File()},
+      {"dialnorm", "--set", "32", AC3File()},
+      {"dialnorm", "--set", "12", "--json", AC3File()},
+      {"check", "--set", "12", AC3File()},
+      {"list", "--output", "x.ac3", AC3File()},
   };
   for (const auto& Command : Commands) {
     const TRun Result = RunCommand(Command);
@@ -241,8 +247,8 @@ TEST(CliDebug, DiagnosticLinesGoToStderrOnlyWhenAskedFor) {
 TEST(CliHelp, DocumentsEveryCommand) {
   const TRun Help = RunCommand({"--help"});
   EXPECT_EQ(Help.Status, 0);
-  for (const char* Word : {"detect FILE", "list FILE", "tree FILE OFFSET", "--rows", "--from", "--all", "--force",
-                           "--json", "Exit status"})
+  for (const char* Word : {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE",
+                           "--output OUT", "--rows", "--from", "--all", "--force", "--json", "Exit status"})
     EXPECT_NE(Help.Out.find(Word), std::string::npos) << Word;
 }
 
@@ -366,6 +372,7 @@ TEST(CliErrors, OutputThatCannotBeWrittenFailsTheCommand) {
   const std::vector<std::vector<std::string>> Commands = {
       {"detect", AC3File()},        {"list", AC3File()}, {"list", "--json", EAC3File()},
       {"list", "--all", AC3File()}, {"tree", EAC3File(), "0"}, {"--help"},
+      {"check", AC3File()},
   };
   for (const auto& Command : Commands) {
     std::FILE* Full = std::fopen("/dev/full", "w");
@@ -415,12 +422,12 @@ TEST(CliErrors, AnOutputThatCannotBeWrittenEndsTheListingWithOneLine) {
   EXPECT_TRUE(Capture.Lines().empty());
 }
 
-TEST(CliFile, NothingTheProgramDoesWritesToTheFile) {
+TEST(CliFile, NoCommandButDialnormWritesToTheFile) {
   const test::TTempFile File(test::ReadTestFile(AC3File()));
   const auto Before = std::filesystem::last_write_time(File.Path());
   const std::string Path = File.Path().string();
   for (const auto& Command : std::vector<std::vector<std::string>>{
-           {"detect", Path}, {"list", Path}, {"list", "--all", "--json", Path}, {"tree", Path, "1792"}})
+           {"detect", Path}, {"list", Path}, {"list", "--all", "--json", Path}, {"tree", Path, "1792"}, {"check", Path}})
     EXPECT_EQ(RunCommand(Command).Status, 0) << Command[0];
   EXPECT_EQ(std::filesystem::last_write_time(File.Path()), Before);
   EXPECT_EQ(test::ReadTestFile(File.Path()), test::ReadTestFile(AC3File()));
@@ -554,6 +561,9 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
       {{"list", "--all", Written.Path().string()}, 2, "", "not a regular file"},
       {{"detect", "/dev/zero"}, 2, "", "/dev/zero: not a regular file"},
       {{"tree", "--force", "/dev/zero", "0"}, 2, "", "not a regular file"},
+      {{"check", Lonely.Path().string()}, 2, "", "not a regular file"},
+      {{"check", "/dev/zero"}, 2, "", "not a regular file"},
+      {{"dialnorm", "--set", "12", Written.Path().string()}, 2, "", "not a regular file"},
       // Frames past 4 GiB of a sparse file: found, listed and decoded where they are.
       {{"detect", Sparse.Path().string()}, 1, "none 0\n", ""},
       {{"list", "--force", "--rows", "2", "--from", "0x13FE80000", Sparse.Path().string()},
@@ -575,6 +585,7 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
       {{"tree", Latin1.Path(), "1792"}, 0, "ac3_syncframe()...", ""},
       {{"tree", Latin1.Path(), "57344"}, 2, "", "is at or past the end of " + Latin1Shown + " (57344 bytes)"},
       {{"tree", "--force", Latin1.Path(), "7"}, 1, "ac3_syncframe()...", "no syncword at offset 7 of " + Latin1Shown},
+      {{"check", Latin1.Path()}, 0, "File: " + Latin1Shown + "\n...", ""},
       {{"list", Missing1}, 2, "", "cannot open " + Folder + "/corvane_cli_" + Replaced + "_missing.ac3: No such file"},
       {{"detect", "--json", Missing1}, 2, "", "No such file or directory"},
       // Offsets and row counts that are no numbers or out of range.
@@ -620,7 +631,8 @@ TEST(CliJson, AFileNameThatIsNotUtf8IsReplacedAndFlagged) {
            {"detect", "--json", Latin1.Path()},
            {"list", "--json", "--rows", "1", Latin1.Path()},
            {"list", "--all", "--json", Latin1.Path()},
-           {"tree", "--json", Latin1.Path(), "0"}}) {
+           {"tree", "--json", Latin1.Path(), "0"},
+           {"check", "--json", Latin1.Path()}}) {
     const TRun Run = RunCommand(Command);
     SCOPED_TRACE(Command[0] + " " + Command[1]);
     EXPECT_EQ(Run.Status, 0);
@@ -632,6 +644,12 @@ TEST(CliJson, AFileNameThatIsNotUtf8IsReplacedAndFlagged) {
   const auto Plain = nlohmann::json::parse(RunCommand({"detect", "--json", AC3File()}).Out);
   EXPECT_EQ(Plain["file"], AC3File());
   EXPECT_FALSE(Plain.contains("file_not_utf8"));
+
+  // An output that cannot be written is named the same way.
+  const TRun Unwritten =
+      RunCommand({"dialnorm", "--set", "12", "--output", "/nonexistent-\xFF/out.ac3", Latin1.Path()});
+  EXPECT_EQ(Unwritten.Status, 2);
+  EXPECT_NE(Unwritten.Err.find(std::string("/nonexistent-") + Replaced + "/out.ac3"), std::string::npos) << Unwritten.Err;
 }
 
 #ifdef __GLIBC__
@@ -680,6 +698,149 @@ TEST(CliList, AFileCutShortWhileListedIsNoticedAndFails) {
 #endif
 
 #endif  // !_WIN32
+
+// A 48 kHz stream with 40 bytes of junk after its second frame and its fourth frame damaged in
+// the last 3/8 (crc2 fails); the offsets of the two problems.
+struct TDamagedStream {
+  TBytes Bytes;
+  int64_t Junk;
+  int64_t Damaged;
+};
+
+TDamagedStream DamagedStream() {
+  const std::vector<TBytes> Frames = test::SplitFrames(test::ReadTestFile(AC3File()), false);
+  TDamagedStream Stream;
+  for (size_t Frame = 0; Frame < 6; ++Frame) {
+    TBytes Bytes = Frames[Frame];
+    if (Frame == 3) {
+      Stream.Damaged = static_cast<int64_t>(Stream.Bytes.size());
+      Bytes[1700] ^= 0x20;
+    }
+    test::AppendBytes(Stream.Bytes, Bytes);
+    if (Frame == 1) {
+      Stream.Junk = static_cast<int64_t>(Stream.Bytes.size());
+      test::AppendBytes(Stream.Bytes, test::Garbage(40));
+    }
+  }
+  return Stream;
+}
+
+std::string Hex16(int64_t Offset) {
+  char Text[32];
+  std::snprintf(Text, sizeof(Text), "0x%016" PRIX64, static_cast<uint64_t>(Offset));
+  return Text;
+}
+
+TEST(CliCheck, PrintsEachFindingAtItsOffsetThenTheSummary) {
+  const TDamagedStream Stream = DamagedStream();
+  const test::TTempFile File(Stream.Bytes, ".ac3");
+  const TRun Check = RunCommand({"check", File.Path().string()});
+  EXPECT_EQ(Check.Status, 1);
+  EXPECT_EQ(Check.Err, "");
+  EXPECT_EQ(Check.Out, Hex16(Stream.Junk) + " problem: 40 bytes that belong to no frame\n" + Hex16(Stream.Damaged) +
+                           " problem: crc2 fails\n"
+                           "\n"
+                           "File: " + File.Path().string() + "\n"
+                           "Kind: AC-3\n"
+                           "Frames: 6\n"
+                           "Duration: 0.192 s\n"
+                           "Sampling rate: 48000 Hz\n"
+                           "Bit rate: 448 kbps (average 448.0 kbps)\n"
+                           "acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]\n"
+                           "bsid: 8\n"
+                           "dialnorm: 31\n"
+                           "Problems: 2 (1 frame fails its CRC, 1 stretch of junk, 40 bytes)\n"
+                           "Changes: 0\n");
+
+  const TRun Clean = RunCommand({"check", EAC3File()});
+  EXPECT_EQ(Clean.Status, 0);
+  EXPECT_EQ(Clean.Out.rfind("File: " + EAC3File() + "\nKind: E-AC-3\n", 0), 0u) << Clean.Out;
+
+  // A file that is no stream is refused as by the other commands, and checked with --force.
+  const test::TTempFile Text(TBytes(5000, 'x'), ".txt");
+  const TRun Refused = RunCommand({"check", Text.Path().string()});
+  EXPECT_EQ(Refused.Status, 1);
+  EXPECT_EQ(Refused.Err, "This is not a valid AC3 audio stream.\n");
+  const TRun Forced = RunCommand({"check", "--force", Text.Path().string()});
+  EXPECT_EQ(Forced.Status, 1);
+  EXPECT_EQ(Forced.Out.rfind(Hex16(0) + " problem: 5000 bytes that belong to no frame\n" + Hex16(0) +
+                                 " problem: no frame found\n",
+                             0),
+            0u)
+      << Forced.Out;
+}
+
+TEST(CliCheck, JsonCarriesTheFindingsAndTheSummary) {
+  const TDamagedStream Stream = DamagedStream();
+  const test::TTempFile File(Stream.Bytes, ".ac3");
+  const TRun Check = RunCommand({"check", "--json", File.Path().string()});
+  EXPECT_EQ(Check.Status, 1);
+  const auto Json = nlohmann::json::parse(Check.Out);
+  EXPECT_EQ(Json["kind"], "AC-3");
+  ASSERT_EQ(Json["findings"].size(), 2u);
+  const auto& Junk = Json["findings"][0];
+  EXPECT_EQ(Junk["offset"], Stream.Junk);
+  EXPECT_EQ(Junk["type"], "problem");
+  EXPECT_EQ(Junk["problem"], "junk");
+  EXPECT_EQ(Junk["length"], 40);
+  const auto& Crc = Json["findings"][1];
+  EXPECT_EQ(Crc["offset"], Stream.Damaged);
+  EXPECT_EQ(Crc["problem"], "crc");
+  EXPECT_EQ(Crc["crc1"], "ok");
+  EXPECT_EQ(Crc["crc2"], "failed");
+  EXPECT_EQ(Crc["text"], "crc2 fails");
+  const auto& Summary = Json["summary"];
+  EXPECT_EQ(Summary["frames"], 6);
+  EXPECT_EQ(Summary["sampling_rates"], nlohmann::json::array({48000}));
+  EXPECT_EQ(Summary["bit_rates"], nlohmann::json::array({448}));
+  EXPECT_EQ(Summary["acmod_lfeon"][0]["acmod"], 7);
+  EXPECT_EQ(Summary["dialnorm"], nlohmann::json::array({31}));
+  EXPECT_EQ(Summary["problems"], 2);
+  EXPECT_EQ(Summary["junk_bytes"], 40);
+
+  // A change carries its field and values.
+  TBytes Changed = test::ReadTestFile(AC3File());
+  test::AppendBytes(Changed, test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3")));
+  const test::TTempFile Joined(Changed, ".ac3");
+  const auto Rates = nlohmann::json::parse(RunCommand({"check", "--json", Joined.Path().string()}).Out);
+  ASSERT_GE(Rates["findings"].size(), 1u);
+  EXPECT_EQ(Rates["findings"][0]["type"], "change");
+  EXPECT_EQ(Rates["findings"][0]["offset"], 32 * 1792);
+  EXPECT_EQ(Rates["findings"][0]["field"], "bit_rate");
+  EXPECT_EQ(Rates["findings"][0]["from"], 448);
+  EXPECT_EQ(Rates["findings"][0]["to"], 384);
+}
+
+TEST(CliDialnorm, RewritesInPlaceOrIntoAnOutputFileAndNamesTheFramesLeftAsTheyWere) {
+  const TDamagedStream Stream = DamagedStream();
+  const test::TTempFile File(Stream.Bytes, ".ac3");
+  const std::filesystem::path Output = File.Path().string() + ".out.ac3";
+  const TRun Copy = RunCommand({"dialnorm", "--set", "0x0C", "--output", Output.string(), File.Path().string()});
+  EXPECT_EQ(Copy.Status, 1);
+  EXPECT_EQ(Copy.Err, "");
+  EXPECT_EQ(Copy.Out, Hex16(Stream.Damaged) +
+                          " left as it was: crc2 fails\n"
+                          "6 frames: 5 rewritten, 0 already at dialnorm 12, 1 left as it was (1 failing a CRC, 0 not whole)\n");
+  EXPECT_EQ(File.ReadAll(), Stream.Bytes);
+  const TRun Checked = RunCommand({"check", Output.string()});
+  EXPECT_NE(Checked.Out.find("\ndialnorm: 12, 31\n"), std::string::npos) << Checked.Out;
+
+  // In place, on a clean stream: every frame carries the value, and the result is the copy's.
+  const test::TTempFile Clean(test::ReadTestFile(AC3File()), ".ac3");
+  const TRun InPlace = RunCommand({"dialnorm", "--set", "12", Clean.Path().string()});
+  EXPECT_EQ(InPlace.Status, 0);
+  EXPECT_EQ(InPlace.Out, "32 frames: 32 rewritten, 0 already at dialnorm 12, 0 left as they were (0 failing a CRC, 0 not whole)\n");
+  const TBytes Rewritten = Clean.ReadAll();
+  const TBytes Copied = test::ReadTestFile(Output);
+  EXPECT_TRUE(std::equal(Copied.begin(), Copied.begin() + 2 * 1792, Rewritten.begin()));
+  EXPECT_EQ(RunCommand({"check", Clean.Path().string()}).Status, 0);
+  std::filesystem::remove(Output);
+
+  // A file that cannot be written is an error with one line naming it.
+  const TRun Missing = RunCommand({"dialnorm", "--set", "12", "--output", "/nonexistent-folder/out.ac3", AC3File()});
+  EXPECT_EQ(Missing.Status, 2);
+  EXPECT_NE(Missing.Err.find("/nonexistent-folder"), std::string::npos) << Missing.Err;
+}
 
 }  // namespace
 }  // namespace corvane

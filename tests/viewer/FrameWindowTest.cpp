@@ -484,6 +484,27 @@ TEST(FrameWindowDetail, NothingToReadKeepsTheTreeAndAnEmptyRowClearsIt) {
   EXPECT_TRUE(Window->Tree().Empty());
 }
 
+// The status bar names the shown frame's CRC verdict.
+TEST(FrameWindowDetail, TheShownFrameHasItsCrcVerdict) {
+  TBytes Bytes = test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3"));  // frames of 1536 bytes
+  Bytes[1536 + 10] ^= 0x01;      // frame 1: the first 5/8
+  Bytes[2 * 1536 + 1500] ^= 0x01;  // frame 2: the last 3/8
+  Bytes.resize(Bytes.size() - 200);  // the last frame runs past the end of the file
+  const TTempFile File(Bytes, ".ac3");
+  auto Window = test::LoadedWindow(File.Path(), 25);
+  EXPECT_EQ(Window->PackCrcText(), u"CRC ok");  // the first frame, shown by the load
+  const struct {
+    int64_t Offset;
+    const char16_t* Text;
+  } Cases[] = {{1536, u"crc1 fails"}, {2 * 1536, u"crc2 fails"}, {3 * 1536, u"CRC ok"}, {62 * 1536, u"CRC not checked"}};
+  for (const auto& Case : Cases) {
+    ASSERT_TRUE(Window->UpdatePack(Case.Offset));
+    EXPECT_EQ(Window->PackCrcText(), Case.Text) << Case.Offset;
+  }
+  Window->UnloadFile();
+  EXPECT_EQ(Window->PackCrcText(), u"");
+}
+
 TEST(FrameWindowFile, FileCutShortWhileOpenGivesShortReads) {
   TTempFile File(test::SyntheticAC3(1000));
   auto Window = test::LoadedWindow(File.Path(), 20);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
@@ -12,6 +13,9 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/AC3Crc.h"
+#include "analysis/AC3PlusUtils.h"
+#include "analysis/AC3Utils.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
@@ -296,6 +300,81 @@ TEST_F(HexEditDialogTest, FailedWriteIsToldToTheUserAndEditFileAnswersFalse) {
   EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - could not write "
                                                          u"the byte at 0x0000000000001234 (0 of 1 bytes written)."});
   EXPECT_EQ(File.ReadAll(), Original);
+}
+
+// A frame among other bytes at 0x1234, edited in its byte At to Value and saved with the repair
+// box as the case leaves it.
+TEST_F(HexEditDialogTest, RepairOnSaveWritesTheFrameCrcWordsAfterTheEditedBytes) {
+  const auto FirstFrame = [](const char* Name, bool EAC3) {
+    const std::vector<uint8_t> Stream = test::ReadTestFile(test::TestDataPath(Name));
+    const int32_t Size = EAC3 ? AC3PlusCodedFrameSize(Stream.data()) : AC3CodedFrameSize(Stream.data());
+    return std::vector<uint8_t>(Stream.begin(), Stream.begin() + Size);
+  };
+  const std::vector<uint8_t> AC3 = FirstFrame("ac3_48k_51.ac3", false);
+  const std::vector<uint8_t> EAC3 = FirstFrame("eac3_stereo_48k.eac3", true);
+  const QString NoWholeFrame = "The frame's CRC was not repaired: the edited bytes no longer hold a whole frame.";
+  const struct {
+    const char* Name;
+    const std::vector<uint8_t>& Frame;
+    size_t At;
+    uint8_t Value;
+    bool Untick;
+    bool Passes;  // the frame passes its CRCs after the save
+    std::vector<TPromptCall> Prompts;
+  } Cases[] = {
+      {"AC-3 dialnorm", AC3, 6, 0x3C, false, true, {{THexEditPromptKind::Confirm, ConfirmText}}},
+      {"AC-3 with the box unticked", AC3, 6, 0x3C, true, false, {{THexEditPromptKind::Confirm, ConfirmText}}},
+      {"E-AC-3 payload", EAC3, 100, 0x00, false, true, {{THexEditPromptKind::Confirm, ConfirmText}}},
+      {"AC-3 size code edited to a reserved one", AC3, 4, 0x3F, false, false,
+       {{THexEditPromptKind::Confirm, ConfirmText}, {THexEditPromptKind::Information, NoWholeFrame}}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Prompts.clear();
+    std::vector<uint8_t> Before = Original;
+    std::copy(Case.Frame.begin(), Case.Frame.end(), Before.begin() + 0x1234);
+    const TTempFile FrameFile(Before);
+    TFileStream Stream;
+    ASSERT_TRUE(Stream.Open(FrameFile.Path(), TFileStream::TMode::ReadWrite));
+    // The row's length may take in bytes after the frame; the frame is whole all the same.
+    const auto Size = static_cast<int64_t>(Case.Frame.size()) + 10;
+    const bool Saved = RunEditFile(&Stream, 0x1234, Size, [&](THexEditForm& Form) {
+      EXPECT_TRUE(Form.cbRepairCrc->isEnabled());
+      EXPECT_TRUE(Form.cbRepairCrc->isChecked());
+      if (Case.Untick) Form.cbRepairCrc->click();
+      const int Position = 4 + static_cast<int>(Case.At);
+      Click(Form, Position % 16 + 1, Position / 16 + 1);
+      TypeIntoCurrentCell(Form, QString("%1").arg(Case.Value, 2, 16, QChar('0')).toUpper());
+      Form.bbtnOK->click();
+    });
+    EXPECT_TRUE(Saved);
+    EXPECT_EQ(Prompts, Case.Prompts);
+
+    const std::vector<uint8_t> After = FrameFile.ReadAll();
+    std::vector<uint8_t> Edited = Before;
+    Edited[0x1234 + Case.At] = Case.Value;
+    const uint8_t* Frame = After.data() + 0x1234;
+    const auto FrameSize = static_cast<int32_t>(Case.Frame.size());
+    EXPECT_EQ(CheckAnyFrameCrc(Frame, FrameSize).Passed(), Case.Passes);
+    // Besides the edited byte, only the CRC words may differ, and only when repaired.
+    const bool Repaired = Case.Passes;
+    const bool Plus = &Case.Frame == &EAC3;
+    for (size_t Byte = 0; Byte < After.size(); ++Byte) {
+      const size_t InFrame = Byte - 0x1234;
+      const bool CrcWord = Byte >= 0x1234 && InFrame < Case.Frame.size() &&
+                           (InFrame + 2 >= Case.Frame.size() || (!Plus && (InFrame == 2 || InFrame == 3)));
+      if (!(Repaired && CrcWord)) {
+        ASSERT_EQ(After[Byte], Edited[Byte]) << "byte " << Byte;
+      }
+    }
+  }
+
+  // Bytes that hold no frame leave the box unticked, and it cannot be ticked.
+  TFileStream Stream;
+  ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
+  const auto Form = Show(Stream, 0x1234, 20);
+  EXPECT_FALSE(Form->cbRepairCrc->isEnabled());
+  EXPECT_FALSE(Form->cbRepairCrc->isChecked());
 }
 
 TEST_F(HexEditDialogTest, EditFileWithoutAStreamShowsNothing) {

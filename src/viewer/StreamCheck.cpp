@@ -1,0 +1,472 @@
+#include "viewer/StreamCheck.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <type_traits>
+
+#include "analysis/AC3Descriptions.h"
+#include "analysis/AC3PlusSyntax.h"
+#include "analysis/AC3Syntax.h"
+#include "analysis/FrameKinds.h"
+#include "core/StringUtils.h"
+
+namespace corvane {
+namespace {
+
+// A/52 marks these codes reserved (dialnorm 0 included: levels run from 1 to 31 dB).
+struct TReservedCode {
+  uint8_t Field;
+  uint32_t Value;
+};
+
+constexpr TReservedCode AC3ReservedCodes[] = {
+    {static_cast<uint8_t>(TAC3FieldId::cmixlev), 3},   {static_cast<uint8_t>(TAC3FieldId::surmixlev), 3},
+    {static_cast<uint8_t>(TAC3FieldId::dsurmod), 3},   {static_cast<uint8_t>(TAC3FieldId::roomtyp), 3},
+    {static_cast<uint8_t>(TAC3FieldId::roomtyp2), 3},  {static_cast<uint8_t>(TAC3FieldId::dialnorm), 0},
+    {static_cast<uint8_t>(TAC3FieldId::dialnorm2), 0},
+};
+
+constexpr TReservedCode AC3PlusReservedCodes[] = {
+    {static_cast<uint8_t>(TAC3PlusFieldId::strmtyp), 3},      {static_cast<uint8_t>(TAC3PlusFieldId::dsurmod), 3},
+    {static_cast<uint8_t>(TAC3PlusFieldId::dheadphonmod), 3}, {static_cast<uint8_t>(TAC3PlusFieldId::roomtyp), 3},
+    {static_cast<uint8_t>(TAC3PlusFieldId::roomtyp2), 3},     {static_cast<uint8_t>(TAC3PlusFieldId::dialnorm), 0},
+    {static_cast<uint8_t>(TAC3PlusFieldId::dialnorm2), 0},
+};
+
+// Bit 31 of a reserved mask stands for AC-3's frmsizecod 38 to 63, which codes no frame size.
+constexpr uint32_t ReservedFrameSize = 1u << 31;
+
+// Where the values of a substream are kept: AC-3 has one; E-AC-3 one per independent substream
+// and one per dependent substream of each.
+constexpr size_t SlotsPerIndependent = 9;
+constexpr size_t SlotCount = 8 * SlotsPerIndependent;
+
+std::u16string RateText(uint32_t Hz) { return UIntToStr(Hz) + u" Hz"; }
+std::u16string KbpsText(uint32_t Kbps) { return UIntToStr(Kbps) + u" kbps"; }
+
+// Fixed decimals without the locale: the desktop program runs under the user's.
+std::u16string Decimal(double Value, int Decimals) {
+  int64_t Scale = 1;
+  for (int Digit = 0; Digit < Decimals; ++Digit) Scale *= 10;
+  const auto Scaled = static_cast<int64_t>(std::llround(Value * static_cast<double>(Scale)));
+  std::u16string Fraction = UIntToStr(static_cast<uint64_t>(Scaled % Scale));
+  Fraction.insert(0, static_cast<size_t>(Decimals) - Fraction.size(), u'0');
+  return IntToStr(Scaled / Scale) + u"." + Fraction;
+}
+
+std::u16string SubstreamText(const TSubstream& Substream) {
+  if (Substream.Independent < 0 || (Substream.Independent == 0 && Substream.Dependent < 0)) return u"";
+  std::u16string Text = u" in ";
+  if (Substream.Dependent >= 0) Text += u"dependent substream " + IntToStr(Substream.Dependent) + u" of ";
+  return Text + u"independent substream " + IntToStr(Substream.Independent);
+}
+
+std::u16string ChangeValueText(TChangeField Field, uint32_t Value) {
+  switch (Field) {
+    case TChangeField::SamplingRate:
+      return RateText(Value);
+    case TChangeField::BitRate:
+      return KbpsText(Value);
+    default:
+      return UIntToStr(Value);
+  }
+}
+
+const char16_t* ChangeFieldName(TChangeField Field) {
+  switch (Field) {
+    case TChangeField::SamplingRate:
+      return u"sampling rate";
+    case TChangeField::Acmod:
+      return u"acmod";
+    case TChangeField::Lfeon:
+      return u"lfeon";
+    case TChangeField::BitRate:
+      return u"bit rate";
+    case TChangeField::Dialnorm:
+      return u"dialnorm";
+    case TChangeField::Bsid:
+      return u"bsid";
+  }
+  return u"";
+}
+
+template <typename T>
+std::u16string JoinBits(uint32_t Bits, const T& Text) {
+  std::u16string Joined;
+  for (uint32_t Bit = 0; Bit < 32; ++Bit) {
+    if (!((Bits >> Bit) & 1)) continue;
+    if (!Joined.empty()) Joined += u", ";
+    Joined += Text(Bit);
+  }
+  return Joined.empty() ? u"none" : Joined;
+}
+
+std::u16string Counted(int64_t Count, const char16_t* One, const char16_t* Many) {
+  return IntToStr(Count) + u" " + (Count == 1 ? One : Many);
+}
+
+// What the check takes from one decoded header.
+struct THeaderValues {
+  uint32_t fscod = 0;
+  uint32_t acmod = 0;
+  uint32_t lfeon = 0;
+  uint32_t bsid = 0;
+  uint32_t dialnorm = 0;
+  uint32_t dialnorm2 = 0;
+  bool HasDialnorm2 = false;
+  uint32_t Kbps = 0;  // 0 where the frame codes no rate
+  uint32_t Samples = 0;
+  uint32_t Reserved = 0;  // bit n: entry n of the kind's reserved codes; ReservedFrameSize
+  TSubstream Substream;
+  bool Timed = true;  // its samples count towards the duration
+};
+
+template <typename TFrame, size_t Count>
+uint32_t ReservedMask(const TFrame& Frame, const TReservedCode (&Codes)[Count]) {
+  uint32_t Mask = 0;
+  for (const TFieldPosition& Field : Frame.Layout.Decoded())
+    for (size_t Code = 0; Code < Count; ++Code)
+      if (Field.Field == Codes[Code].Field && Field.Value == Codes[Code].Value) Mask |= 1u << Code;
+  return Mask;
+}
+
+THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
+  THeaderValues Values;
+  Values.fscod = Frame.fscod;
+  Values.acmod = Frame.acmod;
+  Values.lfeon = Frame.lfeon;
+  Values.bsid = Frame.bsid;
+  Values.dialnorm = Frame.dialnorm;
+  Values.HasDialnorm2 = Frame.acmod == 0;
+  Values.dialnorm2 = Frame.dialnorm2;
+  Values.Kbps = Frame.frmsizecod < AC3BitrateTable.size() ? AC3BitrateTable[Frame.frmsizecod] : 0;
+  Values.Samples = 1536;
+  Values.Reserved = ReservedMask(Frame, AC3ReservedCodes) | (CodedSize == 0 ? ReservedFrameSize : 0);
+  return Values;
+}
+
+THeaderValues ValuesOf(const TAC3PlusFrame& Frame, int32_t CodedSize) {
+  THeaderValues Values;
+  Values.fscod = Frame.fscod;
+  Values.acmod = Frame.acmod;
+  Values.lfeon = Frame.lfeon;
+  Values.bsid = Frame.bsid;
+  Values.dialnorm = Frame.dialnorm;
+  Values.HasDialnorm2 = Frame.acmod == 0;
+  Values.dialnorm2 = Frame.dialnorm2;
+  Values.Samples = 256 * static_cast<uint32_t>(std::max(NumblkscodToBlocks(static_cast<int32_t>(Frame.numblkscod)), 1));
+  const uint32_t Rate = Frame.fscod < 3 ? AC3SamplingRateTable[Frame.fscod] : 0;
+  // The rate a frame of this size stands for, to the nearest kbps (44.1 kHz frames alternate
+  // between two sizes a word apart, which round to the same rate).
+  const uint64_t Bits = uint64_t{static_cast<uint32_t>(CodedSize)} * 8 * Rate;
+  Values.Kbps = static_cast<uint32_t>((Bits + Values.Samples * 500ull) / (Values.Samples * 1000ull));
+  Values.Reserved = ReservedMask(Frame, AC3PlusReservedCodes);
+  return Values;
+}
+
+}  // namespace
+
+struct TStreamChecker::TState {
+  struct TSlot {
+    bool Seen = false;
+    uint32_t fscod = 0;
+    uint32_t acmod = 0;
+    uint32_t lfeon = 0;
+    uint32_t Kbps = 0;
+    uint32_t dialnorm = 0;
+    uint32_t bsid = 0;
+    uint32_t Reserved = 0;
+  };
+  std::array<TSlot, SlotCount> Slots{};
+  int8_t Independent = 0;  // the independent substream the dependent ones that follow belong to
+  // For frames whose header cannot be trusted, the time the last good one took.
+  uint32_t LastRate = 48000;
+  uint32_t LastSamples = 1536;
+  std::unique_ptr<TAC3Frame> AC3 = std::make_unique<TAC3Frame>();
+  std::unique_ptr<TAC3PlusFrame> AC3Plus = std::make_unique<TAC3PlusFrame>();
+};
+
+TStreamChecker::TStreamChecker(bool EAC3, int64_t FileSize, TFindingSink Sink)
+    : FSink(std::move(Sink)), FState(std::make_unique<TState>()) {
+  FSummary.EAC3 = EAC3;
+  FSummary.FileSize = FileSize;
+}
+
+TStreamChecker::~TStreamChecker() = default;
+
+bool TStreamChecker::Tell(const TStreamFinding& Finding) {
+  if (Finding.IsProblem())
+    ++FSummary.Problems;
+  else
+    ++FSummary.Changes;
+  return !FSink || FSink(Finding);
+}
+
+bool TStreamChecker::Junk(int64_t Offset, int64_t Length) {
+  ++FSummary.JunkRegions;
+  FSummary.JunkBytes += Length;
+  TStreamFinding Finding;
+  Finding.Kind = TFindingKind::Junk;
+  Finding.Offset = Offset;
+  Finding.Length = Length;
+  return Tell(Finding);
+}
+
+bool TStreamChecker::Frame(const TStreamFrame& Frame) {
+  ++FSummary.Frames;
+  FSummary.FrameBytes += Frame.Size;
+  TStreamFinding Finding;
+  Finding.Offset = Frame.Offset;
+  Finding.Length = Frame.Size;
+  Finding.CodedSize = Frame.CodedSize;
+  Finding.Crc = Frame.Crc;
+  bool Going = true;
+  if (Frame.Fit == TFrameFit::Whole && Frame.Crc.Failed()) {
+    ++FSummary.CrcFailures;
+    Finding.Kind = TFindingKind::CrcFailed;
+    Going = Tell(Finding);
+  } else if (Frame.Fit == TFrameFit::CutShort || Frame.Fit == TFrameFit::PastEnd) {
+    ++FSummary.Truncated;
+    Finding.Kind = Frame.Fit == TFrameFit::CutShort ? TFindingKind::CutShort : TFindingKind::PastEnd;
+    Going = Tell(Finding);
+  }
+  return Going && (FSummary.EAC3 ? Header<TAC3PlusKind>(Frame) : Header<TAC3Kind>(Frame));
+}
+
+template <typename TKind>
+bool TStreamChecker::Header(const TStreamFrame& Frame) {
+  TState& State = *FState;
+  // The header lies in what crc1 covers in AC-3 and crc2 in E-AC-3: when that fails, its values
+  // may be anything, and only its time counts.
+  const bool Trusted = FSummary.EAC3 ? Frame.Crc.crc2 != TCrcVerdict::Failed : Frame.Crc.crc1 != TCrcVerdict::Failed;
+  if (!Trusted) {
+    FSummary.Seconds += static_cast<double>(State.LastSamples) / State.LastRate;
+    return true;
+  }
+  THeaderValues Values;
+  if constexpr (std::is_same_v<TKind, TAC3PlusKind>) {
+    TAC3PlusFrame& Decoded = *State.AC3Plus;
+    TKind::Parse(Frame.Data, Frame.DataSize, Decoded);
+    Values = ValuesOf(Decoded, Frame.CodedSize);
+    const auto Id = static_cast<int8_t>(Decoded.substreamid & 7);
+    if (Decoded.strmtyp == 1) {
+      Values.Substream = {State.Independent, Id};
+      FSummary.Dependent[static_cast<size_t>(State.Independent)] |= static_cast<uint8_t>(1u << Id);
+    } else {
+      State.Independent = Id;
+      Values.Substream = {Id, -1};
+      FSummary.Independent |= 1u << Id;
+    }
+    Values.Timed = Values.Substream.Independent == 0 && Values.Substream.Dependent < 0;
+  } else {
+    TAC3Frame& Decoded = *State.AC3;
+    TKind::Parse(Frame.Data, Frame.DataSize, Decoded);
+    Values = ValuesOf(Decoded, Frame.CodedSize);
+  }
+
+  const uint32_t Rate = Values.fscod < 3 ? AC3SamplingRateTable[Values.fscod] : 0;
+  if (Values.Timed && Rate != 0) {
+    State.LastRate = Rate;
+    State.LastSamples = Values.Samples;
+    FSummary.Seconds += static_cast<double>(Values.Samples) / Rate;
+  }
+  FSummary.SamplingRates |= 1u << (Values.fscod & 3);
+  FSummary.AcmodLfeon |= 1u << ((Values.acmod & 7) * 2 + (Values.lfeon & 1));
+  FSummary.Bsids |= 1u << (Values.bsid & 31);
+  FSummary.Dialnorms |= 1u << (Values.dialnorm & 31);
+  if (Values.HasDialnorm2) FSummary.Dialnorm2s |= 1u << (Values.dialnorm2 & 31);
+  if (Values.Kbps != 0 && !std::binary_search(FSummary.Kbps.begin(), FSummary.Kbps.end(), Values.Kbps)) {
+    if (FSummary.Kbps.size() < TStreamSummary::MaxKbpsValues)
+      FSummary.Kbps.insert(std::upper_bound(FSummary.Kbps.begin(), FSummary.Kbps.end(), Values.Kbps), Values.Kbps);
+    else
+      FSummary.MoreKbps = true;
+  }
+
+  const size_t SlotIndex = Values.Substream.Independent < 0
+                               ? 0
+                               : static_cast<size_t>(Values.Substream.Independent) * SlotsPerIndependent +
+                                     static_cast<size_t>(Values.Substream.Dependent + 1);
+  TState::TSlot& Slot = State.Slots[SlotIndex];
+
+  TStreamFinding Finding;
+  Finding.Offset = Frame.Offset;
+  Finding.Substream = Values.Substream;
+  if (Values.Reserved != 0) ++FSummary.ReservedFrames;
+  // A reserved code is told at the first frame of each run of frames that carry it.
+  for (uint32_t Bit = 0; Bit < 32; ++Bit) {
+    if (!((Values.Reserved >> Bit) & 1) || ((Slot.Reserved >> Bit) & 1)) continue;
+    Finding.Kind = TFindingKind::Reserved;
+    if (Bit == 31) {
+      Finding.Field = "frmsizecod";
+      Finding.Value = State.AC3->frmsizecod;
+    } else {
+      const uint8_t Field = FSummary.EAC3 ? AC3PlusReservedCodes[Bit].Field : AC3ReservedCodes[Bit].Field;
+      Finding.Field = FSummary.EAC3 ? AC3PlusFields[Field].Name : AC3Fields[Field].Name;
+      Finding.Value = FSummary.EAC3 ? AC3PlusReservedCodes[Bit].Value : AC3ReservedCodes[Bit].Value;
+    }
+    if (!Tell(Finding)) return false;
+  }
+  Slot.Reserved = Values.Reserved;
+
+  if (Slot.Seen) {
+    const auto Changed = [&](TChangeField Field, uint32_t Previous, uint32_t Value) {
+      if (Previous == Value) return true;
+      Finding.Kind = TFindingKind::Change;
+      Finding.Changed = Field;
+      Finding.Previous = Previous;
+      Finding.Value = Value;
+      return Tell(Finding);
+    };
+    const uint32_t PreviousRate = Slot.fscod < 3 ? AC3SamplingRateTable[Slot.fscod] : 0;
+    if (!Changed(TChangeField::SamplingRate, PreviousRate, Rate) ||
+        !Changed(TChangeField::Acmod, Slot.acmod, Values.acmod) ||
+        !Changed(TChangeField::Lfeon, Slot.lfeon, Values.lfeon) ||
+        (Slot.Kbps != 0 && Values.Kbps != 0 && !Changed(TChangeField::BitRate, Slot.Kbps, Values.Kbps)) ||
+        !Changed(TChangeField::Dialnorm, Slot.dialnorm, Values.dialnorm) ||
+        !Changed(TChangeField::Bsid, Slot.bsid, Values.bsid))
+      return false;
+  }
+  Slot.Seen = true;
+  Slot.fscod = Values.fscod;
+  Slot.acmod = Values.acmod;
+  Slot.lfeon = Values.lfeon;
+  if (Values.Kbps != 0) Slot.Kbps = Values.Kbps;
+  Slot.dialnorm = Values.dialnorm;
+  Slot.bsid = Values.bsid;
+  return true;
+}
+
+bool TStreamChecker::Finish() {
+  if (FSummary.Frames != 0) return true;
+  TStreamFinding Finding;
+  Finding.Kind = TFindingKind::NoFrames;
+  return Tell(Finding);
+}
+
+TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink, TStreamSummary& Summary,
+                      const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel,
+                      std::string& Error) {
+  std::error_code SizeError;
+  const auto Size = static_cast<int64_t>(std::filesystem::file_size(File, SizeError));
+  TStreamChecker Checker(EAC3, SizeError ? 0 : Size, Sink);
+  bool Cancelled = false;
+
+  // Forwards to the checker, and ends the walk once the check is cancelled.
+  class TCancellable final : public TStreamVisitor {
+   public:
+    TCancellable(TStreamChecker& Checker, const std::atomic<bool>* Cancel, bool& Cancelled)
+        : FChecker(Checker), FCancel(Cancel), FCancelled(Cancelled) {}
+    bool Frame(const TStreamFrame& Frame) override { return Going() && FChecker.Frame(Frame); }
+    bool Junk(int64_t Offset, int64_t Length) override { return Going() && FChecker.Junk(Offset, Length); }
+
+   private:
+    bool Going() {
+      FCancelled = FCancel != nullptr && FCancel->load(std::memory_order_relaxed);
+      return !FCancelled;
+    }
+    TStreamChecker& FChecker;
+    const std::atomic<bool>* FCancel;
+    bool& FCancelled;
+  } Visitor(Checker, Cancel, Cancelled);
+
+  const TStreamWalkEnd End = WalkStream(File, EAC3, Visitor, Progress, Error);
+  if (End == TStreamWalkEnd::Completed) Checker.Finish();
+  Summary = Checker.Summary();
+  if (End == TStreamWalkEnd::Failed) return TCheckEnd::Failed;
+  return Cancelled ? TCheckEnd::Cancelled : TCheckEnd::Completed;
+}
+
+std::u16string FindingText(const TStreamFinding& Finding) {
+  switch (Finding.Kind) {
+    case TFindingKind::CrcFailed:
+      return CrcVerdictText(Finding.Crc);
+    case TFindingKind::Junk:
+      return Finding.Length == 1 ? u"1 byte that belongs to no frame"
+                                 : IntToStr(Finding.Length) + u" bytes that belong to no frame";
+    case TFindingKind::CutShort:
+      return u"frame cut short: the next frame starts after " + IntToStr(Finding.Length) + u" of its " +
+             IntToStr(Finding.CodedSize) + u" bytes";
+    case TFindingKind::PastEnd:
+      return u"frame runs past the end of the file: the file ends after " + IntToStr(Finding.Length) + u" of its " +
+             IntToStr(Finding.CodedSize) + u" bytes";
+    case TFindingKind::Reserved:
+      return u"reserved " + AsciiToU16(Finding.Field ? Finding.Field : "") + u" " + UIntToStr(Finding.Value) +
+             SubstreamText(Finding.Substream);
+    case TFindingKind::NoFrames:
+      return u"no frame found";
+    case TFindingKind::Change:
+      return std::u16string(ChangeFieldName(Finding.Changed)) + u" " +
+             ChangeValueText(Finding.Changed, Finding.Previous) + u" -> " +
+             ChangeValueText(Finding.Changed, Finding.Value) + SubstreamText(Finding.Substream);
+  }
+  return u"";
+}
+
+const char* ChangeFieldKey(TChangeField Field) {
+  switch (Field) {
+    case TChangeField::SamplingRate:
+      return "sampling_rate";
+    case TChangeField::Acmod:
+      return "acmod";
+    case TChangeField::Lfeon:
+      return "lfeon";
+    case TChangeField::BitRate:
+      return "bit_rate";
+    case TChangeField::Dialnorm:
+      return "dialnorm";
+    case TChangeField::Bsid:
+      return "bsid";
+  }
+  return "";
+}
+
+std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
+  std::vector<std::u16string> Lines;
+  const bool Rates = (Summary.SamplingRates & (Summary.SamplingRates - 1)) != 0;
+  Lines.push_back(std::u16string(u"Kind: ") + (Summary.EAC3 ? u"E-AC-3" : u"AC-3"));
+  Lines.push_back(u"Frames: " + IntToStr(Summary.Frames));
+  Lines.push_back(u"Duration: " + Decimal(Summary.Seconds, 3) + u" s");
+  Lines.push_back(
+      (Rates ? u"Sampling rates: " : u"Sampling rate: ") +
+      JoinBits(Summary.SamplingRates, [](uint32_t fscod) { return FscodToStr(static_cast<int32_t>(fscod)); }));
+  std::u16string Kbps;
+  for (uint32_t Value : Summary.Kbps) Kbps += (Kbps.empty() ? u"" : u", ") + KbpsText(Value);
+  if (Summary.MoreKbps) Kbps += u" and more";
+  if (Kbps.empty()) Kbps = u"none";
+  Lines.push_back((Summary.Kbps.size() > 1 ? u"Bit rates: " : u"Bit rate: ") + Kbps + u" (average " +
+                  Decimal(Summary.AverageKbps(), 1) + u" kbps)");
+  Lines.push_back(u"acmod/lfeon: " + JoinBits(Summary.AcmodLfeon, [](uint32_t Bit) {
+                    const auto acmod = static_cast<int32_t>(Bit / 2);
+                    return IntToStr(acmod) + u"/" + IntToStr(Bit % 2) + u" [" + AcmodToStr(acmod) + u"]";
+                  }));
+  const auto Number = [](uint32_t Bit) { return UIntToStr(Bit); };
+  Lines.push_back(u"bsid: " + JoinBits(Summary.Bsids, Number));
+  Lines.push_back(u"dialnorm: " + JoinBits(Summary.Dialnorms, Number));
+  if (Summary.Dialnorm2s != 0) Lines.push_back(u"dialnorm2: " + JoinBits(Summary.Dialnorm2s, Number));
+  if (Summary.EAC3) {
+    Lines.push_back(u"Substreams: " + JoinBits(Summary.Independent, [&](uint32_t Independent) {
+                      std::u16string Text = u"independent " + UIntToStr(Independent);
+                      if (const uint8_t Dependent = Summary.Dependent[Independent]; Dependent != 0)
+                        Text += u" (dependent " + JoinBits(Dependent, [](uint32_t Id) { return UIntToStr(Id); }) + u")";
+                      return Text;
+                    }));
+  }
+  std::u16string Problems = u"Problems: " + IntToStr(Summary.Problems);
+  std::u16string Kinds;
+  const auto Add = [&Kinds](int64_t Count, std::u16string Text) {
+    if (Count != 0) Kinds += (Kinds.empty() ? u"" : u", ") + Text;
+  };
+  Add(Summary.CrcFailures, Counted(Summary.CrcFailures, u"frame fails its CRC", u"frames fail their CRCs"));
+  Add(Summary.JunkRegions, Counted(Summary.JunkRegions, u"stretch", u"stretches") + u" of junk, " +
+                               Counted(Summary.JunkBytes, u"byte", u"bytes"));
+  Add(Summary.Truncated, Counted(Summary.Truncated, u"frame cut short", u"frames cut short"));
+  Add(Summary.ReservedFrames,
+      Counted(Summary.ReservedFrames, u"frame with reserved codes", u"frames with reserved codes"));
+  if (!Kinds.empty()) Problems += u" (" + Kinds + u")";
+  Lines.push_back(Problems);
+  Lines.push_back(u"Changes: " + IntToStr(Summary.Changes));
+  return Lines;
+}
+
+}  // namespace corvane

@@ -1,0 +1,208 @@
+// The whole-file stream check: its findings with their exact offsets on streams built from real
+// frames with junk, damage, cuts and changes, frames the frame walk passes over, and the
+// summary of an E-AC-3 program with a dependent substream.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "analysis/AC3Crc.h"
+#include "support/AC3PlusComposer.h"
+#include "viewer/StreamCheck.h"
+#include "viewer/ViewerTestSupport.h"
+
+namespace corvane {
+namespace {
+
+using test::AppendBytes;
+using test::TBytes;
+
+struct TCheckRun {
+  TCheckEnd End;
+  std::vector<std::string> Lines;  // one per finding, as the command-line program prints it
+  TStreamSummary Summary;
+};
+
+TCheckRun Check(const TBytes& Stream, bool EAC3, const std::atomic<bool>* Cancel = nullptr) {
+  const test::TTempFile File(Stream, EAC3 ? ".eac3" : ".ac3");
+  TCheckRun Run;
+  std::string Error;
+  Run.End = CheckStream(
+      File.Path(), EAC3,
+      [&](const TStreamFinding& Finding) {
+        Run.Lines.push_back(ToUtf8(OffsetText(Finding.Offset)) + (Finding.IsProblem() ? " problem: " : " change: ") +
+                            ToUtf8(FindingText(Finding)));
+        return true;
+      },
+      Run.Summary, {}, Cancel, Error);
+  EXPECT_EQ(Error, "");
+  return Run;
+}
+
+std::string At(int64_t Offset) { return ToUtf8(OffsetText(Offset)); }
+
+std::vector<TBytes> Frames(const char* Name) {
+  return test::SplitFrames(test::ReadTestFile(test::TestDataPath(Name)), false);
+}
+
+// 1536-byte frames of 48 kHz 5.1 at 384 kb/s, dialnorm 27; 556 and 558-byte frames of 44.1 kHz
+// stereo at 128 kb/s, dialnorm 24; 384-byte frames of 32 kHz mono at 64 kb/s, dialnorm 20.
+const std::vector<TBytes>& Rate48() {
+  static const std::vector<TBytes> F = Frames("ac3_48k_51.ac3");
+  return F;
+}
+const std::vector<TBytes>& Rate44() {
+  static const std::vector<TBytes> F = Frames("ac3_44k_stereo.ac3");
+  return F;
+}
+const std::vector<TBytes>& Rate32() {
+  static const std::vector<TBytes> F = Frames("ac3_32k_mono.ac3");
+  return F;
+}
+
+TEST(StreamCheck, ACleanStreamHasNoFindingsAndItsSummary) {
+  const TCheckRun Run = Check(test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3")), false);
+  EXPECT_EQ(Run.End, TCheckEnd::Completed);
+  EXPECT_TRUE(Run.Lines.empty());
+  const std::vector<std::u16string> Expected = {u"Kind: AC-3",
+                                                u"Frames: 63",
+                                                u"Duration: 2.016 s",
+                                                u"Sampling rate: 48000 Hz",
+                                                u"Bit rate: 384 kbps (average 384.0 kbps)",
+                                                u"acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]",
+                                                u"bsid: 8",
+                                                u"dialnorm: 27",
+                                                u"Problems: 0",
+                                                u"Changes: 0"};
+  EXPECT_EQ(SummaryLines(Run.Summary), Expected);
+}
+
+TEST(StreamCheck, JunkDamageARateChangeAndATruncatedLastFrameAtTheirOffsets) {
+  TBytes Stream = test::Garbage(100);
+  for (int Frame = 0; Frame < 3; ++Frame) AppendBytes(Stream, Rate48()[static_cast<size_t>(Frame)]);
+  const int64_t FirstJunk = static_cast<int64_t>(Stream.size());
+  AppendBytes(Stream, test::Garbage(50, 2));
+  AppendBytes(Stream, Rate48()[3]);
+  const int64_t Damaged = static_cast<int64_t>(Stream.size());
+  TBytes Flipped = Rate48()[4];
+  Flipped[1400] ^= 0x01;  // in the last 3/8
+  AppendBytes(Stream, Flipped);
+  const int64_t RateChange = static_cast<int64_t>(Stream.size());
+  for (size_t Frame = 0; Frame < 3; ++Frame) AppendBytes(Stream, Rate44()[Frame]);
+  const int64_t Truncated = static_cast<int64_t>(Stream.size());
+  const TBytes& Last = Rate44()[3];
+  Stream.insert(Stream.end(), Last.begin(), Last.begin() + 300);
+
+  const TCheckRun Run = Check(Stream, false);
+  const std::vector<std::string> Expected = {
+      At(0) + " problem: 100 bytes that belong to no frame",
+      At(FirstJunk) + " problem: 50 bytes that belong to no frame",
+      At(Damaged) + " problem: crc2 fails",
+      At(RateChange) + " change: sampling rate 48000 Hz -> 44100 Hz",
+      At(RateChange) + " change: acmod 7 -> 2",
+      At(RateChange) + " change: lfeon 1 -> 0",
+      At(RateChange) + " change: bit rate 384 kbps -> 128 kbps",
+      At(RateChange) + " change: dialnorm 27 -> 24",
+      At(Truncated) + " problem: frame runs past the end of the file: the file ends after 300 of its " +
+          std::to_string(Last.size()) + " bytes",
+  };
+  EXPECT_EQ(Run.Lines, Expected);
+  EXPECT_EQ(Run.Summary.Frames, 9);
+  EXPECT_EQ(Run.Summary.Problems, 4);
+  EXPECT_EQ(Run.Summary.Changes, 5);
+  EXPECT_EQ(Run.Summary.JunkBytes, 150);
+  EXPECT_EQ(Run.Summary.Kbps, (std::vector<uint32_t>{128, 384}));
+
+  // Junk after the last frame, and damage in the first 5/8, which fails crc1 alone.
+  TBytes Tail = Rate48()[0];
+  TBytes Header = Rate48()[1];
+  Header[6] ^= 0x40;  // dialnorm's bits
+  AppendBytes(Tail, Header);
+  AppendBytes(Tail, test::Garbage(70, 3));
+  EXPECT_EQ(Check(Tail, false).Lines,
+            (std::vector<std::string>{At(1536) + " problem: crc1 fails",
+                                      At(3072) + " problem: 70 bytes that belong to no frame"}));
+
+  // A frame whose size code is reserved runs up to the next frame, its CRCs unchecked.
+  TBytes Reserved = Rate48()[0];
+  TBytes Unsized = Rate48()[1];
+  Unsized[4] = static_cast<uint8_t>((Unsized[4] & 0xC0) | 40);
+  AppendBytes(Reserved, Unsized);
+  AppendBytes(Reserved, Rate48()[2]);
+  const TCheckRun Sized = Check(Reserved, false);
+  EXPECT_EQ(Sized.Lines, (std::vector<std::string>{At(1536) + " problem: reserved frmsizecod 40"}));
+  EXPECT_EQ(Sized.Summary.Frames, 3);
+}
+
+// The frame walk measures a frame up to the next frame start that lies at least that frame's own
+// size away; the check finds the frames it passes over.
+TEST(StreamCheck, FramesTheWalkPassesOverAreFound) {
+  // A splice: the second frame breaks off after 1000 bytes and the next one starts there.
+  TBytes Splice = Rate48()[0];
+  Splice.insert(Splice.end(), Rate48()[1].begin(), Rate48()[1].begin() + 1000);
+  for (size_t Frame = 2; Frame < 4; ++Frame) AppendBytes(Splice, Rate48()[Frame]);
+  const TCheckRun Spliced = Check(Splice, false);
+  EXPECT_EQ(Spliced.Lines,
+            (std::vector<std::string>{
+                At(1536) + " problem: frame cut short: the next frame starts after 1000 of its 1536 bytes"}));
+  EXPECT_EQ(Spliced.Summary.Frames, 4);
+
+  // Ten bytes of junk, then a frame larger than the one before it.
+  TBytes Larger = Rate32()[0];
+  AppendBytes(Larger, Rate32()[1]);
+  AppendBytes(Larger, test::Garbage(10, 4));
+  for (size_t Frame = 0; Frame < 3; ++Frame) AppendBytes(Larger, Rate48()[Frame]);
+  const TCheckRun Grown = Check(Larger, false);
+  ASSERT_GE(Grown.Lines.size(), 2u);
+  EXPECT_EQ(Grown.Lines[0], At(768) + " problem: 10 bytes that belong to no frame");
+  EXPECT_EQ(Grown.Lines[1], At(778) + " change: sampling rate 32000 Hz -> 48000 Hz");
+  EXPECT_EQ(Grown.Summary.Frames, 5);
+  EXPECT_EQ(Grown.Summary.JunkBytes, 10);
+}
+
+TAC3PlusFrame ProgramFrame(uint32_t strmtyp, uint32_t acmod, uint32_t lfeon, uint32_t dialnorm) {
+  TAC3PlusFrame Frame = test::PlainAC3PlusFrame();
+  Frame.strmtyp = strmtyp;
+  Frame.frmsiz = 127;  // 256 bytes
+  Frame.acmod = acmod;
+  Frame.lfeon = lfeon;
+  Frame.dialnorm = dialnorm;
+  return Frame;
+}
+
+TEST(StreamCheck, AnEAC3ProgramWithADependentSubstream) {
+  TBytes Stream;
+  for (int Pair = 0; Pair < 4; ++Pair) {
+    // The dependent substream's dialnorm turns to the reserved 0 from the third pair on.
+    for (const TAC3PlusFrame& Frame : {ProgramFrame(0, 7, 1, 27), ProgramFrame(1, 2, 0, Pair >= 2 ? 0 : 27)}) {
+      TBytes Bytes = test::ComposeAC3PlusFrame(Frame).Bytes;
+      ASSERT_TRUE(RepairAC3PlusFrameCrc(Bytes.data(), static_cast<int32_t>(Bytes.size())));
+      AppendBytes(Stream, Bytes);
+    }
+  }
+  const TCheckRun Run = Check(Stream, true);
+  const std::string Where = " in dependent substream 0 of independent substream 0";
+  EXPECT_EQ(Run.Lines, (std::vector<std::string>{At(5 * 256) + " problem: reserved dialnorm 0" + Where,
+                                                 At(5 * 256) + " change: dialnorm 27 -> 0" + Where}));
+  EXPECT_EQ(Run.Summary.Frames, 8);
+  EXPECT_EQ(Run.Summary.ReservedFrames, 2);
+  const std::vector<std::u16string> Lines = SummaryLines(Run.Summary);
+  // Only the independent substream's frames make up the duration: 4 frames of 1536 samples.
+  EXPECT_EQ(Lines[2], u"Duration: 0.128 s");
+  EXPECT_EQ(Lines[5], u"acmod/lfeon: 2/0 [2/0 (2) L, R], 7/1 [3/2 (5) L, C, R, SL, SR]");
+  EXPECT_EQ(Lines[7], u"dialnorm: 0, 27");
+  EXPECT_EQ(Lines[8], u"Substreams: independent 0 (dependent 0)");
+  EXPECT_EQ(Lines[9], u"Problems: 1 (2 frames with reserved codes)");
+}
+
+TEST(StreamCheck, ACancelledCheckStopsAndSaysSo) {
+  std::atomic<bool> Cancel{true};
+  const TCheckRun Run = Check(test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3")), false, &Cancel);
+  EXPECT_EQ(Run.End, TCheckEnd::Cancelled);
+  EXPECT_EQ(Run.Summary.Frames, 0);
+}
+
+}  // namespace
+}  // namespace corvane
