@@ -22,7 +22,8 @@ CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TY
   -DCORVANE_BUILD_BENCHMARKS=OFF -DCORVANE_BUILD_PACKAGE=OFF >/dev/null
 cmake --build "$build"
 
-targets=(fuzz_ac3_frame fuzz_eac3_frame fuzz_detect fuzz_frame_window fuzz_version_info fuzz_update_list fuzz_hex)
+targets=(fuzz_ac3_frame fuzz_eac3_frame fuzz_detect fuzz_frame_window fuzz_stream_check fuzz_version_info
+         fuzz_update_list fuzz_hex)
 [ $# -gt 0 ] && targets=("$@")
 export ASAN_OPTIONS=allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzz targets (corpus/<target>/) from the committed test streams
-and fixtures: a few whole frames of every stream, the PE fixtures and the version resource inside
+and fixtures: a few whole frames of every stream (some with junk and a frame cut short), the PE fixtures and the version resource inside
 one, sample update lists and hex-model inputs. The seeds are committed; run this again only to
 renew them. Inputs that found a fault are added to a corpus by hand and never removed."""
 
@@ -48,6 +48,10 @@ for stream in streams:
     eac3 = stream.read_bytes()[5] >> 3 > 10
     write("fuzz_eac3_frame" if eac3 else "fuzz_ac3_frame", name, b"".join(frames(stream, 2)))
     write("fuzz_detect", name, b"".join(frames(stream, 4)))
+    # The check's first byte picks the kind (its top bit) and the dialnorm value to set.
+    taken = frames(stream, 4)
+    write("fuzz_stream_check", name, bytes([0x8B if eac3 else 0x0B]) + b"".join(taken))
+    write("fuzz_stream_check", name + "_junk", bytes([0x95 if eac3 else 0x15]) + taken[0] + b"junk" + b"".join(taken[1:3])[:-7])
     # The window's script is read from the input's end: 24 bytes of steps after the frames.
     write("fuzz_frame_window", name, b"".join(frames(stream, 3)) + bytes(range(0, 240, 10)))
 

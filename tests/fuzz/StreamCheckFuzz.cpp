@@ -1,0 +1,76 @@
+// The whole-file stream check and the dialnorm rewrite on a file that is the input (its first
+// byte picks the kind and the dialnorm value). The check's findings come in file order and lie
+// inside the file; the rewrite changes no frame count, fixes every CRC it touches, and a second
+// rewrite with the same value finds nothing left to change.
+
+#include <cmath>
+#include <vector>
+
+#include "fuzz/FuzzSupport.h"
+#include "viewer/DialnormRewrite.h"
+#include "viewer/StreamCheck.h"
+
+namespace {
+
+using namespace corvane;
+
+TStreamSummary Check(const std::filesystem::path& File, bool EAC3, int64_t Size) {
+  TStreamSummary Summary;
+  std::string Error;
+  int64_t Problems = 0;
+  int64_t Last = 0;
+  const TCheckEnd End = CheckStream(
+      File, EAC3,
+      [&](const TStreamFinding& Finding) {
+        FUZZ_CHECK(Finding.Offset >= 0 && Finding.Offset <= Size);
+        if (Finding.Kind != TFindingKind::NoFrames) FUZZ_CHECK(Finding.Offset >= Last);
+        if (Finding.Kind == TFindingKind::Junk) FUZZ_CHECK(Finding.Length > 0 && Finding.Length <= Size - Finding.Offset);
+        Last = Finding.Offset;
+        if (Finding.IsProblem()) ++Problems;
+        FindingText(Finding);
+        return true;
+      },
+      Summary, {}, nullptr, Error);
+  FUZZ_CHECK(End == TCheckEnd::Completed);
+  FUZZ_CHECK(Summary.Problems == Problems);
+  FUZZ_CHECK(Summary.FileSize == Size && Summary.FrameBytes >= 0);
+  FUZZ_CHECK(Summary.JunkBytes >= 0 && Summary.JunkBytes <= Size);
+  FUZZ_CHECK(Summary.Kbps.size() <= TStreamSummary::MaxKbpsValues);
+  FUZZ_CHECK(std::isfinite(Summary.Seconds) && Summary.Seconds >= 0);
+  SummaryLines(Summary);
+  return Summary;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  corvane::fuzz::QuietDebugChannel();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  if (Size < 1 || Size > (1 << 20)) return 0;
+  static fuzz::TMemoryFile File;
+  const bool EAC3 = (Data[0] & 0x80) != 0;
+  const uint32_t Dialnorm = Data[0] % 31 + 1;
+  const auto FileSize = static_cast<int64_t>(Size - 1);
+  File.Set(Data + 1, Size - 1);
+  const TStreamSummary Before = Check(File.Path(), EAC3, FileSize);
+
+  TDialnormRequest Request;
+  Request.File = File.Path();
+  Request.EAC3 = EAC3;
+  Request.Dialnorm = Dialnorm;
+  const TDialnormResult First = RewriteDialnorm(Request);
+  FUZZ_CHECK(First.Completed);
+  FUZZ_CHECK(First.Frames == First.Rewritten + First.AlreadySet + First.BadCrc + First.NotWhole);
+
+  // The same frames, the same CRC failures: the rewrite mends the CRCs of what it changes.
+  const TStreamSummary After = Check(File.Path(), EAC3, FileSize);
+  FUZZ_CHECK(After.Frames == Before.Frames && After.CrcFailures == Before.CrcFailures);
+  FUZZ_CHECK(After.JunkBytes == Before.JunkBytes && After.Truncated == Before.Truncated);
+
+  const TDialnormResult Second = RewriteDialnorm(Request);
+  FUZZ_CHECK(Second.Completed && Second.Rewritten == 0 && Second.Frames == First.Frames);
+  return 0;
+}
