@@ -46,8 +46,10 @@ struct TScriptStep {
   uint32_t B;
 };
 
-// Gaps make the searches read on over several reads; a few of them are enough.
-constexpr uint32_t MaxGap = 3 * 1024 * 1024;
+// Gaps make the searches read on past their first read; a gap a little longer than one read
+// does that, and the stream test and length searches that cross it byte by byte cost the
+// session more than anything else, so they stay that short and few.
+constexpr uint32_t MaxGap = FrameReadSize + FrameReadSize / 4;
 constexpr int MaxGaps = 2;
 
 class TSession {
