@@ -1,5 +1,5 @@
 // AC-3 detection, frame measuring, header decoding and CRC: IsAC3ES on 1 MiB of real frames and
-// of random bytes, GetAC3ESPackLength per frame, parse_ac3_frame per frame, and the frame CRC
+// of random bytes, GetAC3ESPackLength per frame and over a MiB without a successor, parse_ac3_frame per frame, and the frame CRC
 // check over 1 MiB of frames.
 
 #include <benchmark/benchmark.h>
@@ -117,6 +117,23 @@ void BM_GetAC3ESPackLength_44kStereo(benchmark::State& State) {
   RunPackLength(State, Bytes, 1);
 }
 BENCHMARK(BM_GetAC3ESPackLength_44kStereo);
+
+// One frame followed by a MiB without another frame start (the last frame before a long gap or
+// the end of a read): the search runs over the whole MiB and finds nothing.
+void BM_GetAC3ESPackLength_NoSuccessor(benchmark::State& State) {
+  static const std::vector<uint8_t> Bytes = [] {
+    std::vector<uint8_t> Frame = RealFrames("ac3_48k_51.ac3");
+    Frame.resize(static_cast<size_t>(AC3CodedFrameSize(Frame.data())));
+    Frame.resize(MiB, 0);
+    return Frame;
+  }();
+  for (auto _ : State) {
+    int32_t Length = 0;
+    benchmark::DoNotOptimize(GetAC3ESPackLength(Bytes.data(), static_cast<int32_t>(Bytes.size()), Length, 0));
+  }
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(MiB));
+}
+BENCHMARK(BM_GetAC3ESPackLength_NoSuccessor)->Unit(benchmark::kMicrosecond);
 
 // Decodes one header per iteration, walking the MiB frame by frame by the sizes the frames code.
 void RunParse(benchmark::State& State, const std::vector<uint8_t>& Bytes) {

@@ -5,6 +5,7 @@
 
 #include "analysis/AC3PlusSyntax.h"
 #include "analysis/FieldReader.h"
+#include "analysis/Syncword.h"
 #include "core/BitStream4.h"
 #include "core/ODSUtls.h"
 #include "core/Status.h"
@@ -73,7 +74,10 @@ bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredF
 bool GetAC3PlusESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, int32_t RequiredFscod) {
   try {
     const int32_t FrameSize = FrameSizeAt(Data, Size);
-    for (int32_t Distance = std::max(1, FrameSize); Size - Distance >= 4; ++Distance) {
+    // Only syncwords can be candidates, and each needs 4 bytes in the buffer.
+    const int32_t Last = Size - 4;
+    for (int32_t Distance = NextSyncword(Data, std::max(1, FrameSize), Last); Distance <= Last;
+         Distance = NextSyncword(Data, Distance + 1, Last)) {
       if (AC3PlusValidFramePoint(Data + Distance, Size - Distance, RequiredFscod)) {
         Length = Distance;
         return true;

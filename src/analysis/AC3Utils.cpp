@@ -6,6 +6,7 @@
 
 #include "analysis/AC3Syntax.h"
 #include "analysis/FieldReader.h"
+#include "analysis/Syncword.h"
 #include "core/BitStream4.h"
 #include "core/ODSUtls.h"
 #include "core/Status.h"
@@ -92,8 +93,11 @@ bool GetAC3ESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, int3
     // begins there. Where the size is unknown (reserved codes) every candidate is weighed by the
     // size it codes itself instead.
     const int32_t OwnSize = AC3CodedFrameSize(Data);
-    // A candidate needs its five syncinfo bytes in the buffer to count.
-    for (int32_t Distance = std::max(OwnSize, 1); Size - Distance >= SyncInfoBytes; ++Distance) {
+    // A candidate needs its five syncinfo bytes in the buffer to count; only syncwords can be
+    // candidates.
+    const int32_t Last = Size - SyncInfoBytes;
+    for (int32_t Distance = NextSyncword(Data, std::max(OwnSize, 1), Last); Distance <= Last;
+         Distance = NextSyncword(Data, Distance + 1, Last)) {
       const uint8_t* Candidate = Data + Distance;
       if (!AC3ValidFramePoint(Candidate, Size - Distance, RequiredFscod)) continue;
       if (OwnSize == 0 && Distance < AC3CodedFrameSize(Candidate)) continue;

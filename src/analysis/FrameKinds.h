@@ -10,26 +10,10 @@
 #include "analysis/AC3Crc.h"
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
+#include "analysis/Syncword.h"
 #include "core/TreeModel.h"
 
 namespace corvane {
-
-// A frame start always begins with the syncword; every other position is turned down by the
-// frame-start tests without looking further, so scans skip straight to the next 0B 77.
-inline bool IsSyncword(const uint8_t* Data) { return Data[0] == 0x0B && Data[1] == 0x77; }
-
-// The first offset from From to Last (inclusive) that holds a syncword, or Last + 1.
-// Bytes Last and Last + 1 must be readable.
-inline int32_t NextSyncword(const uint8_t* Data, int32_t From, int32_t Last) {
-  while (From <= Last) {
-    const void* Hit = std::memchr(Data + From, 0x0B, static_cast<size_t>(Last - From) + 1);
-    if (!Hit) return Last + 1;
-    const int32_t At = static_cast<int32_t>(static_cast<const uint8_t*>(Hit) - Data);
-    if (Data[At + 1] == 0x77) return At;
-    From = At + 1;
-  }
-  return Last + 1;
-}
 
 // 16 are enough: the frame-start tests and size codes read only a frame's first 6 bytes (sizes, fscod, bsid).
 inline constexpr int32_t HeaderBytesAtHand = 16;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -32,6 +33,8 @@ struct TAC3Analysis {
   }
   static void BuildTree(TTreeModel* Tree, const TFrame& Frame) { UpdateTreeView_ac3_frame(Tree, Frame); }
   static int32_t CodedSize(const uint8_t* Data) { return AC3CodedFrameSize(Data); }
+  // The bytes a candidate needs in the buffer to be weighed at all.
+  static constexpr int32_t MinLeft = 5;
   // A frame of Bytes bytes at rate fscod (a size the A/52 table has there), zero after its header.
   static TBytes Frame(uint32_t fscod, int32_t Bytes) {
     for (uint32_t Code = 0; Code < 38; ++Code)
@@ -54,6 +57,7 @@ struct TAC3PlusAnalysis {
   }
   static void BuildTree(TTreeModel* Tree, const TFrame& Frame) { UpdateTreeView_ac3_plus_frame(Tree, Frame); }
   static int32_t CodedSize(const uint8_t* Data) { return AC3PlusCodedFrameSize(Data); }
+  static constexpr int32_t MinLeft = 4;
   static TBytes Frame(uint32_t fscod, int32_t Bytes) {
     TAC3PlusFrame F = test::PlainAC3PlusFrame();
     F.fscod = fscod;
@@ -161,6 +165,36 @@ TYPED_TEST(BothKindsTest, NextFrameStartNeedsMoreThanFourBytes) {
   int32_t Length = NotFound;
   EXPECT_FALSE(TypeParam::PackLength(Stream.data(), static_cast<int32_t>(Stream.size()), Length, -1));
   EXPECT_EQ(Length, NotFound);
+}
+
+// The search skips from syncword to syncword. It must find what a byte-by-byte search finds:
+// over runs of 0B bytes that are no syncwords, with a syncword right after such a byte, and
+// wherever the buffer ends (each cut in a heap buffer of exactly its size).
+TYPED_TEST(BothKindsTest, FindsWhatAByteByByteSearchFinds) {
+  TDebugCapture Quiet;  // candidates with 4 or 5 bytes left report their short parse
+  const auto ByteByByte = [](const uint8_t* Data, int32_t Size) {
+    for (int32_t Distance = std::max(TypeParam::CodedSize(Data), 1); Size - Distance >= TypeParam::MinLeft;
+         ++Distance)
+      if (TypeParam::ValidFramePoint(Data + Distance, Size - Distance)) return Distance;
+    return NotFound;
+  };
+  const TBytes Next = TypeParam::Frame(0, 256);
+  const auto Then = [&Next](TBytes Bytes) {
+    test::Append(Bytes, Next);
+    return Bytes;
+  };
+  const TBytes Tails[] = {TBytes(40, 0x0B), Then(TBytes(40, 0x0B)), Then({0x0B, 0x00, 0x0B, 0x77, 0x0B}), Next};
+  for (const TBytes& Tail : Tails) {
+    TBytes Stream = TypeParam::Frame(0, 256);
+    test::Append(Stream, Tail);
+    for (size_t Size = 250; Size <= Stream.size(); ++Size) {
+      const TBytes Cut(Stream.begin(), Stream.begin() + static_cast<std::ptrdiff_t>(Size));
+      const int32_t Expected = ByteByByte(Cut.data(), static_cast<int32_t>(Size));
+      int32_t Length = NotFound;
+      EXPECT_EQ(TypeParam::PackLength(Cut.data(), static_cast<int32_t>(Size), Length, -1), Expected != NotFound);
+      ASSERT_EQ(Length, Expected) << "tail of " << Tail.size() << " bytes cut to " << Size;
+    }
+  }
 }
 
 // Every frame of the encoded streams measures its own coded size, and the last one ends the file.
