@@ -131,7 +131,9 @@ uint32_t ReservedMask(const TFrame& Frame, const TReservedCode (&Codes)[Count]) 
   return Mask;
 }
 
-THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
+// The values both kinds carry under the same names.
+template <typename TFrame>
+THeaderValues SharedValuesOf(const TFrame& Frame) {
   THeaderValues Values;
   Values.fscod = Frame.fscod;
   Values.acmod = Frame.acmod;
@@ -140,6 +142,11 @@ THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
   Values.dialnorm = Frame.dialnorm;
   Values.HasDialnorm2 = Frame.acmod == 0;
   Values.dialnorm2 = Frame.dialnorm2;
+  return Values;
+}
+
+THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
+  THeaderValues Values = SharedValuesOf(Frame);
   Values.Kbps = Frame.frmsizecod < AC3BitrateTable.size() ? AC3BitrateTable[Frame.frmsizecod] : 0;
   Values.Samples = 1536;
   Values.Reserved = ReservedMask(Frame, AC3ReservedCodes) | (CodedSize == 0 ? ReservedFrameSize : 0);
@@ -147,14 +154,7 @@ THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
 }
 
 THeaderValues ValuesOf(const TAC3PlusFrame& Frame, int32_t CodedSize) {
-  THeaderValues Values;
-  Values.fscod = Frame.fscod;
-  Values.acmod = Frame.acmod;
-  Values.lfeon = Frame.lfeon;
-  Values.bsid = Frame.bsid;
-  Values.dialnorm = Frame.dialnorm;
-  Values.HasDialnorm2 = Frame.acmod == 0;
-  Values.dialnorm2 = Frame.dialnorm2;
+  THeaderValues Values = SharedValuesOf(Frame);
   Values.Samples = 256 * static_cast<uint32_t>(std::max(NumblkscodToBlocks(static_cast<int32_t>(Frame.numblkscod)), 1));
   const uint32_t Rate = Frame.fscod < 3 ? AC3SamplingRateTable[Frame.fscod] : 0;
   // The rate a frame of this size stands for, to the nearest kbps (44.1 kHz frames alternate
