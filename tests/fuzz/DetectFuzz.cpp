@@ -16,11 +16,6 @@ bool HasSyncword(const uint8_t* Data, int32_t Size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Bytes) {
   using namespace corvane;
   if (Bytes > static_cast<size_t>(StreamTestBytes)) return 0;

@@ -3,11 +3,6 @@
 
 #include "fuzz/FrameFuzz.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   corvane::fuzz::FuzzFrame<corvane::TAC3PlusKind>(Data, Size);
   return 0;

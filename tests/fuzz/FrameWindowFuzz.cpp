@@ -47,8 +47,7 @@ struct TScriptStep {
 };
 
 // Gaps make the searches read on past their first read; a gap a little longer than one read
-// does that, and the stream test and length searches that cross it byte by byte cost the
-// session more than anything else, so they stay that short and few.
+// does that. Crossing a gap is the costliest part of a session, so gaps stay that short and few.
 constexpr uint32_t MaxGap = FrameReadSize + FrameReadSize / 4;
 constexpr int MaxGaps = 2;
 
@@ -237,11 +236,6 @@ class TSession {
 
 }  // namespace
 }  // namespace corvane::fuzz
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace corvane::fuzz;

@@ -143,11 +143,6 @@ void FuzzEditModel(FuzzedDataProvider& Input, fuzz::TMemoryFile& File) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   static fuzz::TMemoryFile File;
   FuzzedDataProvider Input(Data, Size);

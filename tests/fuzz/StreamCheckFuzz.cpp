@@ -43,11 +43,6 @@ TStreamSummary Check(const std::filesystem::path& File, bool EAC3, int64_t Size)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size < 1 || Size > (1 << 20)) return 0;
   static fuzz::TMemoryFile File;

@@ -8,11 +8,6 @@
 #include "fuzz/FuzzSupport.h"
 #include "product/UpdateList.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   using namespace corvane;
   const auto* Text = reinterpret_cast<const char*>(Data);

@@ -44,11 +44,6 @@ void ReadResource(const std::vector<uint8_t>& Resource) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  corvane::fuzz::QuietDebugChannel();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   static fuzz::TMemoryFile File;
   File.Set(Data, Size);
