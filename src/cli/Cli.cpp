@@ -54,7 +54,8 @@ constexpr std::string_view HelpText =
     "                         followed by \", \". Frames of another sampling rate are not listed.\n"
     "    --rows N             Rows of the window, 1 to 256 (default 25).\n"
     "    --from POS           Fills the window from byte POS on (the first frame start at or\n"
-    "                         after it) instead of from the file's start.\n"
+    "                         after it, however far) instead of from the file's start. POS at\n"
+    "                         or past the end of the file is an error (exit status 2).\n"
     "    --all                Every frame of the file, as paging down through it shows them,\n"
     "                         from POS when --from is given. A progress line goes to stderr\n"
     "                         when it is a terminal.\n"
@@ -411,12 +412,22 @@ int RunListAll(TFrameWindow& Window, const TOptions& Options, const std::filesys
   return ExitDone;
 }
 
+// False, having said so, when Offset lies at or past the end of the open file.
+bool OffsetInFile(const TFrameWindow& Window, int64_t Offset, const std::filesystem::path& File, std::FILE* Err) {
+  const int64_t Size = Window.FileSize();
+  if (Offset < Size) return true;
+  PutError(Err, "offset " + std::to_string(Offset) + " is at or past the end of " + PathText(File) + " (" +
+                    std::to_string(Size) + " bytes)");
+  return false;
+}
+
 int RunList(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
   Window->SetVisibleRows(Options.All ? MaxFrameRows : Options.Rows);
   if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
+  if (Options.From && !OffsetInFile(*Window, *Options.From, File, Err)) return ExitFailure;
   if (Options.All) return RunListAll(*Window, Options, File, Out, Err);
-  if (Options.From) Window->RefreshPosition(*Options.From);
+  if (Options.From) Window->FillFrom(*Options.From);
   PrintWindow(*Window, File, Options.Json, Out);
   return ExitDone;
 }
@@ -454,12 +465,7 @@ int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t 
   auto Window = std::make_unique<TFrameWindow>();
   Window->SetVisibleRows(DefaultRows);
   if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
-  const int64_t Size = Window->FileSize();
-  if (Offset >= Size) {
-    PutError(Err, "offset " + std::to_string(Offset) + " is at or past the end of " + PathText(File) + " (" +
-                      std::to_string(Size) + " bytes)");
-    return ExitFailure;
-  }
+  if (!OffsetInFile(*Window, Offset, File, Err)) return ExitFailure;
   if (!Window->UpdatePack(Offset)) {
     PutError(Err, "cannot read " + PathText(File) + " at offset " + std::to_string(Offset));
     return ExitFailure;

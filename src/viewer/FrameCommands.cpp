@@ -111,6 +111,8 @@ std::u16string TFrameWindow::StatusText() const {
   Text += u" | " + GroupedDigits(Size) + (Size == 1 ? u" byte" : u" bytes");
   if (FAC3FramesCount > 0)
     Text += u" | first frame at " + PercentText(FrameOffset(0), Size);
+  else if (NoFrameAhead() && FCurrentPosition == 0)
+    Text += u" | no frame in the file";
   else
     Text += u" | no frame in view";
   return Text;

@@ -121,13 +121,10 @@ bool TFrameWindow::LoadFile(const std::filesystem::path& FileName, bool Unsecure
     FFollowedFrame = -1;
     FScrollPosition = 0;
 
-    FCurrentPosition = 0;
-    RefreshPosition(0);
-    FScrollLastPosition = 0;
-
     const int64_t Size = FFileStream.Size();
     const int64_t Max = Size / ScrollBytesPerStep - 1;
     FScrollMax = static_cast<int32_t>(std::clamp<int64_t>(Max, 0, std::numeric_limits<int32_t>::max()));
+    FillFrom(0);
 
     // Row 0 is selected and shown; the tree shows the first frame.
     if (FListRowCount >= 1) ShowRow(0);
@@ -252,6 +249,22 @@ void TFrameWindow::RefreshPosition(int64_t Position) {
   });
   FRowsCount = std::min(FVisibleRows, MaxFrameRows);
   FListRowCount = FAC3FramesCount;
+}
+
+void TFrameWindow::FillFrom(int64_t Position) {
+  RefreshPosition(Position);
+  FCurrentPosition = Position;
+  FNoFrameAhead = FAC3FramesCount == 0 && FRefillReachedEnd;
+  if (FAC3FramesCount == 0 && FRowsCount > 0 && !FRefillReachedEnd && FFileStream.IsOpen()) {
+    int64_t Found = 0;
+    if (!SearchNextPackPositionFromPos(Found, Position)) {
+      FNoFrameAhead = true;
+    } else if (Found != Position) {
+      RefreshPosition(Found);
+      FCurrentPosition = Found;
+    }
+  }
+  PlaceThumb(FCurrentPosition);
 }
 
 // Keeps one record per row of the frames that the Count bytes read at Position hold.

@@ -138,6 +138,16 @@ class TFrameWindow {
   void SetVisibleRows(int32_t Rows);
   int32_t VisibleRows() const { return FVisibleRows; }
   void RefreshPosition(int64_t Position);
+  // Fills the window from the first frame start at or after Position, however much junk lies
+  // between: the refill from Position, and when that finds no frame in its read and the file
+  // goes on, the forward search across the rest. Position, or the frame found, becomes the place
+  // a resize returns to, and the thumb goes there. A first fill at a file's start or at a
+  // position the user names goes through here, so that a stream behind a long run of junk shows
+  // its first frame.
+  void FillFrom(int64_t Position);
+  // The window is empty because no frame of the stream's kind and rate starts from the place of
+  // the last FillFrom to the end of the file.
+  bool NoFrameAhead() const { return FAC3FramesCount == 0 && FNoFrameAhead; }
   // The searches read FrameReadSize bytes at a time, as many times as it takes to reach a frame
   // start (or Count of them) or the end or start of the file; a normal file costs one read.
   bool SearchNextPackPositionFromPos(int64_t& Found, int64_t From);
@@ -321,6 +331,7 @@ class TFrameWindow {
   int32_t FScrollMax = 0;
   int32_t FListViewGrayMarkIndex = 0;
   bool FRefillReachedEnd = false;
+  bool FNoFrameAhead = false;
   std::recursive_mutex FAC3FramesLock;
   std::function<void()> FLongStepCallback;
 

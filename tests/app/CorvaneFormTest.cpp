@@ -186,6 +186,32 @@ TEST_F(CorvaneForm, StartingOnAFileThatIsNoStreamAsksWhetherToOpenItAnyway) {
   }
 }
 
+// A stream behind more junk than the first fill's one read fails the stream test; opened anyway,
+// it shows its first frame, selected, wherever that lies. A file without any frame shows an empty
+// list and says so.
+TEST_F(CorvaneForm, AStreamBehindALongRunOfJunkOpensOnItsFirstFrame) {
+  constexpr int64_t Junk = 2 << 20;
+  TBytes Bytes(static_cast<size_t>(Junk), 0);
+  const TBytes Sample = SampleBytes();
+  Bytes.insert(Bytes.end(), Sample.begin(), Sample.end());
+  const TTempFile JunkFirst(Bytes, ".ac3");
+  TCorvaneForm& Form = Start(JunkFirst.Path());
+  ASSERT_EQ(FAsked.size(), 1u);
+  ASSERT_GT(Rows(), 2);
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(Junk));
+  EXPECT_EQ(Cell(1, 0), OffsetColumn(Junk + SampleFrameSize));
+  EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
+  EXPECT_EQ(Form.Frames().PackOffset(), Junk);
+  EXPECT_EQ(Form.ScrollBar1->value(), Junk / 100);
+  EXPECT_TRUE(Form.StatusLabel->text().contains("first frame at")) << Form.StatusLabel->text().toStdString();
+  FForm->close();
+
+  const TTempFile NoFrame(TBytes(static_cast<size_t>(Junk) + 5000, 0), ".ac3");
+  Start(NoFrame.Path());
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_TRUE(FForm->StatusLabel->text().endsWith("no frame in the file")) << FForm->StatusLabel->text().toStdString();
+}
+
 #ifndef _WIN32
 // A name that is not UTF-8 (any bytes make a Linux file name) opens like any other; the title
 // shows its bytes that are not text as U+FFFD.

@@ -93,10 +93,10 @@ TEST(CliList, PrintsTheWindowOfAnAC3FileByteForByte) {
   EXPECT_EQ(Window.Out, ExpectedAC3Lines(1, 3));
   EXPECT_EQ(Window.Err, "");
   EXPECT_EQ(RunCommand({"list", "--rows=2", "--from=3585", AC3File()}).Out, ExpectedAC3Lines(3, 2));
-  // A window from past the end is empty, however far past: never the load's window again.
+  // A window from past the end is an error, however far past: never the load's window again.
   for (const char* From : {"57344", "0x7FFFFFFFFFFFFFFF"}) {
     const TRun Past = RunCommand({"list", "--from", From, AC3File()});
-    EXPECT_EQ(Past.Status, 0) << From;
+    EXPECT_EQ(Past.Status, 2) << From;
     EXPECT_EQ(Past.Out, "") << From;
   }
 }
@@ -530,6 +530,10 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
   const TNamedFile Latin1("corvane_cli_\xE9t\xE9.ac3", Stream);
   const std::string Latin1Shown = Folder + "/corvane_cli_" + Replaced + "t" + Replaced + ".ac3";
   const std::string Missing1 = Folder + "/corvane_cli_\xFF_missing.ac3";
+  // Frames behind 2 MiB of zeros: more junk than the first fill's one read.
+  TBytes JunkFirstBytes(2 << 20, 0);
+  JunkFirstBytes.insert(JunkFirstBytes.end(), Stream.begin(), Stream.end());
+  const test::TTempFile JunkFirst(JunkFirstBytes);
 
   struct TCase {
     std::vector<std::string> Args;
@@ -602,7 +606,16 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
       {{"list", "--rows", "18446744073709551617", A}, 2, "", "--rows takes a number from 1 to 256"},
       {{"list", "--from", "1e3", A}, 2, "", "--from takes a byte position, not '1e3'"},
       {{"list", "--from", "0x10000000000000000", A}, 2, "", "--from takes a byte position"},
-      {{"list", "--all", "--from", "0x7FFFFFFFFFFFFFFF", A}, 0, "", ""},
+      {{"list", "--all", "--from", "0x7FFFFFFFFFFFFFFF", A}, 2, "", "is at or past the end of"},
+      // The first fill finds the first frame however much junk comes before it; a window asked
+      // for past the end is an error, one inside the file after the last frame an empty answer.
+      {{"list", "--force", "--rows", "2", JunkFirst.Path().string()},
+       0,
+       "0x0000000000200000, 1792, 1792, 48000 Hz, 448 kbps, \n0x0000000000200700, 1792, 1792, 48000 Hz, 448 kbps, \n",
+       ""},
+      {{"list", "--from", "0x1000000000", A}, 2, "", "offset 68719476736 is at or past the end of " + A + " (57344 bytes)"},
+      {{"list", "--from", "57344", A}, 2, "", "is at or past the end of"},
+      {{"list", "--from", "57343", A}, 0, "", ""},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(testing::PrintToString(Case.Args));
