@@ -115,11 +115,8 @@ Qt::Key QtKeyOf(int32_t Key) {
 
 // The tree's node texts are padded to line up, so it needs a fixed-pitch face.
 QFont TreeFont() {
-  QFont Font(QStringLiteral("Courier New"));
-  if (!QFontInfo(Font).fixedPitch()) Font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont Font = HexDumpFont(9);
   Font.setPixelSize(12);
-  Font.setStyleHint(QFont::TypeWriter);
-  Font.setFixedPitch(true);
   return Font;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/QtText.h"
 #include "core/StringUtils.h"
+#include "hex/HexViewUtils_RichEdit.h"
 #include "viewer/FrameRowText.h"
 
 namespace corvane {
@@ -16,7 +17,7 @@ namespace corvane {
 TStreamCheckWindow::TStreamCheckWindow(QWidget* Parent) : QDialog(Parent) {
   setWindowTitle(QStringLiteral("Stream Check"));
   resize(760, 560);
-  const QFont Fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  const QFont Fixed = HexDumpFont(9);
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setReadOnly(true);
