@@ -530,7 +530,7 @@ void TCorvaneForm::WatchFrameMargins() {
       FPendingFrame.reset();
       return;
     }
-    if (++FMarginPolls < 100) WatchFrameMargins();
+    if (++FMarginPolls < 500) WatchFrameMargins();
   });
 }
 
