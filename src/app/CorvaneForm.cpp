@@ -19,6 +19,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -65,17 +67,25 @@ constexpr std::array<int, 5> DesignColumnWidths = {140, 70, 70, 90, 100};
 // The widest text each column shows; a column is never narrower than it in the desktop's font.
 constexpr std::array<const char*, 5> WidestColumnTexts = {"0x0000000000000000", "000000", "Frame Size",
                                                           "Sampling Rate", "reserved kbps"};
+// The smallest sizes at which the panes are still of use: the list shows this many rows, the
+// hex pane this many lines, and either side of the upper splitter keeps this width.
+constexpr int MinListRows = 4;
+constexpr int MinHexLines = 3;
+constexpr int MinPaneWidth = 160;
 constexpr int UpdateTimerMs = 10;
-// The findings a check window lists; its summary counts the rest.
-constexpr size_t MaxListedFindings = 100000;
 constexpr int CheckProgressSteps = 1000;
 constexpr int CheckPollMs = 20;
 
 // The year of the maker's notice in the about window.
 const QString AboutNoticeYear = QStringLiteral("2017");
 
-const QString OpenDialogFilter = QStringLiteral(
-    "AC3/EAC3 ES Files (*.ac3 *.eac3);;AC3 ES Files (*.ac3);;EAC3 ES Files (*.eac3);;All Files (*)");
+QString OpenDialogFilter() {
+  QStringList Filters;
+  for (const TFileFilter& Filter : OpenDialogFilters) Filters << Q(Filter.Name) + " (" + Q(Filter.Patterns) + ")";
+  return Filters.join(QStringLiteral(";;"));
+}
+
+TRect ToRect(const QRect& Rect) { return {Rect.x(), Rect.y(), Rect.width(), Rect.height()}; }
 
 #ifdef _WIN32
 constexpr std::u16string_view PlatformLineEnd = u"\r\n";
@@ -115,11 +125,8 @@ Qt::Key QtKeyOf(int32_t Key) {
 
 // The tree's node texts are padded to line up, so it needs a fixed-pitch face.
 QFont TreeFont() {
-  QFont Font(QStringLiteral("Courier New"));
-  if (!QFontInfo(Font).fixedPitch()) Font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont Font = HexDumpFont(9);
   Font.setPixelSize(12);
-  Font.setStyleHint(QFont::TypeWriter);
-  Font.setFixedPitch(true);
   return Font;
 }
 
@@ -170,12 +177,11 @@ TCorvaneForm::TCorvaneForm(QWidget* Parent) : QMainWindow(Parent), FFrames(std::
   FChooseFile = [](QWidget* Owner, const QString& Filter) {
     return QFileDialog::getOpenFileName(Owner, QStringLiteral("Open"), QString(), Filter);
   };
-  FAskOffset = [](QWidget* Owner) -> std::optional<QString> {
+  FAskOffset = [](QWidget* Owner, const QString& Last) -> std::optional<QString> {
     bool Ok = false;
     const QString Text = QInputDialog::getText(
         Owner, QStringLiteral("Go to Offset"),
-        QStringLiteral("Byte offset in the file (decimal, or hexadecimal after 0x):"), QLineEdit::Normal,
-        QString(), &Ok);
+        QStringLiteral("Byte offset in the file (decimal, or hexadecimal after 0x):"), QLineEdit::Normal, Last, &Ok);
     if (!Ok) return std::nullopt;
     return Text;
   };
@@ -232,6 +238,14 @@ void TCorvaneForm::CreateComponents() {
   ScrollBar1->setRange(0, 0);
   ScrollBar1->setSingleStep(1);
   ScrollBar1->setPageStep(ScrollPageStep);
+  // The list follows a dragged thumb live, one step at a time however fast the mouse goes.
+  connect(ScrollBar1, &QScrollBar::sliderMoved, this, [this](int Position) {
+    if (FListThumb.Moved(Position)) QTimer::singleShot(0, this, [this] { TrackListThumb(); });
+  });
+  // However small the window, the list keeps a few rows.
+  ListView1->setMinimumHeight(ListView1->horizontalHeader()->sizeHint().height() +
+                              MinListRows * ListView1->verticalHeader()->defaultSectionSize() +
+                              2 * ListView1->frameWidth());
   ListLayout->addWidget(ListView1);
   ListLayout->addWidget(ScrollBar1);
 
@@ -254,9 +268,15 @@ void TCorvaneForm::CreateComponents() {
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({DesignPanel2Width(), DesignClientWidth - DesignPanel2Width() - SplitterWidth});
+  Panel2->setMinimumWidth(MinPaneWidth);
+  Panel3->setMinimumWidth(MinPaneWidth);
 
-  Panel1 = new QWidget(Central);
-  Panel1->setFixedHeight(HexPanelHeight);
+  // The hex pane's height is the user's: a splitter between it and the panes above.
+  Splitter2 = new QSplitter(Qt::Vertical, Central);
+  Splitter2->setHandleWidth(4);
+  Splitter2->setChildrenCollapsible(false);
+  Splitter2->addWidget(Splitter1);
+  Panel1 = new QWidget(Splitter2);
   auto* HexLayout = new QVBoxLayout(Panel1);
   HexLayout->setContentsMargins(4, 2, 4, 2);
   HexLayout->setSpacing(0);
@@ -274,9 +294,13 @@ void TCorvaneForm::CreateComponents() {
   HexRow->addWidget(ScrollBar2);
   HexLayout->addWidget(lbPacket);
   HexLayout->addLayout(HexRow);
+  Memo1->setMinimumHeight((MinHexLines + 1) * HexViewLineHeight + 2 * Memo1->frameWidth());
+  Splitter2->addWidget(Panel1);
+  Splitter2->setStretchFactor(0, 1);
+  Splitter2->setStretchFactor(1, 0);
+  Splitter2->setSizes({DesignClientHeight - HexPanelHeight, HexPanelHeight});
 
-  Layout->addWidget(Splitter1, 1);
-  Layout->addWidget(Panel1, 0);
+  Layout->addWidget(Splitter2, 1);
   setCentralWidget(Central);
 
   CrcLabel = new QLabel(statusBar());
@@ -322,6 +346,7 @@ void TCorvaneForm::CreateMenus() {
   Open1 = File->addAction(ThemeIcon("document-open", Look->standardIcon(QStyle::SP_DialogOpenButton)),
                           QStringLiteral("&Open"));
   Open1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  RecentFiles1 = File->addMenu(QStringLiteral("Open &Recent"));
   Close1 = File->addAction(ThemeIcon("document-close", Look->standardIcon(QStyle::SP_DialogCloseButton)),
                            QStringLiteral("&Close"));
   File->addSeparator();
@@ -334,23 +359,25 @@ void TCorvaneForm::CreateMenus() {
                               QStringLiteral("Go to &Offset..."));
   GoToOffset1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
 
-  QMenu* Tools = menuBar()->addMenu(QStringLiteral("Tools"));
-  HexEditSelectedFrame1 = Tools->addAction(QStringLiteral("Hex Edit Selected Frame"));
-  CheckStream1 = Tools->addAction(QStringLiteral("Check Stream"));
+  QMenu* Tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  HexEditSelectedFrame1 = Tools->addAction(QStringLiteral("&Hex Edit Selected Frame"));
+  HexEditSelectedFrame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  CheckStream1 = Tools->addAction(QStringLiteral("&Check Stream"));
+  CheckStream1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
 
-  QMenu* Help = menuBar()->addMenu(QStringLiteral("Help"));
-  CheckForUpdates1 = Help->addAction(QStringLiteral("Check For Updates"));
+  QMenu* Help = menuBar()->addMenu(QStringLiteral("&Help"));
+  CheckForUpdates1 = Help->addAction(QStringLiteral("&Check For Updates"));
   CheckForUpdates1->setCheckable(true);
   CheckForUpdates1->setChecked(true);
   About1 = Help->addAction(ThemeIcon("help-about", Look->standardIcon(QStyle::SP_MessageBoxInformation)),
-                           QStringLiteral("About"));
+                           QStringLiteral("&About"));
 
   PopupMenu1 = new QMenu(this);
-  HexEditSelectedFrame2 = PopupMenu1->addAction(QStringLiteral("Hex Edit Selected Frame"));
+  HexEditSelectedFrame2 = PopupMenu1->addAction(QStringLiteral("&Hex Edit Selected Frame"));
   PopupMenu1->addSeparator();
-  Copy1 = PopupMenu1->addAction(CopyIcon, QStringLiteral("Copy"));
+  Copy1 = PopupMenu1->addAction(CopyIcon, QStringLiteral("&Copy"));
   PopupMenu2 = new QMenu(this);
-  Copy2 = PopupMenu2->addAction(CopyIcon, QStringLiteral("Copy"));
+  Copy2 = PopupMenu2->addAction(CopyIcon, QStringLiteral("&Copy"));
 
   connect(Open1, &QAction::triggered, this, &TCorvaneForm::Open1Click);
   connect(Close1, &QAction::triggered, this, &TCorvaneForm::Close1Click);
@@ -405,8 +432,7 @@ void TCorvaneForm::FormShow() {
   } catch (...) {
     ReportCallFailure(u"TForm1.FormShow");
   }
-  // Once the window system has framed the window, its outer size from the settings is known.
-  if (FSettingsOuterSize) QTimer::singleShot(0, this, [this] { ApplySettingsGeometry(); });
+  WatchFrameMargins();
 }
 
 void TCorvaneForm::closeEvent(QCloseEvent* Event) {
@@ -428,6 +454,7 @@ void TCorvaneForm::FormClose() {
     ListView1->viewport()->setAcceptDrops(false);
     if (FShown) SaveRegistrySettings();
     FHexView.reset();
+    if (FCheckWindow) FCheckWindow->close();
   } catch (...) {
     ReportCallFailure(u"TForm1.FormClose");
   }
@@ -450,73 +477,146 @@ void TCorvaneForm::RefreshCaption() {
 // ------------------------------------------------------------------------------------------------
 // Settings
 
+QMargins TCorvaneForm::FrameMargins() const {
+  const QRect Outer = frameGeometry();
+  const QRect Inner = geometry();
+  return {Inner.left() - Outer.left(), Inner.top() - Outer.top(), Outer.right() - Inner.right(),
+          Outer.bottom() - Inner.bottom()};
+}
+
+TPlacementLimits TCorvaneForm::PlacementLimits() const {
+  const QMargins Margins = FrameMargins();
+  const int DesignHeight = DesignClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+  TPlacementLimits Limits;
+  Limits.DesignFrame = {DesignLeft, DesignTop, DesignClientWidth + Margins.left() + Margins.right(),
+                        DesignHeight + Margins.top() + Margins.bottom()};
+  const QSize Smallest = minimumSizeHint().expandedTo(minimumSize());
+  Limits.MinWindowWidth = Smallest.width() + Margins.left() + Margins.right();
+  Limits.MinWindowHeight = Smallest.height() + Margins.top() + Margins.bottom();
+  const QFontMetrics Header(ListView1->horizontalHeader()->font());
+  for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column) {
+    Limits.DesignColumnWidths[Column] = DesignColumnWidth(Column);
+    // A column keeps at least its header's text.
+    const QString Title = FListModel->headerData(static_cast<int>(Column), Qt::Horizontal).toString();
+    Limits.MinColumnWidths[Column] = Header.horizontalAdvance(Title) + 12;
+  }
+  Limits.DesignPanel2Width = DesignPanel2Width();
+  Limits.DesignHexPaneHeight = HexPanelHeight;
+  Limits.MinPanel2Width = MinPaneWidth;
+  Limits.MinTreeWidth = MinPaneWidth + SplitterWidth;
+  Limits.MinHexPaneHeight = Panel1->minimumSizeHint().height();
+  Limits.MinUpperHeight =
+      Limits.MinWindowHeight - Limits.MinHexPaneHeight;
+  return Limits;
+}
+
+void TCorvaneForm::ApplyFrame(const TRect& Frame) {
+  // The window system places and sizes the client area; the frame's margins around it are
+  // known only once it has framed the window (none before, and none offscreen).
+  const QMargins Margins = FrameMargins();
+  setGeometry(Frame.Left + Margins.left(), Frame.Top + Margins.top(), Frame.Width - Margins.left() - Margins.right(),
+              Frame.Height - Margins.top() - Margins.bottom());
+}
+
+void TCorvaneForm::WatchFrameMargins() {
+  if (!FPendingFrame) return;
+  // Looks for the frame's margins a little while after the window is shown; a window that
+  // starts maximized gets its frame when it is first restored (changeEvent).
+  QTimer::singleShot(10, this, [this] {
+    if (!FPendingFrame || FClosed) return;
+    const QMargins Margins = FrameMargins();
+    if (!Margins.isNull() && !isMaximized() && !isMinimized()) {
+      ApplyFrame(*FPendingFrame);
+      FPendingFrame.reset();
+      return;
+    }
+    if (++FMarginPolls < 500) WatchFrameMargins();
+  });
+}
+
+void TCorvaneForm::changeEvent(QEvent* Event) {
+  QMainWindow::changeEvent(Event);
+  if (Event->type() != QEvent::WindowStateChange || isMaximized() || isMinimized() || !FPendingFrame) return;
+  // Restored from the state it started in: now the normal frame from the settings applies.
+  QTimer::singleShot(0, this, [this] {
+    if (!FPendingFrame || isMaximized() || isMinimized()) return;
+    ApplyFrame(*FPendingFrame);
+    if (!FrameMargins().isNull()) FPendingFrame.reset();
+  });
+}
+
+TRect TCorvaneForm::NormalFrame() const {
+  // Maximized or minimized, the window keeps its normal geometry; the margins are the ones it
+  // had when it was last seen normal (a maximized frame may draw no borders).
+  const bool Normal = !isMaximized() && !isMinimized() && !isFullScreen();
+  const QRect Client = Normal ? geometry() : normalGeometry();
+  const QMargins Margins = Normal ? FrameMargins() : FNormalMargins;
+  if (FPendingFrame && !Normal) return *FPendingFrame;
+  return ToRect(Client.marginsAdded(Margins));
+}
+
 void TCorvaneForm::LoadRegistrySettings() {
   try {
     const std::unique_ptr<QSettings> Settings = OpenFormSettings();
-    const auto Read = [&Settings](size_t Index) { return ReadSettingValue(*Settings, SettingNames[Index]); };
-    // Each value is applied at once; one that is missing or of another type is skipped alone.
-    const QSize Frame = frameGeometry().size() - size();
-    if (const auto Top = Read(0)) move(x(), *Top);
-    if (const auto Left = Read(1)) move(*Left, y());
-    if (const auto Height = Read(2)) {
-      resize(width(), *Height - Frame.height());
-      FSettingsOuterSize = QSize(frameGeometry().width(), *Height);
+    // Each value is read on its own: one that is missing or of another type keeps its design value.
+    TStoredSettings Stored;
+    for (size_t Index = 0; Index < SettingCount; ++Index) Stored[Index] = ReadSettingValue(*Settings, SettingNames[Index]);
+    std::vector<TRect> WorkAreas;
+    for (const QScreen* Screen : QGuiApplication::screens()) WorkAreas.push_back(ToRect(Screen->availableGeometry()));
+    const TFormPlacement Placement = ReadPlacement(Stored, PlacementLimits(), WorkAreas);
+
+    ApplyFrame(Placement.Frame);
+    FPendingFrame = Placement.Frame;
+    FMarginPolls = 0;
+    for (size_t Column = 0; Column < ColumnCount; ++Column)
+      ListView1->setColumnWidth(static_cast<int>(Column), Placement.ColumnWidths[Column]);
+    const int Width = Placement.Frame.Width;
+    Splitter1->setSizes({Placement.Panel2Width, std::max(Width - Placement.Panel2Width - SplitterWidth, 1)});
+    Splitter2->setSizes({std::max(Placement.Frame.Height - Placement.HexPaneHeight, 1), Placement.HexPaneHeight});
+    switch (Placement.State) {
+      case TWindowState::Minimized:
+        setWindowState(Qt::WindowMinimized);
+        break;
+      case TWindowState::Maximized:
+        setWindowState(Qt::WindowMaximized);
+        break;
+      case TWindowState::Normal:
+        setWindowState(Qt::WindowNoState);
+        break;
     }
-    if (const auto Width = Read(3)) {
-      resize(*Width - Frame.width(), height());
-      FSettingsOuterSize = QSize(*Width, FSettingsOuterSize ? FSettingsOuterSize->height() : frameGeometry().height());
-    }
-    for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column)
-      if (const auto ColumnWidth = Read(4 + Column)) ListView1->setColumnWidth(static_cast<int>(Column), *ColumnWidth);
-    if (const auto PaneWidth = Read(9)) {
-      const int Total = std::max(Splitter1->width(), width());
-      Splitter1->setSizes({*PaneWidth, std::max(Total - *PaneWidth - SplitterWidth, 1)});
-    }
-    if (const auto State = Read(10)) {
-      // A number that names no window state is taken as normal.
-      switch (*State) {
-        case 1:
-          setWindowState(Qt::WindowMinimized);
-          break;
-        case 2:
-          setWindowState(Qt::WindowMaximized);
-          break;
-        default:
-          setWindowState(Qt::WindowNoState);
-          break;
-      }
-    }
-    if (const auto Check = Read(11)) FCheckForUpdates = *Check != 0;
+    FCheckForUpdates = Placement.CheckForUpdates;
+
+    std::vector<std::u16string> Recent;
+    for (const char* Name : TRecentFiles::StoredNames) Recent.push_back(U16(ReadSettingText(*Settings, Name)));
+    FRecentFiles.Load(Recent);
+    RebuildRecentMenu();
   } catch (...) {
     ReportCallFailure(u"TForm1.LoadRegistrySettings");
   }
 }
 
-void TCorvaneForm::ApplySettingsGeometry() {
-  if (!FSettingsOuterSize || isMaximized() || isMinimized()) return;
-  const QSize Frame = frameGeometry().size() - size();
-  resize(FSettingsOuterSize->width() - Frame.width(), FSettingsOuterSize->height() - Frame.height());
-  FSettingsOuterSize.reset();
-}
-
 void TCorvaneForm::SaveRegistrySettings() {
   try {
     const std::unique_ptr<QSettings> Settings = OpenFormSettings();
-    const QRect Outer = frameGeometry();
-    const int State = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-    const std::array<int32_t, 12> Values = {y(),
-                                            x(),
-                                            Outer.height(),
-                                            Outer.width(),
-                                            ListView1->columnWidth(0),
-                                            ListView1->columnWidth(1),
-                                            ListView1->columnWidth(2),
-                                            ListView1->columnWidth(3),
-                                            ListView1->columnWidth(4),
-                                            Panel2->width(),
-                                            State,
-                                            FCheckForUpdates ? 1 : 0};
+    TFormPlacement Placement;
+    Placement.Frame = NormalFrame();
+    for (size_t Column = 0; Column < ColumnCount; ++Column)
+      Placement.ColumnWidths[Column] = ListView1->columnWidth(static_cast<int>(Column));
+    Placement.Panel2Width = Panel2->width();
+    Placement.HexPaneHeight = Panel1->height();
+    Placement.State = isMinimized()   ? TWindowState::Minimized
+                      : isMaximized() ? TWindowState::Maximized
+                                      : TWindowState::Normal;
+    Placement.CheckForUpdates = FCheckForUpdates;
+    const std::array<int32_t, SettingCount> Values = StoredValues(Placement);
     for (size_t Index = 0; Index < Values.size(); ++Index) WriteSettingValue(*Settings, SettingNames[Index], Values[Index]);
+    const auto Recent = FRecentFiles.Stored();
+    for (size_t Index = 0; Index < Recent.size(); ++Index) {
+      if (Recent[Index].empty())
+        Settings->remove(QString::fromLatin1(TRecentFiles::StoredNames[Index]));
+      else
+        WriteSettingText(*Settings, TRecentFiles::StoredNames[Index], Q(Recent[Index]));
+    }
     Settings->sync();
     if (Settings->status() != QSettings::NoError) ReportCallFailure(u"TForm1.SaveRegistrySettings");
   } catch (...) {
@@ -535,10 +635,14 @@ TFrameWindow::TAskCallback TCorvaneForm::OpenAnywayQuestion() {
   return [this](std::u16string_view Question) { return Ask(TFormPromptKind::OpenAnyway, Q(Question)); };
 }
 
+TFrameWindow::TTellCallback TCorvaneForm::TellError() {
+  return [this](std::u16string_view Message) { Ask(TFormPromptKind::Error, Q(Message)); };
+}
+
 bool TCorvaneForm::OpenFile(const std::filesystem::path& FileName) {
   const TStep Step{*this};
   const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
-  const bool Opened = FFrames->OpenConfirmed(FileName, OpenAnywayQuestion());
+  const bool Opened = FFrames->OpenConfirmed(FileName, OpenAnywayQuestion(), TellError());
   if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
   return Opened;
 }
@@ -548,12 +652,12 @@ void TCorvaneForm::Open1Click() {
     FOpenFileCallback();
     return;
   }
-  const QString Chosen = FChooseFile ? FChooseFile(this, OpenDialogFilter) : QString();
+  const QString Chosen = FChooseFile ? FChooseFile(this, OpenDialogFilter()) : QString();
   if (Chosen.isEmpty()) return;
   TBusyCursor Busy;
   const TStep Step{*this};
   const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
-  FFrames->OpenChosenFile(PathFromQString(Chosen), OpenAnywayQuestion());
+  FFrames->OpenChosenFile(PathFromQString(Chosen), OpenAnywayQuestion(), TellError());
   if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
 }
 
@@ -562,12 +666,41 @@ void TCorvaneForm::OpenDroppedFiles(const QStringList& Files) {
   TBusyCursor Busy;
   std::vector<std::filesystem::path> Paths;
   for (const QString& File : Files) Paths.push_back(PathFromQString(File));
-  FFrames->OpenDroppedFiles(Paths, OpenAnywayQuestion());
+  FFrames->OpenDroppedFiles(Paths, OpenAnywayQuestion(), TellError());
   // Each dropped file closes the one before, so the views follow whatever is open now.
   AfterLoad();
 }
 
+void TCorvaneForm::OpenRecentFile(size_t Index) {
+  const TRecentFiles::TChoice Choice = FRecentFiles.Choose(Index);
+  if (!Choice.File) {
+    RebuildRecentMenu();
+    if (!Choice.Message.empty()) Ask(TFormPromptKind::Information, Q(Choice.Message));
+    return;
+  }
+  TBusyCursor Busy;
+  OpenFile(*Choice.File);
+}
+
+void TCorvaneForm::RebuildRecentMenu() {
+  RecentFiles1->clear();
+  for (size_t Index = 0; Index < FRecentFiles.Files().size(); ++Index) {
+    QAction* Item = RecentFiles1->addAction(Q(FRecentFiles.MenuText(Index)));
+    connect(Item, &QAction::triggered, this, [this, Index] { OpenRecentFile(Index); });
+  }
+  RecentFiles1->setEnabled(!FRecentFiles.Files().empty());
+}
+
+void TCorvaneForm::TellCheckWindowWhetherOpen() {
+  if (FCheckWindow) FCheckWindow->SetFileOpen(FFrames->IsOpen() && FCheckWindow->File() == FFrames->FileName());
+}
+
 void TCorvaneForm::AfterLoad() {
+  if (FFrames->IsOpen()) {
+    FRecentFiles.Add(FFrames->FileName());
+    RebuildRecentMenu();
+  }
+  TellCheckWindowWhetherOpen();
   RefreshCaption();
   // A load selects the first row and gives the list the focus.
   ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
@@ -599,15 +732,14 @@ void TCorvaneForm::GoToOffset1Click() {
     Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
     return;
   }
-  const std::optional<QString> Typed = FAskOffset ? FAskOffset(this) : std::nullopt;
+  const std::optional<QString> Typed = FAskOffset ? FAskOffset(this, Q(FGoToOffset.LastText())) : std::nullopt;
   if (!Typed) return;
-  const std::optional<int64_t> Offset = ParsePosition(U16(Typed->trimmed()));
-  if (!Offset) {
-    Ask(TFormPromptKind::Error,
-        QStringLiteral("\"%1\" is not a byte offset. Type a decimal number, or a hexadecimal one after 0x.")
-            .arg(Typed->trimmed()));
+  const TGoToOffset::TAnswer Answer = FGoToOffset.Read(U16(*Typed));
+  if (!Answer.Offset) {
+    Ask(TFormPromptKind::Error, Q(Answer.Error));
     return;
   }
+  const int64_t* Offset = &*Answer.Offset;
   TGoToResult Result;
   {
     const TStep Step{*this};
@@ -615,9 +747,7 @@ void TCorvaneForm::GoToOffset1Click() {
     Result = FFrames->GoToOffset(*Offset);
   }
   if (Result == TGoToResult::PastEnd) {
-    Ask(TFormPromptKind::Error, QStringLiteral("Offset %1 is past the end of the file, which has %2 bytes.")
-                                    .arg(*Offset)
-                                    .arg(FFrames->FileSize()));
+    Ask(TFormPromptKind::Error, Q(PastEndText(*Offset, FFrames->FileSize())));
     return;
   }
   ShowMovedWindow();
@@ -667,25 +797,14 @@ void TCorvaneForm::HexEditSelectedFrame1Click() {
   }
 }
 
-void TCorvaneForm::CheckStream1Click() {
-  if (!FFrames->IsOpen()) {
-    Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
-    return;
-  }
-  const std::filesystem::path File = FFrames->FileName();
-  const bool EAC3 = FFrames->EAC3();
-
+TCheckEnd TCorvaneForm::RunCheck(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,
+                                 TStreamSummary& Summary, std::string& Error) {
   // The worker checks on a window of its own; the dialog's side sees only these.
   std::atomic<bool> Cancel{false};
   std::atomic<bool> Done{false};
   std::atomic<int64_t> Position{0};
   std::atomic<int64_t> Size{0};
-  // Written by the worker, read once it has ended.
-  TCheckEnd End = TCheckEnd::Failed;
-  TStreamSummary Summary;
-  std::vector<TStreamFinding> Findings;
-  int64_t NotKept = 0;
-  std::string Error;
+  TCheckEnd End = TCheckEnd::Failed;  // written by the worker, read once it has ended
 
   QProgressDialog Progress(QStringLiteral("Checking the stream..."), QStringLiteral("Cancel"), 0, CheckProgressSteps,
                            this);
@@ -702,15 +821,7 @@ void TCorvaneForm::CheckStream1Click() {
   std::thread Worker([&] {
     try {
       End = CheckStream(
-          File, EAC3,
-          [&](const TStreamFinding& Finding) {
-            if (Findings.size() < MaxListedFindings)
-              Findings.push_back(Finding);
-            else
-              ++NotKept;
-            return true;
-          },
-          Summary,
+          File, EAC3, Sink, Summary,
           [&](int64_t At, int64_t Of) {
             Position = At;
             Size = Of;
@@ -737,7 +848,20 @@ void TCorvaneForm::CheckStream1Click() {
   Loop.exec();
   Worker.join();
   Progress.close();
+  return End;
+}
 
+void TCorvaneForm::CheckStream1Click() {
+  if (!FFrames->IsOpen()) {
+    Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
+    return;
+  }
+  TCheckReport Report(FFrames->FileName(), FFrames->EAC3());
+  TStreamSummary Summary;
+  std::string Error;
+  const TCheckEnd End = RunCheck(
+      Report.File(), Report.EAC3(), [&Report](const TStreamFinding& Finding) { return Report.Add(Finding), true; },
+      Summary, Error);
   if (End == TCheckEnd::Cancelled) {
     statusBar()->showMessage(QStringLiteral("The stream check was cancelled."));
     return;
@@ -746,18 +870,51 @@ void TCorvaneForm::CheckStream1Click() {
     Ask(TFormPromptKind::Error, QStringLiteral("The stream could not be checked: ") + QString::fromStdString(Error));
     return;
   }
+  Report.SetSummary(Summary);
   if (!FCheckWindow) {
-    FCheckWindow = new TStreamCheckWindow(this);
+    FCheckWindow = std::make_unique<TStreamCheckWindow>();
+    FCheckWindow->setWindowIcon(windowIcon());
     FCheckWindow->OnActivated = [this](int64_t Offset) { ShowCheckedFinding(Offset); };
+    FCheckWindow->FWriteReport = [this](const std::filesystem::path& To, TReportFormat Format) {
+      return WriteCheckReport(To, Format);
+    };
   }
-  FCheckWindow->SetResult(File, Summary, Findings, NotKept);
+  FCheckWindow->SetReport(std::move(Report));
   FCheckWindow->show();
   FCheckWindow->raise();
   FCheckWindow->activateWindow();
 }
 
+QString TCorvaneForm::WriteCheckReport(const std::filesystem::path& To, TReportFormat Format) {
+  const TCheckReport& Report = FCheckWindow->Report();
+  QSaveFile Out(PathToQString(To));
+  if (!Out.open(QIODevice::WriteOnly)) return QStringLiteral("The report could not be saved: ") + Out.errorString();
+  if (Report.Complete()) {
+    const std::string Text = Report.Saved(Format);
+    Out.write(Text.data(), static_cast<qint64>(Text.size()));
+  } else {
+    // The window kept only the first findings: the file is checked again, straight into the report.
+    TCheckReportWriter Writer(Format, Report.File(), Report.EAC3(), [&Out](std::string_view Piece) {
+      Out.write(Piece.data(), static_cast<qint64>(Piece.size()));
+    });
+    TStreamSummary Summary;
+    std::string Error;
+    const TCheckEnd End = RunCheck(
+        Report.File(), Report.EAC3(), [&Writer](const TStreamFinding& Finding) { return Writer.Finding(Finding), true; },
+        Summary, Error);
+    if (End != TCheckEnd::Completed) {
+      Out.cancelWriting();
+      return End == TCheckEnd::Cancelled ? QString()
+                                         : QStringLiteral("The report could not be saved: ") + QString::fromStdString(Error);
+    }
+    Writer.Finish(Summary);
+  }
+  if (!Out.commit()) return QStringLiteral("The report could not be saved: ") + Out.errorString();
+  return {};
+}
+
 void TCorvaneForm::ShowCheckedFinding(int64_t Offset) {
-  if (!FCheckWindow || FCheckWindow->File() != FFrames->FileName()) {
+  if (!FCheckWindow || !FFrames->IsOpen() || FCheckWindow->File() != FFrames->FileName()) {
     Ask(TFormPromptKind::Error, QStringLiteral("The checked file is no longer open."));
     return;
   }
@@ -772,6 +929,12 @@ void TCorvaneForm::ShowCheckedFinding(int64_t Offset) {
 }
 
 void TCorvaneForm::Copy1Click() { QGuiApplication::clipboard()->setText(Q(FFrames->ListText(PlatformLineEnd))); }
+
+void TCorvaneForm::CopySelectedRows() {
+  std::vector<int32_t> Rows;
+  if (const int Selected = ListView1->SelectedRow(); Selected >= 0) Rows.push_back(Selected);
+  QGuiApplication::clipboard()->setText(Q(FFrames->ListText(PlatformLineEnd, Rows)));
+}
 
 void TCorvaneForm::Copy2Click() { QGuiApplication::clipboard()->setText(Q(FFrames->TreeText(PlatformLineEnd))); }
 
@@ -815,6 +978,10 @@ void TCorvaneForm::tmUpdateTimer() {
 // The frame list: keys, mouse, scroll bar, wheel, resize
 
 bool TCorvaneForm::ListView1KeyDown(QKeyEvent* Event) {
+  if (Event->matches(QKeySequence::Copy)) {
+    CopySelectedRows();
+    return true;
+  }
   const TStep Step{*this};
   const int32_t Key = NavigationKey(Event->key());
   const int Selected = ListView1->SelectedRow();
@@ -829,6 +996,13 @@ bool TCorvaneForm::ListView1KeyDown(QKeyEvent* Event) {
 
 void TCorvaneForm::ListView1KeyUp() {
   const TStep Step{*this};
+  if (!FFrames->ListView1KeyUp(ListView1->SelectedRow())) return;
+  ShowDetail();
+  ShowHexPane();
+}
+
+void TCorvaneForm::ListView1MouseDown() {
+  const TStep Step{*this};
   const int Selected = ListView1->SelectedRow();
   if (Selected < 0) return;
   FFrames->ShowRow(Selected);
@@ -836,7 +1010,15 @@ void TCorvaneForm::ListView1KeyUp() {
   ShowHexPane();
 }
 
-void TCorvaneForm::ListView1MouseDown() { ListView1KeyUp(); }
+void TCorvaneForm::TrackListThumb() {
+  const int Position = FListThumb.Take();
+  // Only while the thumb is held: the drag's end places the thumb as a thumb placement does.
+  if (!ScrollBar1->isSliderDown()) return;
+  const TStep Step{*this};
+  ListView1->SelectRow(-1);
+  if (FFrames->TrackThumb(Position)) FListModel->Refresh();
+  ShowStatus();
+}
 
 void TCorvaneForm::TreeView1Change(const QModelIndex& Current) {
   // The element's bytes are marked inside the frame's highlight, as far as the pane shows them.
@@ -882,6 +1064,7 @@ bool TCorvaneForm::WheelToKey(QObject* Watched, QEvent* Event) {
 
 void TCorvaneForm::resizeEvent(QResizeEvent* Event) {
   QMainWindow::resizeEvent(Event);
+  if (!isMaximized() && !isMinimized() && !FrameMargins().isNull()) FNormalMargins = FrameMargins();
   FormResize();
 }
 

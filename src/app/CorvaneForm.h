@@ -6,13 +6,19 @@
 // and events onto it and shows what it says.
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "viewer/CheckReport.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/RecentFiles.h"
+#include "viewer/StreamCheck.h"
+#include "viewer/ViewerTexts.h"
+#include "viewer/WindowPlacement.h"
 
 class QAction;
 class QLabel;
@@ -73,8 +79,9 @@ class TCorvaneForm : public QMainWindow {
   TFormPrompt FPrompt;
   // The open dialog: the chosen file, or an empty text when cancelled.
   std::function<QString(QWidget* Parent, const QString& Filter)> FChooseFile;
-  // The Go to Offset question: the text typed, or nothing when cancelled.
-  std::function<std::optional<QString>(QWidget* Parent)> FAskOffset;
+  // The Go to Offset question, starting with the text typed last: the text typed, or nothing
+  // when cancelled.
+  std::function<std::optional<QString>(QWidget* Parent, const QString& Last)> FAskOffset;
   // The hex edit dialog.
   TEditFileFunction FEditFile;
   // Told of the stream check's progress dialog once it is up, before the check starts.
@@ -85,6 +92,7 @@ class TCorvaneForm : public QMainWindow {
   QWidget* Panel2 = nullptr;
   QWidget* Panel3 = nullptr;
   QSplitter* Splitter1 = nullptr;
+  QSplitter* Splitter2 = nullptr;  // between the upper panes and the hex pane
   TFrameListView* ListView1 = nullptr;
   QScrollBar* ScrollBar1 = nullptr;
   QTreeView* TreeView1 = nullptr;
@@ -96,6 +104,7 @@ class TCorvaneForm : public QMainWindow {
   QAction* Open1 = nullptr;
   QAction* Close1 = nullptr;
   QAction* Exit1 = nullptr;
+  QMenu* RecentFiles1 = nullptr;
   QAction* GoToOffset1 = nullptr;
   QAction* HexEditSelectedFrame1 = nullptr;
   QAction* CheckStream1 = nullptr;
@@ -112,7 +121,10 @@ class TCorvaneForm : public QMainWindow {
   const TFrameWindow& Frames() const { return *FFrames; }
   THexView* HexView() const { return FHexView.get(); }
   // The window of the last stream check, if one ran.
-  TStreamCheckWindow* CheckWindow() const { return FCheckWindow; }
+  TStreamCheckWindow* CheckWindow() const { return FCheckWindow.get(); }
+  const TRecentFiles& RecentFiles() const { return FRecentFiles; }
+  // Opens entry Index of File > Open Recent.
+  void OpenRecentFile(size_t Index);
   bool CheckForUpdates() const { return FCheckForUpdates; }
   // The update check was started (the timer's tag).
   bool UpdateCheckStarted() const { return FUpdateCheckStarted; }
@@ -128,6 +140,8 @@ class TCorvaneForm : public QMainWindow {
   void CheckStream1Click();
   void Copy1Click();
   void Copy2Click();
+  // Ctrl+C in the frame list: the selected rows as Copy gives them (all rows when none is).
+  void CopySelectedRows();
   void CheckForUpdates1Click();
   void About1Click();
   // Opens the named file as every entry path does: the tested load, then the open-anyway question.
@@ -145,6 +159,7 @@ class TCorvaneForm : public QMainWindow {
   void showEvent(QShowEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
   void resizeEvent(QResizeEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
@@ -154,6 +169,7 @@ class TCorvaneForm : public QMainWindow {
   void FormClose();
   bool Ask(TFormPromptKind Kind, const QString& Text);
   TFrameWindow::TAskCallback OpenAnywayQuestion();
+  TFrameWindow::TTellCallback TellError();
 
   // Keys, mouse and scroll bar of the frame list.
   bool ListView1KeyDown(QKeyEvent* Event);
@@ -173,9 +189,22 @@ class TCorvaneForm : public QMainWindow {
   void ShowMovedWindow();
   void ShowCheckedFinding(int64_t Offset);
   void FormResize();
-  void ApplySettingsGeometry();
   int DesignColumnWidth(size_t Column) const;
   int DesignPanel2Width() const;
+  // Placement: the limits this window's widgets set, and the frame rectangle applied to the
+  // window as far as its frame's margins are known (again once they are).
+  TPlacementLimits PlacementLimits() const;
+  QMargins FrameMargins() const;
+  void ApplyFrame(const TRect& Frame);
+  void WatchFrameMargins();
+  TRect NormalFrame() const;
+  void RebuildRecentMenu();
+  void TellCheckWindowWhetherOpen();
+  // Runs the stream check of File behind a progress dialog; findings go to Sink on the worker.
+  TCheckEnd RunCheck(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink, TStreamSummary& Summary,
+                     std::string& Error);
+  QString WriteCheckReport(const std::filesystem::path& To, TReportFormat Format);
+  void TrackListThumb();
 
   // A step that reads on past its first MiB shows the hourglass until it ends.
   void EndLongStep();
@@ -187,7 +216,7 @@ class TCorvaneForm : public QMainWindow {
   std::unique_ptr<TFrameWindow> FFrames;
   bool FLongStepCursor = false;
   std::unique_ptr<THexView> FHexView;
-  TStreamCheckWindow* FCheckWindow = nullptr;  // a child window, freed with the form
+  std::unique_ptr<TStreamCheckWindow> FCheckWindow;  // a window of its own, freed with the form
   TFrameListModel* FListModel = nullptr;
   TSyntaxTreeModel* FTreeModel = nullptr;
   int32_t FHexLoadCount = 0;
@@ -196,8 +225,15 @@ class TCorvaneForm : public QMainWindow {
   bool FUpdateDone = false;
   bool FShown = false;
   bool FClosed = false;
-  // An outer size read from the settings, applied again once the window frame is known.
-  std::optional<QSize> FSettingsOuterSize;
+  // The frame rectangle from the settings, applied again once the window manager's frame
+  // margins are known (at once, or when a window that started maximized is restored).
+  std::optional<TRect> FPendingFrame;
+  int FMarginPolls = 0;
+  // The margins of the window's frame as last seen in the normal state.
+  QMargins FNormalMargins;
+  TRecentFiles FRecentFiles;
+  TGoToOffset FGoToOffset;
+  TThumbFollower FListThumb;
 };
 
 }  // namespace corvane

@@ -39,4 +39,13 @@ void WriteSettingValue(QSettings& Settings, const char* Name, int32_t Value) {
   Settings.setValue(QString::fromLatin1(Name), static_cast<int>(Value));
 }
 
+QString ReadSettingText(const QSettings& Settings, const char* Name) {
+  const QVariant Value = Settings.value(QString::fromLatin1(Name));
+  return Value.typeId() == QMetaType::QString ? Value.toString() : QString();
+}
+
+void WriteSettingText(QSettings& Settings, const char* Name, const QString& Value) {
+  Settings.setValue(QString::fromLatin1(Name), Value);
+}
+
 }  // namespace corvane

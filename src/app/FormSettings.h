@@ -11,16 +11,15 @@
 #include <memory>
 #include <optional>
 
+#include "viewer/WindowPlacement.h"
+
 namespace corvane {
 
 inline constexpr const char* SettingsOrganization = "Halvern";
 inline constexpr const char* SettingsApplication = "Corvane";
 
-// The twelve values, in the order they are read and written.
-inline constexpr std::array<const char*, 12> SettingNames = {
-    "FormTop",       "FormLeft",          "FormHeight",         "FormWidth",
-    "OffsetColWidth", "LengthColWidth",   "FrameSizeColWidth",  "SamplingRateColWidth",
-    "BitrateColWidth", "Panel2Width",     "WindowState",        "CheckForUpdates"};
+// The names of the values are the viewer's (SettingNames, TRecentFiles::StoredNames), shared by
+// every front-end.
 
 // The settings store of this user.
 std::unique_ptr<QSettings> OpenFormSettings();
@@ -31,5 +30,8 @@ std::unique_ptr<QSettings> OpenFormSettings();
 std::optional<int32_t> ReadSettingValue(const QSettings& Settings, const char* Name);
 // Writes Value as an integer (never as a boolean text).
 void WriteSettingValue(QSettings& Settings, const char* Name, int32_t Value);
+// A text value (a recent file's name); empty when it is missing or not a text.
+QString ReadSettingText(const QSettings& Settings, const char* Name);
+void WriteSettingText(QSettings& Settings, const char* Name, const QString& Value);
 
 }  // namespace corvane

@@ -8,14 +8,16 @@
 #include <string_view>
 
 #include "analysis/FrameKinds.h"
-#include "cli/CliJson.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameRowText.h"
+#include "viewer/CheckReport.h"
 #include "viewer/DialnormRewrite.h"
+#include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
 #include "viewer/StreamCheck.h"
+#include "viewer/ViewerJson.h"
+#include "viewer/ViewerTexts.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -142,16 +144,6 @@ std::filesystem::path PathFromArg(const std::string& Arg) {
 #endif
 }
 
-// The name as messages and JSON give it: bytes of it that are not UTF-8 (legal in a Linux file
-// name) come out as U+FFFD.
-std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
-
-// The file's name in a JSON document; a name that had bytes replaced says so.
-void PutFileName(TJson& Json, const std::filesystem::path& File) {
-  Json["file"] = PathText(File);
-  if (!PathIsText(File)) Json["file_not_utf8"] = true;
-}
-
 // A non-negative position: decimal, or hexadecimal after 0x.
 std::optional<int64_t> ParsePosition(std::string_view Text) { return corvane::ParsePosition(AsciiToU16(Text)); }
 
@@ -234,11 +226,9 @@ const char* KindText(TStreamKind Kind) {
 
 // The file must exist and be readable before anything else is tried on it.
 bool CheckReadable(const std::filesystem::path& File, std::FILE* Err) {
-  TFileStream Stream;
-  if (Stream.Open(File, TFileStream::TMode::Read)) return true;
-  std::string Reason = Stream.LastError();
-  if (const size_t Colon = Reason.find(": "); Colon != std::string::npos) Reason.erase(0, Colon + 2);
-  PutError(Err, "cannot open " + PathText(File) + ": " + Reason);
+  const std::optional<std::u16string> Reason = OpenFailureReason(File);
+  if (!Reason) return true;
+  PutError(Err, "cannot open " + PathText(File) + ": " + ToUtf8(*Reason));
   return false;
 }
 
@@ -507,25 +497,11 @@ int RunCheck(const TOptions& Options, const std::filesystem::path& File, std::FI
   bool EAC3 = false;
   if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
   TOutputBlock Output(Out);
-  int64_t Findings = 0;
-  if (Options.Json) {
-    TJson Head;
-    PutFileName(Head, File);
-    Head["kind"] = EAC3 ? "E-AC-3" : "AC-3";
-    const std::string Text = Dump(Head);
-    Output.Append(std::string_view(Text).substr(0, Text.size() - 1));
-    Output.Append(",\"findings\":[");
-  }
+  TCheckReportWriter Report(Options.Json ? TReportFormat::Json : TReportFormat::Text, File, EAC3,
+                            [&Output](std::string_view Piece) { Output.Append(Piece); });
   // Findings go out as they are found, so that the check's memory stays the same however many there are.
   const auto Sink = [&](const TStreamFinding& Finding) {
-    if (Options.Json) {
-      if (Findings > 0) Output.Append(",");
-      Output.Append(Dump(FindingJson(Finding)));
-    } else {
-      Output.Append(ToUtf8(OffsetText(Finding.Offset)) + (Finding.IsProblem() ? " problem: " : " change: ") +
-                    ToUtf8(FindingText(Finding)) + "\n");
-    }
-    ++Findings;
+    Report.Finding(Finding);
     return !Output.Failed();
   };
   TProgressLine Progress(Err, "checked");
@@ -539,13 +515,7 @@ int RunCheck(const TOptions& Options, const std::filesystem::path& File, std::FI
     PutError(Err, "cannot read " + PathText(File) + ": " + Error);
     return ExitFailure;
   }
-  if (Options.Json) {
-    Output.Append("],\"summary\":" + Dump(SummaryJson(Summary)) + "}\n");
-  } else {
-    if (Findings > 0) Output.Append("\n");
-    Output.Append("File: " + PathText(File) + "\n");
-    for (const std::u16string& Line : SummaryLines(Summary)) Output.Append(ToUtf8(Line) + "\n");
-  }
+  Report.Finish(Summary);
   Output.Flush();
   if (Output.Failed()) {
     PutError(Err, "cannot write the check's report");

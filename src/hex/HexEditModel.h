@@ -41,6 +41,10 @@ struct THexSaveResult {
 // " A" is 0x0A), which is also how the cell is shown once tidied. False for anything else.
 bool HexCellValue(const std::u16string& Text, uint8_t& Value);
 
+// Asked before a dialog with unsaved edits closes without saving; Yes closes it.
+inline constexpr std::u16string_view DiscardEditsQuestion =
+    u"The changed bytes have not been saved. Do you want to discard the changes?";
+
 class THexEditModel {
  public:
   static constexpr int32_t ColumnCount = 18;
@@ -78,6 +82,9 @@ class THexEditModel {
   // Rebuilds the row's text column from its byte cells.
   bool UpdateRow(int32_t Row);
   const std::vector<TChangedCell>& ChangedCells() const { return FChangedCells; }
+  // Some byte differs from the file: closing without saving (Escape, Cancel, the title bar's
+  // close button) would lose it, so the dialog asks first.
+  bool HasUnsavedEdits() const { return !FChangedCells.empty(); }
 
   // The grid reports new text for a cell: tidy it, record its value, refresh the row's text.
   void SetEditText(int32_t Column, int32_t Row, const std::u16string& Text);

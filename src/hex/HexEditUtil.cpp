@@ -22,6 +22,7 @@
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
+#include "hex/HexViewUtils_RichEdit.h"
 
 namespace corvane {
 namespace {
@@ -65,16 +66,6 @@ THexEditPrompt& CurrentPrompt() {
 
 bool Ask(QWidget* Parent, THexEditPromptKind Kind, const QString& Text) {
   return CurrentPrompt() ? CurrentPrompt()(Parent, Kind, Text) : DefaultPrompt(Parent, Kind, Text);
-}
-
-QFont GridFont() {
-  QFont Font = QFontDatabase::families().contains(QStringLiteral("Courier New"))
-                   ? QFont(QStringLiteral("Courier New"))
-                   : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  Font.setPointSize(8);
-  Font.setStyleHint(QFont::Monospace);
-  Font.setFixedPitch(true);
-  return Font;
 }
 
 class TWaitCursor {
@@ -201,7 +192,7 @@ THexEditForm::THexEditForm(QWidget* Parent) : QDialog(Parent) {
   auto* Grid = new THexGrid(this);
   StringGrid1 = Grid;
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setFont(GridFont());
+  StringGrid1->setFont(HexDumpFont(8));
   StringGrid1->setColumnCount(THexEditModel::ColumnCount);
   StringGrid1->horizontalHeader()->setMinimumSectionSize(8);
   StringGrid1->horizontalHeader()->setDefaultSectionSize(24);
@@ -340,6 +331,15 @@ void THexEditForm::SyncRow(int Row) {
 void THexEditForm::done(int Result) {
   FormClose();
   QDialog::done(Result);
+}
+
+void THexEditForm::reject() {
+  // A half-typed cell counts as an edit too.
+  FDelegate->CommitOpenEditor();
+  if (FModel.HasUnsavedEdits() &&
+      !Ask(this, THexEditPromptKind::Confirm, ToQString(std::u16string(DiscardEditsQuestion))))
+    return;
+  QDialog::reject();
 }
 
 void THexEditForm::FormClose() {

@@ -83,6 +83,9 @@ class THexEditForm : public QDialog {
   bool CanSelectCell(int Column, int Row) const;
 
   void done(int Result) override;
+  // Escape, Cancel and the title bar's close button: with unsaved edits the user is asked
+  // first, and No keeps the dialog open.
+  void reject() override;
 
  protected:
   void showEvent(QShowEvent* Event) override;

@@ -32,6 +32,13 @@ bool MemToStrLines2(const uint8_t* Data, int32_t Count, std::vector<std::u16stri
   }
 }
 
+std::u16string HexDumpCharacters() {
+  std::u16string Characters = u"0123456789ABCDEFx ";
+  for (const char16_t Char : PrintableCharTable)
+    if (Characters.find(Char) == std::u16string::npos) Characters += Char;
+  return Characters;
+}
+
 std::u16string HexViewLinePrefix(int64_t LineOffset) {
   return u"0x" + IntToHex(static_cast<uint64_t>(LineOffset), 16) + u"   ";
 }

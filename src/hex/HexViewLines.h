@@ -31,6 +31,10 @@ inline constexpr int32_t HexViewTextColumn = 71;
 // part. False without touching Lines when Count <= 0, Data is null or Lines is null.
 bool MemToStrLines2(const uint8_t* Data, int32_t Count, std::vector<std::u16string>* Lines);
 
+// Every character a dump line can hold: the hex digits, "x", the space and each character of
+// the text part. A font shows the dump in straight columns when all of them have one advance.
+std::u16string HexDumpCharacters();
+
 // "0x" + the offset in 16 upper-case hex digits + three spaces: what precedes a dump line.
 std::u16string HexViewLinePrefix(int64_t LineOffset);
 

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -9,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "core/FileStream.h"
@@ -23,19 +26,50 @@ constexpr const char* HandlerProperty = "corvaneHexViewHandler";
 
 QObject* RecordedHandler(const QObject* Control) { return Control->property(HandlerProperty).value<QObject*>(); }
 
-QFont PaneFont() {
-  QFont Font;
-  if (QFontDatabase::families().contains(QStringLiteral("Courier New"))) {
-    Font = QFont(QStringLiteral("Courier New"));
-  } else {
-    // Any fixed-pitch face keeps the dump's columns.
-    Font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+// The faces to try, best first: "Courier New" is asked for by name, so that the font matcher's
+// alias (a metric twin on many Linux systems) counts as it.
+std::vector<QFont> CandidateFonts() {
+  std::vector<QFont> Fonts;
+  Fonts.emplace_back(QStringLiteral("Courier New"));
+  Fonts.push_back(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  for (const char* Family : {"DejaVu Sans Mono", "Liberation Mono", "Noto Mono", "Noto Sans Mono"})
+    Fonts.emplace_back(QString::fromLatin1(Family));
+  for (const QString& Family : QFontDatabase::families())
+    if (QFontDatabase::isFixedPitch(Family)) Fonts.emplace_back(Family);
+  return Fonts;
+}
+
+const QFont& DumpFace() {
+  static const QFont Chosen = [] {
+    const std::vector<QFont> Fonts = CandidateFonts();
+    for (const QFont& Font : Fonts)
+      if (HasOneAdvance(Font)) return Font;
+    return Fonts.front();
+  }();
+  return Chosen;
+}
+
+}  // namespace
+
+bool HasOneAdvance(const QFont& Font) {
+  const QFontMetricsF Metrics(Font);
+  const qreal Advance = Metrics.horizontalAdvance(QLatin1Char('0'));
+  if (Advance <= 0) return false;
+  for (const char16_t Char : HexDumpCharacters()) {
+    const QChar Shown(Char);
+    // A character the face lacks is drawn from another face, with that one's advance.
+    if (!Metrics.inFont(Shown) || std::abs(Metrics.horizontalAdvance(Shown) - Advance) > 0.01) return false;
   }
-  Font.setPointSize(10);
-  Font.setStyleHint(QFont::Monospace);
-  Font.setFixedPitch(true);
+  return true;
+}
+
+QFont HexDumpFont(int PointSize) {
+  QFont Font = DumpFace();
+  Font.setPointSize(PointSize);
   return Font;
 }
+
+namespace {
 
 QTextCharFormat HighlightFormat() {
   QTextCharFormat Format;
@@ -149,7 +183,7 @@ THResult THexView::Init(QPlainTextEdit* RichEdit, QScrollBar* ScrollBar) {
     FRichEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FRichEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FRichEdit->document()->setUndoRedoEnabled(false);
-    FRichEdit->setFont(PaneFont());
+    FRichEdit->setFont(HexDumpFont(10));
 
     if (QObject* Previous = RecordedHandler(ScrollBar)) disconnect(ScrollBar, nullptr, Previous, nullptr);
     FScrollBar = ScrollBar;

@@ -13,12 +13,22 @@
 #include "core/Status.h"
 #include "hex/HexViewLines.h"
 
+class QFont;
 class QPlainTextEdit;
 class QScrollBar;
 
 namespace corvane {
 
 class TFileStream;
+
+// True when every character a dump uses (HexDumpCharacters) has the same advance in Font, so
+// that its columns line up; a character the face lacks (drawn from another) fails it.
+bool HasOneAdvance(const QFont& Font);
+// The face the dumps, the edit grid and the tree are drawn in, at PointSize: "Courier New" as
+// the font matcher resolves it (on Linux often an alias of a metric twin), else the desktop's
+// fixed font, else another fixed face, the first of them that passes HasOneAdvance. Chosen by
+// that property, not by the face's fixed-pitch flag, which some faces with one advance lack.
+QFont HexDumpFont(int PointSize);
 
 class THexView : public QObject {
   Q_OBJECT

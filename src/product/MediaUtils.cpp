@@ -20,6 +20,8 @@ namespace corvane {
 namespace {
 
 constexpr int32_t ReadPieceSize = 10240;
+// How often a transfer looks at its cancel flag.
+constexpr std::chrono::milliseconds CancelPollInterval{5};
 
 std::atomic<int64_t>& TimeLimitMs() {
   static std::atomic<int64_t> Limit{DefaultDownloadTimeLimit.count()};
@@ -40,8 +42,8 @@ class TUpdaterProxyFactory : public QNetworkProxyFactory {
 // One transfer: collects the body into the caller's buffer as it arrives.
 class TTransfer {
  public:
-  TTransfer(QNetworkReply* Reply, uint8_t* Buffer, int32_t Capacity)
-      : FReply(Reply), FBuffer(Buffer), FCapacity(Capacity) {}
+  TTransfer(QNetworkReply* Reply, uint8_t* Buffer, int32_t Capacity, const std::atomic<bool>* Cancel)
+      : FReply(Reply), FBuffer(Buffer), FCapacity(Capacity), FCancel(Cancel) {}
 
   // Runs the transfer to its end or the time limit and returns the download result.
   int32_t Run(std::chrono::milliseconds Limit) {
@@ -59,8 +61,16 @@ class TTransfer {
       if (!CheckHeaders() || !Collect()) Loop.quit();
     });
     QObject::connect(FReply, &QNetworkReply::finished, &Loop, &QEventLoop::quit);
+    QTimer CancelPoll;
+    QObject::connect(&CancelPoll, &QTimer::timeout, &Loop, [&] {
+      if (!Cancelled()) return;
+      FResult = DownloadCancelled;
+      Loop.quit();
+    });
+    if (FCancel) CancelPoll.start(CancelPollInterval);
     Timer.start(Limit);
-    if (!FReply->isFinished()) Loop.exec();
+    if (Cancelled()) FResult = DownloadCancelled;
+    if (FResult == DownloadOK && !FReply->isFinished()) Loop.exec();
 
     if (FResult == DownloadOK && !FTimedOut && !FFull && FReply->isFinished() && CheckHeaders() && Collect()) {
       if (FReply->error() != QNetworkReply::NoError)
@@ -76,6 +86,8 @@ class TTransfer {
   int32_t Received() const { return FCount; }
 
  private:
+  bool Cancelled() const { return FCancel && FCancel->load(); }
+
   // Looks at the response headers once they are there: an error status means the address
   // could not be fetched; an announced length beyond the capacity ends the transfer.
   bool CheckHeaders() {
@@ -126,6 +138,7 @@ class TTransfer {
   bool FHeadersSeen = false;
   bool FTimedOut = false;
   bool FFull = false;
+  const std::atomic<bool>* FCancel;
 };
 
 }  // namespace
@@ -136,7 +149,8 @@ std::chrono::milliseconds SetDownloadTimeLimit(std::chrono::milliseconds Limit) 
   return std::chrono::milliseconds(TimeLimitMs().exchange(Limit.count()));
 }
 
-int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count) {
+int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count,
+                         const std::atomic<bool>* Cancel) {
   const int32_t Capacity = Count;
   Count = 0;
   try {
@@ -157,7 +171,7 @@ int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Co
 
     if (Capacity > 0) std::memset(Buffer, 0, static_cast<size_t>(Capacity));
     QNetworkReply* Reply = Manager.get(Request);  // owned by the manager
-    TTransfer Transfer(Reply, Buffer, Capacity);
+    TTransfer Transfer(Reply, Buffer, Capacity, Cancel);
     const int32_t Result = Transfer.Run(DownloadTimeLimit());
     Count = Transfer.Received();
     return Result;

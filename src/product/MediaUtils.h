@@ -3,6 +3,7 @@
 // event loop, so it may be called from any thread that has no event loop running (the
 // update worker); a QCoreApplication must exist.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@ inline constexpr int32_t DownloadNoConnection = -2;  // no network access could 
 inline constexpr int32_t DownloadOpenFailed = -3;    // the address could not be fetched
 inline constexpr int32_t DownloadTooLarge = -4;      // the announced length exceeds the capacity
 inline constexpr int32_t DownloadReadFailed = -5;    // the transfer broke off
+inline constexpr int32_t DownloadCancelled = -6;     // the caller's cancel flag was raised
 
 // Every download ends within this time, so that nobody waiting for it can hang on a network
 // that does not answer.
@@ -27,7 +29,9 @@ std::chrono::milliseconds SetDownloadTimeLimit(std::chrono::milliseconds Limit);
 // Fetches Url afresh (never from a cache), with the agent name "Halvern Updater" and the
 // system's proxy settings. Count is the buffer's capacity on entry and the number of bytes
 // received on return. The buffer is zeroed first; a body of unannounced length is cut at the
-// capacity. Returns one of the results above.
-int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count);
+// capacity. Returns one of the results above. When Cancel is given, raising it from any thread
+// aborts the transfer within a few milliseconds, whatever the network does.
+int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count,
+                         const std::atomic<bool>* Cancel = nullptr);
 
 }  // namespace corvane

@@ -46,7 +46,7 @@ void TNeedToHalvernUpdateThread::run() {
 }
 
 bool TNeedToHalvernUpdateThread::CheckComponents(const std::u16string& Folder) {
-  return IsHalvernComponentUpdateRequired(Folder);
+  return IsHalvernComponentUpdateRequired(Folder, StopFlag());
 }
 
 bool InitializeHalvernUpdate() {
@@ -99,7 +99,8 @@ bool DeinitializeHalvernUpdate() {
       Ending = Worker;
       Worker = nullptr;
     }
-    delete Ending;  // waits for the worker; every download it makes has a time limit
+    if (Ending) Ending->RequestStop();
+    delete Ending;  // waits for the worker, which the stop ends within milliseconds
     return true;
   } catch (...) {
     ReportCallFailure(u"DeinitializeHalvernUpdate");

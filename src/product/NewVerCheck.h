@@ -19,17 +19,21 @@ class TNeedToHalvernUpdateThread : public QThread {
   bool Ready() const { return FReady.load(); }
   // The answer, meaningful once Ready is true: some component file needs an update.
   bool NeedToHalvernUpdate() const { return FNeedToHalvernUpdate.load(); }
+  // Asks the worker to end at once: its download is aborted and its pause cut short.
+  void RequestStop() { FStop = true; }
 
  protected:
   // The worker's body (Execute): checks the components of the executable's folder.
   void run() override;
-  // The check itself; IsHalvernComponentUpdateRequired for the folder.
+  // The check itself; IsHalvernComponentUpdateRequired for the folder, ended by StopFlag.
   virtual bool CheckComponents(const std::u16string& Folder);
+  const std::atomic<bool>* StopFlag() const { return &FStop; }
 
  private:
   std::u16string FApplicationEXEName;
   std::atomic<bool> FReady{false};
   std::atomic<bool> FNeedToHalvernUpdate{false};
+  std::atomic<bool> FStop{false};
 };
 
 // Starts the check for the program's own executable, or for the given one. Returns false,
@@ -38,7 +42,8 @@ bool InitializeHalvernUpdate();
 bool InitializeHalvernUpdate(const std::u16string& ApplicationEXEName);
 // False while no check exists or it has not finished; then true, with the answer.
 bool CheckHalvernUpdateResult(bool& NeedToHalvernUpdate);
-// Forgets the check, waits for its worker to end and frees it. False after a caught failure.
+// Forgets the check, stops its worker, waits for it to end (a few milliseconds, whatever the
+// network does) and frees it. False after a caught failure.
 bool DeinitializeHalvernUpdate();
 
 }  // namespace corvane

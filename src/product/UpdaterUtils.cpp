@@ -69,7 +69,7 @@ bool THalvernUpdater::Parse_upd_txt() {
     const std::u16string Url = UpdateListUrl();
     if (Url.empty()) return false;  // no endpoint was configured for this build
     int32_t Count = UpdateListCapacity;
-    if (DownloadToBuffer(Url, FTempData.data(), Count) != DownloadOK) return false;
+    if (DownloadToBuffer(Url, FTempData.data(), Count, FCancel) != DownloadOK) return false;
     // The list is text in the system's 8-bit code page, up to its first zero byte.
     const auto End = std::find(FTempData.begin(), FTempData.begin() + Count, uint8_t(0));
     const QString Text =
@@ -100,7 +100,11 @@ std::chrono::milliseconds SetFetchFailurePause(std::chrono::milliseconds Pause) 
 
 bool THalvernUpdater::CheckAndUpdateFiles(bool CheckOnly) {
   if (!Parse_upd_txt()) {
-    std::this_thread::sleep_for(FetchFailurePause());
+    // The pause is slept in short steps, so that a raised cancel flag ends it.
+    const auto End = std::chrono::steady_clock::now() + FetchFailurePause();
+    while (!Cancelled() && std::chrono::steady_clock::now() < End)
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(std::chrono::milliseconds(5),
+                                                                                End - std::chrono::steady_clock::now()));
     return false;
   }
   return CheckAndUpdateFiles_Analyzers(CheckOnly);
@@ -110,6 +114,7 @@ bool THalvernUpdater::CheckAndUpdateFiles_Analyzers(bool CheckOnly) {
   try {
     bool NeedsUpdate = false;
     for (const TComponentFile& File : FComponentFiles) {
+      if (Cancelled()) return false;
       if (File.OnlyWhenPresent && !FileExists(PathOf(FDestinationFolder + File.FileName))) continue;
       if (CheckAndUpdateFile(File.FileName, CheckOnly)) NeedsUpdate = true;
     }
@@ -145,9 +150,10 @@ bool THalvernUpdater::ExistingFileAndMD5(const std::u16string& FileName, std::u1
   }
 }
 
-bool IsHalvernComponentUpdateRequired(const std::u16string& Folder) {
+bool IsHalvernComponentUpdateRequired(const std::u16string& Folder, const std::atomic<bool>* Cancel) {
   try {
     THalvernUpdater Updater(Folder);
+    Updater.SetCancel(Cancel);
     return Updater.CheckAndUpdateFiles(true);
   } catch (...) {
     DebugLog(u"Error in IsHalvernComponentUpdateRequired call...");

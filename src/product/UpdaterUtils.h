@@ -3,6 +3,7 @@
 // compares it with the MD5 digests of the files in the program's folder. It only reads: it
 // never downloads, replaces or deletes a component.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -57,6 +58,11 @@ class THalvernUpdater {
   // Checks the component set of this program.
   bool CheckAndUpdateFiles_Analyzers(bool CheckOnly);
 
+  // A flag that, once raised from any thread, ends the check at once: the download is aborted,
+  // the pause after a failed fetch cut short, and no further file hashed. The check then answers
+  // false.
+  void SetCancel(const std::atomic<bool>* Cancel) { FCancel = Cancel; }
+
   // Replaces the component set (HalvernComponentFiles by default).
   void SetComponentFiles(std::vector<TComponentFile> Files) { FComponentFiles = std::move(Files); }
 
@@ -71,10 +77,13 @@ class THalvernUpdater {
   std::vector<TMD5FileRecord> FMD5FileRecords;
   std::vector<uint8_t> FTempData;
   std::vector<TComponentFile> FComponentFiles;
+  const std::atomic<bool>* FCancel = nullptr;
+
+  bool Cancelled() const { return FCancel && FCancel->load(); }
 };
 
 // Runs the check-only component check for the program's folder (ending in a separator);
-// false after a caught failure.
-bool IsHalvernComponentUpdateRequired(const std::u16string& Folder);
+// false after a caught failure or when Cancel was raised (see THalvernUpdater::SetCancel).
+bool IsHalvernComponentUpdateRequired(const std::u16string& Folder, const std::atomic<bool>* Cancel = nullptr);
 
 }  // namespace corvane

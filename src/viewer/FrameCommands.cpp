@@ -9,6 +9,7 @@
 #include "analysis/AC3Descriptions.h"
 #include "core/StringUtils.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/ViewerTexts.h"
 
 namespace corvane {
 namespace {
@@ -24,19 +25,6 @@ bool ParseLengthText(const std::u16string& Text, int32_t& Value) {
   const char* const End = Ascii + Text.size();
   const auto [Stop, Error] = std::from_chars(Ascii, End, Value);
   return Error == std::errc() && Stop == End;
-}
-
-// 1234567 as "1,234,567".
-std::u16string GroupedDigits(int64_t Value) {
-  const std::u16string Digits = IntToStr(Value);
-  std::u16string Text;
-  const size_t Lead = Digits[0] == u'-' ? 1 : 0;
-  for (size_t Index = 0; Index < Digits.size(); ++Index) {
-    const size_t Left = Digits.size() - Index;
-    if (Index > Lead && Left % 3 == 0) Text += u',';
-    Text += Digits[Index];
-  }
-  return Text;
 }
 
 // Per mille of Part in Whole as "12.3 %", without floating point, so a 64-bit file never rounds

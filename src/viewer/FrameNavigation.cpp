@@ -132,13 +132,15 @@ TNavResult TFrameWindow::ListView1KeyDown(int32_t Key, int32_t SelectedRow) {
   return Result;
 }
 
-void TFrameWindow::PlaceWindowAt(int64_t Wanted) {
+int64_t TFrameWindow::ThumbTarget(int64_t Wanted) {
   int64_t Found = 0;
-  int64_t Target = Wanted;
-  if (SearchNextPackPositionFromPos(Found, Wanted))
-    Target = Found;
-  else if (SearchPreviousPackPositionFromPos(Found, Wanted))
-    Target = Found;
+  if (SearchNextPackPositionFromPos(Found, Wanted)) return Found;
+  if (SearchPreviousPackPositionFromPos(Found, Wanted)) return Found;
+  return Wanted;
+}
+
+void TFrameWindow::PlaceWindowAt(int64_t Wanted) {
+  const int64_t Target = ThumbTarget(Wanted);
   RefreshPosition(Target);
   FCurrentPosition = Target;
   PlaceThumb(Target);
@@ -194,6 +196,13 @@ TNavResult TFrameWindow::MyScrollMouseDown(int32_t ScrollPosition) {
     }
   });
   return Result;
+}
+
+bool TFrameWindow::TrackThumb(int32_t ScrollPosition) {
+  return GuardedCall(u"TForm1.ScrollBar1Track", [&] {
+    RefreshPosition(ThumbTarget(int64_t{std::clamp(ScrollPosition, 0, FScrollMax)} * ScrollBytesPerStep));
+    return true;
+  });
 }
 
 int32_t TFrameWindow::WheelToKey(int32_t WheelDelta, bool CtrlDown) {

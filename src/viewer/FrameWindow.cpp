@@ -11,6 +11,7 @@
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
+#include "viewer/ViewerTexts.h"
 
 namespace corvane {
 namespace {
@@ -154,27 +155,36 @@ bool TFrameWindow::UnloadFile() {
   });
 }
 
-bool TFrameWindow::OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask) {
+bool TFrameWindow::OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask,
+                                 const TTellCallback& Tell) {
   const int32_t OpenFileFscod = Ffscod;
   if (LoadFile(FileName, false)) return true;
-  // Yes opens the file with the fscod its failed test found.
-  if (Ask && Ask(OpenAnywayQuestion) && LoadFile(FileName, true)) return true;
+  if (const std::optional<std::u16string> Reason = OpenFailureReason(FileName)) {
+    // Opening it anyway could not work either: say why instead of asking.
+    if (Tell) Tell(CannotOpenText(FileName, *Reason));
+  } else if (Ask && Ask(OpenAnywayQuestion) && LoadFile(FileName, true)) {
+    // Yes opens the file with the fscod its failed test found.
+    return true;
+  }
   // Otherwise the open file goes on being browsed with its own fscod, not the one the refused
   // file's test left behind.
   if (FFileStream.IsOpen()) Ffscod = OpenFileFscod;
   return false;
 }
 
-bool TFrameWindow::OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask) {
-  return GuardedCall(u"TForm1.Open1Click", [&] { return FileExists(FileName) && OpenConfirmed(FileName, Ask); });
+bool TFrameWindow::OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask,
+                                  const TTellCallback& Tell) {
+  return GuardedCall(u"TForm1.Open1Click",
+                     [&] { return FileExists(FileName) && OpenConfirmed(FileName, Ask, Tell); });
 }
 
-void TFrameWindow::OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask) {
+void TFrameWindow::OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask,
+                                    const TTellCallback& Tell) {
   GuardedCall(u"TForm1.WMDROPFILES", [&] {
     for (const std::filesystem::path& FileName : FileNames) {
       if (!FileExists(FileName)) continue;
       UnloadFile();
-      OpenConfirmed(FileName, Ask);
+      OpenConfirmed(FileName, Ask, Tell);
     }
   });
 }
@@ -303,16 +313,22 @@ void TFrameWindow::FormResize(int32_t VisibleRows) {
   });
 }
 
-std::u16string TFrameWindow::ListText(std::u16string_view LineEnd) {
+std::u16string TFrameWindow::ListText(std::u16string_view LineEnd) { return ListText(LineEnd, {}); }
+
+std::u16string TFrameWindow::ListText(std::u16string_view LineEnd, const std::vector<int32_t>& Rows) {
   std::lock_guard<std::recursive_mutex> Lock(FAC3FramesLock);
   std::u16string Text;
-  for (int32_t Row = 0; Row < FListRowCount; ++Row) {
+  const auto AddRow = [&](int32_t Row) {
     for (const std::u16string& Column : ListView1Data(Row)) {
       Text += Column;
       Text += u", ";
     }
     Text += LineEnd;
-  }
+  };
+  if (Rows.empty())
+    for (int32_t Row = 0; Row < FListRowCount; ++Row) AddRow(Row);
+  for (const int32_t Row : Rows)
+    if (Row >= 0 && Row < FListRowCount) AddRow(Row);
   return Text;
 }
 
@@ -366,6 +382,13 @@ void TFrameWindow::ShowRow(int32_t Row) {
     return;
   }
   UpdatePack(Offset);
+}
+
+bool TFrameWindow::ListView1KeyUp(int32_t Row) {
+  if (Row < 0 || Row >= FListRowCount) return false;
+  if (FTree.Count() > 0 && Row < FAC3FramesCount && FrameOffset(Row) == FPackOffset) return false;
+  ShowRow(Row);
+  return true;
 }
 
 int32_t TFrameWindow::ListView1Change(int32_t Item) {

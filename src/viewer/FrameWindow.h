@@ -93,10 +93,35 @@ struct TWalkFrame {
   int32_t Size;
 };
 
+// Follows a dragged thumb without falling behind it: each position the drag reports replaces
+// the one still waiting, and a new step is scheduled only once the one before has run, so that a
+// drag never queues more than one step (each bounded by one refill) behind the mouse.
+class TThumbFollower {
+ public:
+  // The drag reached Position; true when the caller is to schedule a step (none is waiting).
+  bool Moved(int32_t Position) {
+    FPending = Position;
+    if (FScheduled) return false;
+    FScheduled = true;
+    return true;
+  }
+  // The scheduled step runs: the latest position the drag reported.
+  int32_t Take() {
+    FScheduled = false;
+    return FPending;
+  }
+
+ private:
+  int32_t FPending = 0;
+  bool FScheduled = false;
+};
+
 class TFrameWindow {
  public:
   // Asks the user a yes/no question; true is Yes.
   using TAskCallback = std::function<bool(std::u16string_view Question)>;
+  // Tells the user something that needs no answer.
+  using TTellCallback = std::function<void(std::u16string_view Message)>;
   // Returns false to end the walk there.
   using TWalkVisitor = std::function<bool(const TWalkFrame&)>;
   // Told the position reached and the file size now and then during a walk.
@@ -118,13 +143,15 @@ class TFrameWindow {
   bool LoadFile(const std::filesystem::path& FileName, bool UnsecureLoad);
   bool UnloadFile();
   // The open of a named file that every entry path uses: the tested load, and when it fails the
-  // open-anyway question, answered Yes by a forced load.
-  bool OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask);
+  // open-anyway question, answered Yes by a forced load. A file that cannot be opened at all
+  // (missing, unreadable, not a regular file) is not asked about: Tell hears why instead.
+  bool OpenConfirmed(const std::filesystem::path& FileName, const TAskCallback& Ask, const TTellCallback& Tell = {});
   // A file chosen in the open dialog: the confirmed open, when the file exists.
-  bool OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask);
+  bool OpenChosenFile(const std::filesystem::path& FileName, const TAskCallback& Ask, const TTellCallback& Tell = {});
   // Files dropped on the frame list, in drop order: each existing one closes the open file and
   // is opened in its place, so the last one that opens stays open.
-  void OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask);
+  void OpenDroppedFiles(const std::vector<std::filesystem::path>& FileNames, const TAskCallback& Ask,
+                        const TTellCallback& Tell = {});
   // "Corvane" followed by "(" + the path + ")" while a file is open; bytes of the name that are
   // not UTF-8 show as U+FFFD.
   std::u16string Caption() const;
@@ -163,6 +190,8 @@ class TFrameWindow {
   void FormResize(int32_t VisibleRows);
   // The list as text: every row's five texts each followed by ", ", then LineEnd.
   std::u16string ListText(std::u16string_view LineEnd);
+  // The same for the given rows only, in the order given; every row when Rows is empty.
+  std::u16string ListText(std::u16string_view LineEnd, const std::vector<int32_t>& Rows);
 
   // --- Frame detail ---------------------------------------------------------------------------
   // Decodes the frame at Offset again from the file into the tree and the hex range. False when
@@ -170,6 +199,10 @@ class TFrameWindow {
   bool UpdatePack(int64_t Offset);
   // A click or key release in the list with Row selected (-1: none): shows that row's frame.
   void ShowRow(int32_t Row);
+  // A key released in the list with Row selected: shows that row's frame unless the tree
+  // already shows it, so that releasing a key that moved nothing (Ctrl after a Ctrl+wheel over
+  // the hex pane, say) leaves the hex pane where it was. True when it showed the frame.
+  bool ListView1KeyUp(int32_t Row);
   const TTreeModel& Tree() const { return FTree; }
   // The tree as text: every node's text followed by LineEnd, parents before children.
   std::u16string TreeText(std::u16string_view LineEnd) const;
@@ -193,6 +226,10 @@ class TFrameWindow {
   TNavResult ListView1KeyDown(int32_t Key, int32_t SelectedRow);
   // The frame list's scroll bar reports the position that a mouse interaction left it at.
   TNavResult MyScrollMouseDown(int32_t ScrollPosition);
+  // While the thumb is dragged: the window shows the frames from where a thumb placement at
+  // ScrollPosition would start it. The bar and the place a resize returns to are left alone;
+  // the drag's end (MyScrollMouseDown) places the thumb. False when the step failed.
+  bool TrackThumb(int32_t ScrollPosition);
   // The key that one wheel notch stands for.
   static int32_t WheelToKey(int32_t WheelDelta, bool CtrlDown);
   int32_t ScrollPosition() const { return FScrollPosition; }
@@ -305,6 +342,9 @@ class TFrameWindow {
   // Refills the window from the first frame start at or after Wanted (the last one before it when
   // none follows), makes that the place a resize returns to, and puts the thumb there.
   void PlaceWindowAt(int64_t Wanted);
+  // Where a thumb placement at Wanted starts the window: the first frame start at or after it,
+  // else the last one before it, else Wanted itself.
+  int64_t ThumbTarget(int64_t Wanted);
   void PlaceThumb(int64_t Position);
   void FlipShading() { FListViewGrayMarkIndex = (FListViewGrayMarkIndex + 1) % 2; }
   bool WindowFull() const { return FAC3FramesCount == FRowsCount; }

@@ -1,4 +1,5 @@
 #include "viewer/StreamCheck.h"
+#include "viewer/ViewerTexts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -426,7 +427,7 @@ std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   const bool Rates = (Summary.SamplingRates & (Summary.SamplingRates - 1)) != 0;
   Lines.push_back(std::u16string(u"Kind: ") + (Summary.EAC3 ? u"E-AC-3" : u"AC-3"));
   Lines.push_back(u"Frames: " + IntToStr(Summary.Frames));
-  Lines.push_back(u"Duration: " + Decimal(Summary.Seconds, 3) + u" s");
+  Lines.push_back(u"Duration: " + Decimal(Summary.Seconds, 3) + u" s (" + DurationText(Summary.Seconds) + u")");
   Lines.push_back(
       (Rates ? u"Sampling rates: " : u"Sampling rate: ") +
       JoinBits(Summary.SamplingRates, [](uint32_t fscod) { return FscodToStr(static_cast<int32_t>(fscod)); }));

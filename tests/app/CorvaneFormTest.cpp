@@ -7,6 +7,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
+#include <QLocale>
+#include <QMenuBar>
+#include <QScreen>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -45,6 +49,7 @@
 #include "product/NewVerCheck.h"
 #include "product/UpdaterUtils.h"
 #include "support/QtWait.h"
+#include "../product/gui/LoopbackHttpServer.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
@@ -216,17 +221,15 @@ TEST_F(CorvaneForm, AStreamBehindALongRunOfJunkOpensOnItsFirstFrame) {
 // A name that is not UTF-8 (any bytes make a Linux file name) opens like any other; the title
 // shows its bytes that are not text as U+FFFD.
 TEST_F(CorvaneForm, ANameThatIsNotUtf8OpensAndShowsWithReplacementCharacters) {
-  const std::filesystem::path Folder = std::filesystem::temp_directory_path();
-  const std::filesystem::path Name = Folder / "corvane_app_\xE9t\xE9.ac3";
-  std::filesystem::copy_file(SamplePath(), Name, std::filesystem::copy_options::overwrite_existing);
-  TCorvaneForm& Form = Start(Name);
+  const TTempFile Copy(SampleBytes(), "_\xE9t\xE9.ac3");
+  TCorvaneForm& Form = Start(Copy.Path());
   const QChar Replaced(0xFFFD);
-  EXPECT_EQ(Form.windowTitle(),
-            "Corvane(" + PathToQString(Folder) + "/corvane_app_" + Replaced + "t" + Replaced + ".ac3)");
+  const std::string Name = Copy.Path().string();
+  EXPECT_EQ(Form.windowTitle(), "Corvane(" + QString::fromUtf8(Name.substr(0, Name.size() - 8)) + "_" + Replaced +
+                                    "t" + Replaced + ".ac3)");
   EXPECT_TRUE(FAsked.empty());
   EXPECT_GT(Rows(), 2);
   FForm->close();
-  std::filesystem::remove(Name);
 }
 #endif
 
@@ -239,7 +242,7 @@ TEST_F(CorvaneForm, OpenDialogOffersTheStreamFiltersAndOpensTheChoice) {
   };
   Form.Open1->trigger();
   EXPECT_EQ(FilterSeen,
-            "AC3/EAC3 ES Files (*.ac3 *.eac3);;AC3 ES Files (*.ac3);;EAC3 ES Files (*.eac3);;All Files (*)");
+            "AC3/EAC3 ES Files (*.ac3 *.eac3 *.ec3);;AC3 ES Files (*.ac3);;EAC3 ES Files (*.eac3 *.ec3);;All Files (*)");
   EXPECT_EQ(Form.windowTitle(), "Corvane(" + PathToQString(SamplePath()) + ")");
   EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
 
@@ -427,14 +430,22 @@ TEST_F(CorvaneForm, GoToOffsetStartsTheWindowAtTheFirstFrameFromThereOrSaysWhy) 
       {"50000", OffsetColumn(33 * SampleFrameSize), ""},
       {" 0x600 ", OffsetColumn(SampleFrameSize), ""},
       {"abc", "", "\"abc\" is not a byte offset. Type a decimal number, or a hexadecimal one after 0x."},
-      {"241152", "", "Offset 241152 is past the end of the file, which has 241152 bytes."},
+      {"241152", "", "Offset 241,152 is past the end of the file, which has 241,152 bytes."},
   };
+  QString Previous;
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Typed.toStdString());
     FAsked.clear();
     const QString Before = Cell(0, 0);
-    Form.FAskOffset = [&](QWidget*) -> std::optional<QString> { return Case.Typed; };
+    QString Offered;
+    Form.FAskOffset = [&](QWidget*, const QString& Last) -> std::optional<QString> {
+      Offered = Last;
+      return Case.Typed;
+    };
     Form.GoToOffset1->trigger();
+    // The question starts with what was typed the time before.
+    EXPECT_EQ(Offered, Previous);
+    Previous = Case.Typed.trimmed();
     if (Case.Row0.isEmpty()) {
       ASSERT_EQ(FAsked.size(), 1u);
       EXPECT_EQ(FAsked[0].Text, Case.Told);
@@ -509,7 +520,7 @@ TEST_F(CorvaneForm, HexEditOfAFramePastFourGiBWritesItAndReloadsTheFile) {
   TCorvaneForm& Form = Start(Sparse.Path());
   FAsked.clear();
 
-  Form.FAskOffset = [](QWidget*) -> std::optional<QString> { return QString("0x100000000"); };
+  Form.FAskOffset = [](QWidget*, const QString&) -> std::optional<QString> { return QString("0x100000000"); };
   Form.GoToOffset1->trigger();
   const int Last = Form.ListView1->model()->rowCount() - 1;
   ASSERT_EQ(Last, 2);
@@ -601,8 +612,14 @@ TEST_F(CorvaneForm, SplashShowsAtStartUnlessAHostCreatedTheWindow) {
 
 TEST_F(CorvaneForm, FirstStartUsesTheDesignValuesAndWritesAllTwelveSettingsAsIntegers) {
   TCorvaneForm& Form = Start({}, true);
-  EXPECT_EQ(Form.pos(), QPoint(111, 77));
+  // At 111, 77 as far as the screen allows (the offscreen one is 800 x 600).
+  const QRect Screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QRect Frame = Form.frameGeometry();
+  EXPECT_EQ(Form.pos(), QPoint(std::clamp(111, Screen.left(), Screen.right() + 1 - Frame.width()),
+                               std::clamp(77, Screen.top(), Screen.bottom() + 1 - Frame.height())));
+  EXPECT_TRUE(Screen.contains(Frame));
   EXPECT_TRUE(Form.CheckForUpdates1->isChecked());
+  const QPoint Placed = Form.pos();
   Form.close();
 
   const std::unique_ptr<QSettings> Settings = OpenFormSettings();
@@ -613,8 +630,8 @@ TEST_F(CorvaneForm, FirstStartUsesTheDesignValuesAndWritesAllTwelveSettingsAsInt
   Expected.sort();
   EXPECT_EQ(Stored, Expected);
   for (const char* Name : SettingNames) EXPECT_TRUE(ReadSettingValue(*Settings, Name).has_value()) << Name;
-  EXPECT_EQ(*ReadSettingValue(*Settings, "FormLeft"), 111);
-  EXPECT_EQ(*ReadSettingValue(*Settings, "FormTop"), 77);
+  EXPECT_EQ(*ReadSettingValue(*Settings, "FormLeft"), Placed.x());
+  EXPECT_EQ(*ReadSettingValue(*Settings, "FormTop"), Placed.y());
   EXPECT_EQ(*ReadSettingValue(*Settings, "WindowState"), 0);
   EXPECT_EQ(*ReadSettingValue(*Settings, "CheckForUpdates"), 1);
   EXPECT_EQ(*ReadSettingValue(*Settings, "OffsetColWidth"), Form.ListView1->columnWidth(0));
@@ -622,16 +639,18 @@ TEST_F(CorvaneForm, FirstStartUsesTheDesignValuesAndWritesAllTwelveSettingsAsInt
 
 TEST_F(CorvaneForm, EachSettingIsReadOnItsOwnAndWrittenBackAsAnInteger) {
   WriteSetting("FormTop", "abc");  // text: skipped alone
-  WriteSetting("FormLeft", 200);
+  WriteSetting("FormLeft", 100);
+  WriteSetting("FormWidth", 700);
+  WriteSetting("FormHeight", 500);
   WriteSetting("OffsetColWidth", 150);
-  WriteSetting("Panel2Width", 600);
+  WriteSetting("Panel2Width", 500);
   WriteSetting("WindowState", 7);  // names no state: normal
   WriteSetting("CheckForUpdates", 5);
   TCorvaneForm& Form = Start();
 
-  EXPECT_EQ(Form.pos(), QPoint(200, 77));
+  EXPECT_EQ(Form.pos(), QPoint(100, 77));
   EXPECT_EQ(Form.ListView1->columnWidth(0), 150);
-  EXPECT_EQ(Form.Panel2->width(), 600);
+  EXPECT_EQ(Form.Panel2->width(), 500);
   EXPECT_FALSE(Form.isMaximized() || Form.isMinimized());
   EXPECT_TRUE(Form.CheckForUpdates());
   EXPECT_TRUE(Form.CheckForUpdates1->isChecked());
@@ -639,7 +658,7 @@ TEST_F(CorvaneForm, EachSettingIsReadOnItsOwnAndWrittenBackAsAnInteger) {
 
   EXPECT_EQ(StoredSetting("CheckForUpdates").toString(), "1");
   EXPECT_EQ(StoredSetting("FormTop").toString(), "77");
-  EXPECT_EQ(StoredSetting("Panel2Width").toString(), "600");
+  EXPECT_EQ(StoredSetting("Panel2Width").toString(), "500");
 }
 
 TEST_F(CorvaneForm, AMaximizedWindowIsStoredAsTwoAndStartsMaximized) {
@@ -715,6 +734,10 @@ TEST_F(CorvaneForm, CheckStreamShowsTheFindingsAndAFindingLeadsToItsFrame) {
   TStreamCheckWindow* Window = Form.CheckWindow();
   ASSERT_NE(Window, nullptr);
   EXPECT_TRUE(Window->isVisible());
+  // The findings list has the focus at once, on its first finding: Enter leads there.
+  EXPECT_TRUE(QTest::qWaitForWindowActive(Window));
+  EXPECT_TRUE(Window->ListView1->hasFocus());
+  EXPECT_EQ(Window->ListView1->currentItem(), Window->ListView1->topLevelItem(0));
   EXPECT_TRUE(Window->Memo1->toPlainText().contains("\nFrames: 157\n")) << Window->Memo1->toPlainText().toStdString();
   EXPECT_TRUE(Window->Memo1->toPlainText().contains("Problems: 2 (1 frame fails its CRC, 1 stretch of junk, 30 bytes)"));
   ASSERT_EQ(Window->ListView1->topLevelItemCount(), 2);
@@ -725,7 +748,6 @@ TEST_F(CorvaneForm, CheckStreamShowsTheFindingsAndAFindingLeadsToItsFrame) {
   EXPECT_EQ(Window->ListView1->topLevelItem(1)->text(2), "30 bytes that belong to no frame");
 
   // Enter on the first finding: the frame window starts at its frame, selected and shown.
-  Window->ListView1->setCurrentItem(Window->ListView1->topLevelItem(0));
   QTest::keyClick(Window->ListView1, Qt::Key_Return);
   EXPECT_EQ(Cell(0, 0), OffsetColumn(5 * SampleFrameSize));
   EXPECT_EQ(Form.ListView1->SelectedRow(), 0);
@@ -749,6 +771,193 @@ TEST_F(CorvaneForm, ACancelledCheckShowsNothing) {
   EXPECT_EQ(Form.CheckWindow(), nullptr);
   EXPECT_TRUE(FAsked.empty());
   EXPECT_EQ(Form.statusBar()->currentMessage(), "The stream check was cancelled.");
+}
+
+// ------------------------------------------------------------------------------------------------
+// What issue-free use needs: the report's copy and save, placement, recent files, keys
+
+TEST_F(CorvaneForm, TheCheckReportIsCopiedAndSavedAndMarkedWhenItsFileCloses) {
+  const TTempFile File(DamagedSample(), ".ac3");
+  TCorvaneForm& Form = Start(File.Path());
+  Form.CheckStream1->trigger();
+  TStreamCheckWindow& Window = *Form.CheckWindow();
+  const TCheckReport& Report = Window.Report();
+  ASSERT_EQ(Report.Findings().size(), 2u);
+
+  // A long finding is shown whole: its tooltip holds the text, and the list never cuts it.
+  EXPECT_EQ(Window.ListView1->topLevelItem(1)->toolTip(2), "30 bytes that belong to no frame");
+  EXPECT_EQ(Window.ListView1->textElideMode(), Qt::ElideNone);
+
+  // Ctrl+C with the second finding selected, then with none.
+  Window.ListView1->clearSelection();
+  Window.ListView1->topLevelItem(1)->setSelected(true);
+  QTest::keyClick(Window.ListView1, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), Q(Report.CopyText({1}, u"\n")));
+  Window.ListView1->clearSelection();
+  Window.btnCopy->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), Q(Report.CopyText({}, u"\n")));
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\nFrames: 157\n"));
+
+  // Saved as text and as JSON: what corvane-cli check prints, with and without --json.
+  QTemporaryDir Folder;
+  for (const auto& [Name, Format] : {std::pair{"report.txt", TReportFormat::Text}, {"report.json", TReportFormat::Json}}) {
+    const QString Path = Folder.filePath(QString::fromLatin1(Name));
+    Window.FChooseSaveFile = [&](QWidget*, const QString&) { return Path; };
+    Window.btnSave->click();
+    QFile Saved(Path);
+    ASSERT_TRUE(Saved.open(QIODevice::ReadOnly)) << Name;
+    EXPECT_EQ(Saved.readAll().toStdString(), Report.Saved(Format)) << Name;
+  }
+
+  // Another file opened: the report says it is not of the open file, and leads nowhere.
+  EXPECT_TRUE(Window.FileOpen());
+  Form.Close1->trigger();
+  EXPECT_FALSE(Window.FileOpen());
+  EXPECT_FALSE(Window.lbClosed->isHidden());
+  EXPECT_TRUE(Window.windowTitle().endsWith("(not open)"));
+  FAsked.clear();
+  QTest::keyClick(Window.ListView1, Qt::Key_Return);
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Text, "The checked file is no longer open.");
+  ASSERT_TRUE(Form.OpenFile(File.Path()));
+  EXPECT_TRUE(Window.FileOpen());
+  EXPECT_TRUE(Window.lbClosed->isHidden());
+}
+
+TEST_F(CorvaneForm, AMissingFileNamedAtStartIsToldWhyItCannotBeOpened) {
+  const TTempFile Present(TBytes{}, ".ac3");
+  const std::filesystem::path Missing = Present.Path().string() + ".missing";
+  TCorvaneForm& Form = Start(Missing);
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Kind, TFormPromptKind::Error);
+  EXPECT_EQ(FAsked[0].Text, "Cannot open " + PathToQString(Missing) + ": No such file or directory.");
+  EXPECT_EQ(Form.windowTitle(), "Corvane");
+}
+
+TEST_F(CorvaneForm, PlacementComesBackAndStoredValuesAreKeptUsable) {
+  TCorvaneForm& Form = Start();
+  Form.setGeometry(100, 50, 650, 480);
+  Form.Splitter2->setSizes({300, 120});
+  const QRect Placed = Form.frameGeometry();
+  const int HexHeight = Form.Panel1->height();
+  Form.close();
+  EXPECT_EQ(StoredSetting("FormLeft").toString(), QString::number(Placed.x()));
+  EXPECT_EQ(StoredSetting("FormHeight").toString(), QString::number(Placed.height()));
+  EXPECT_EQ(StoredSetting("HexPaneHeight").toString(), QString::number(HexHeight));
+
+  TCorvaneForm& Again = Start();
+  EXPECT_EQ(Again.frameGeometry(), Placed);
+  EXPECT_EQ(Again.Panel1->height(), HexHeight);
+
+  // Maximized, the normal frame is stored, not the screen's.
+  Again.setWindowState(Qt::WindowMaximized);
+  QCoreApplication::processEvents();
+  Again.close();
+  EXPECT_EQ(StoredSetting("WindowState").toString(), "2");
+  EXPECT_EQ(StoredSetting("FormTop").toString(), QString::number(Placed.y()));
+  EXPECT_EQ(StoredSetting("FormWidth").toString(), QString::number(Placed.width()));
+
+  // Off every screen, a column of width 0 and a pane larger than the window: brought back.
+  WriteSetting("WindowState", 0);
+  WriteSetting("FormLeft", -5000);
+  WriteSetting("OffsetColWidth", 0);
+  WriteSetting("HexPaneHeight", 5000);
+  TCorvaneForm& Mended = Start();
+  const QRect Screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(Screen.contains(Mended.frameGeometry())) << Mended.frameGeometry().x();
+  EXPECT_GT(Mended.ListView1->columnWidth(0), 40);
+  EXPECT_GE(Mended.ListView1->height(), Mended.ListView1->minimumHeight());
+  EXPECT_LT(Mended.Panel1->height(), Mended.height());
+}
+
+TEST_F(CorvaneForm, RecentFilesAreKeptAndAMissingOneIsTakenOffWhenChosen) {
+  const TTempFile First(SampleBytes(), ".ac3");
+  auto Second = std::make_unique<TTempFile>(SampleBytes(), ".ec3");
+  TCorvaneForm& Form = Start();
+  ASSERT_TRUE(Form.OpenFile(First.Path()));
+  ASSERT_TRUE(Form.OpenFile(Second->Path()));
+  ASSERT_EQ(Form.RecentFiles1->actions().size(), 2);
+  EXPECT_EQ(Form.RecentFiles1->actions()[0]->text(), "&1 " + PathToQString(Second->Path()));
+  Form.close();
+
+  const std::filesystem::path Gone = Second->Path();
+  Second.reset();
+  TCorvaneForm& Again = Start();
+  ASSERT_EQ(Again.RecentFiles1->actions().size(), 2);
+  Again.RecentFiles1->actions()[1]->trigger();
+  EXPECT_EQ(Again.windowTitle(), "Corvane(" + PathToQString(First.Path()) + ")");
+  EXPECT_EQ(Again.RecentFiles1->actions()[0]->text(), "&1 " + PathToQString(First.Path()));
+  FAsked.clear();
+  Again.RecentFiles1->actions()[1]->trigger();
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Text, "The file " + PathToQString(Gone) + " no longer exists. It was taken off the recent files.");
+  EXPECT_EQ(Again.RecentFiles1->actions().size(), 1);
+}
+
+TEST_F(CorvaneForm, CtrlCCopiesTheSelectedRowAndCtrlWheelOverTheHexPaneStaysThere) {
+  TCorvaneForm& Form = Start(SamplePath());
+  Form.ListView1->SelectRow(1);
+  QTest::keyClick(Form.ListView1, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "0x0000000000000600, 1536, 1536, 48000 Hz, 384 kbps, \n");
+
+  // Ctrl+wheel over the hex pane pages it down; releasing Ctrl in the list leaves it there.
+  QTest::mouseClick(Form.ListView1->viewport(), Qt::LeftButton, {},
+                    Form.ListView1->visualRect(Form.ListView1->model()->index(0, 0)).center());
+  const int64_t Shown = Form.HexView()->LastRefreshOffset();
+  Wheel(Form.Memo1->viewport(), -120, Qt::ControlModifier);
+  const int64_t Paged = Form.HexView()->LastRefreshOffset();
+  EXPECT_GT(Paged, Shown);
+  Form.ListView1->setFocus();
+  QTest::keyRelease(Form.ListView1, Qt::Key_Control);
+  EXPECT_EQ(Form.HexView()->LastRefreshOffset(), Paged);
+}
+
+TEST_F(CorvaneForm, ADraggedThumbMovesTheListLive) {
+  TCorvaneForm& Form = Start(SamplePath());
+  QScrollBar& Bar = *Form.ScrollBar1;
+  Bar.setSliderDown(true);
+  Bar.setSliderPosition(500);  // byte 50,000, as a drag reports it
+  EXPECT_TRUE(WaitUntil([&] { return Cell(0, 0) == OffsetColumn(33 * SampleFrameSize); }));
+  EXPECT_EQ(Bar.sliderPosition(), 500) << "the thumb stays under the mouse";
+  Bar.setSliderDown(false);
+}
+
+TEST_F(CorvaneForm, MenusHaveAccessKeysAndTheToolsShortcuts) {
+  TCorvaneForm& Form = Start();
+  for (QAction* Menu : Form.menuBar()->actions()) EXPECT_TRUE(Menu->text().contains('&')) << Menu->text().toStdString();
+  EXPECT_EQ(Form.HexEditSelectedFrame1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+  EXPECT_EQ(Form.CheckStream1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+}
+
+// Under a locale with a decimal comma the window's numbers read as everywhere else.
+TEST_F(CorvaneForm, NumbersDoNotFollowACommaLocale) {
+  const QLocale Previous;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  TCorvaneForm& Form = Start(SamplePath());
+  EXPECT_TRUE(Form.StatusLabel->text().startsWith("AC-3 | 48000 Hz | 241,152 bytes | first frame at 0.0 %"))
+      << Form.StatusLabel->text().toStdString();
+  Form.FAskOffset = [](QWidget*, const QString&) -> std::optional<QString> { return QString("2150400000"); };
+  Form.GoToOffset1->trigger();
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Text, "Offset 2,150,400,000 is past the end of the file, which has 241,152 bytes.");
+  QLocale::setDefault(Previous);
+}
+
+// A server that takes the update request and never answers: closing returns at once.
+TEST_F(CorvaneForm, QuitNeverWaitsForAHangingUpdateRequest) {
+  TLoopbackHttpServer Silent({}, /*Silent=*/true);
+  const std::u16string Before = SetUpdateServerAddress(Silent.Address().toStdU16String());
+  WriteSetting("CheckForUpdates", 1);
+  TCorvaneForm& Form = Start();
+  ASSERT_TRUE(WaitUntil([&] { return !Silent.Requests().isEmpty(); }));
+  QElapsedTimer Closing;
+  Closing.start();
+  Form.close();
+  const qint64 Took = Closing.elapsed();
+  // The worker sees the stop within milliseconds; the bound leaves room for the sanitizers.
+  EXPECT_LT(Took, 500);
+  std::printf("closing with a hanging update request took %lld ms\n", static_cast<long long>(Took));
+  SetUpdateServerAddress(Before);
 }
 
 }  // namespace

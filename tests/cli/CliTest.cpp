@@ -12,6 +12,7 @@
 
 #include "cli/Cli.h"
 #include "core/ODSUtls.h"
+#include "viewer/CheckReport.h"
 #include "viewer/ViewerTestSupport.h"
 
 #ifndef _WIN32
@@ -177,7 +178,8 @@ TEST(CliDetect, PrintsKindAndFscod) {
 }
 
 TEST(CliErrors, MissingOrUnreadableFileIsOneLineNamingItBeforeAnyTest) {
-  const std::string Missing = (std::filesystem::temp_directory_path() / "corvane_cli_missing.ac3").string();
+  const test::TTempFile Present(TBytes{}, ".ac3");
+  const std::string Missing = Present.Path().string() + ".missing";
   const std::string Folder = std::filesystem::temp_directory_path().string();
   const std::pair<std::vector<std::string>, std::string> Commands[] = {
       {{"detect", Missing}, Missing},
@@ -490,20 +492,26 @@ class TTempFifo {
 // A file with a name of raw bytes (any but '/' and NUL), removed with the object.
 class TNamedFile {
  public:
+  // In a folder of its own, so that no other test program or user has a file of that name there.
   TNamedFile(const std::string& Name, const TBytes& Bytes)
-      : FPath(std::filesystem::temp_directory_path() / std::filesystem::path(Name)) {
+      : FFolder(std::filesystem::temp_directory_path() /
+                ("corvane_cli_named_" + std::to_string(getpid()) + "_" + std::to_string(std::random_device{}()))),
+        FPath(FFolder / std::filesystem::path(Name)) {
+    std::filesystem::create_directory(FFolder);
     test::TTempFile Source(Bytes);
-    std::filesystem::copy_file(Source.Path(), FPath, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(Source.Path(), FPath);
   }
   ~TNamedFile() {
     std::error_code Ignored;
-    std::filesystem::remove(FPath, Ignored);
+    std::filesystem::remove_all(FFolder, Ignored);
   }
+  std::string Folder() const { return FFolder.native(); }
   TNamedFile(const TNamedFile&) = delete;
   TNamedFile& operator=(const TNamedFile&) = delete;
   std::string Path() const { return FPath.native(); }
 
  private:
+  std::filesystem::path FFolder;
   std::filesystem::path FPath;
 };
 
@@ -528,8 +536,8 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
   const TNamedFile Spaced("corvane cli Stra\xC3\x9F" "e \xE2\x99\xAB.ac3", Stream);
   const std::string Spaced8 = Spaced.Path();
   const TNamedFile Latin1("corvane_cli_\xE9t\xE9.ac3", Stream);
-  const std::string Latin1Shown = Folder + "/corvane_cli_" + Replaced + "t" + Replaced + ".ac3";
-  const std::string Missing1 = Folder + "/corvane_cli_\xFF_missing.ac3";
+  const std::string Latin1Shown = Latin1.Folder() + "/corvane_cli_" + Replaced + "t" + Replaced + ".ac3";
+  const std::string Missing1 = Latin1.Folder() + "/corvane_cli_\xFF_missing.ac3";
   // Frames behind 2 MiB of zeros: more junk than the first fill's one read.
   TBytes JunkFirstBytes(2 << 20, 0);
   JunkFirstBytes.insert(JunkFirstBytes.end(), Stream.begin(), Stream.end());
@@ -590,7 +598,7 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
       {{"tree", Latin1.Path(), "57344"}, 2, "", "is at or past the end of " + Latin1Shown + " (57344 bytes)"},
       {{"tree", "--force", Latin1.Path(), "7"}, 1, "ac3_syncframe()...", "no syncword at offset 7 of " + Latin1Shown},
       {{"check", Latin1.Path()}, 0, "File: " + Latin1Shown + "\n...", ""},
-      {{"list", Missing1}, 2, "", "cannot open " + Folder + "/corvane_cli_" + Replaced + "_missing.ac3: No such file"},
+      {{"list", Missing1}, 2, "", "cannot open " + Latin1.Folder() + "/corvane_cli_" + Replaced + "_missing.ac3: No such file"},
       {{"detect", "--json", Missing1}, 2, "", "No such file or directory"},
       // Offsets and row counts that are no numbers or out of range.
       {{"tree", A, "ten"}, 2, "", "OFFSET must be a byte position, not 'ten'"},
@@ -639,7 +647,7 @@ TEST(CliHostileFiles, EveryFileGivesItsStatusAndOneLineWithoutHangingOrCrashing)
 TEST(CliJson, AFileNameThatIsNotUtf8IsReplacedAndFlagged) {
   const TNamedFile Latin1("corvane_cli_json_\xE9.ac3", test::ReadTestFile(AC3File()));
   const std::string Shown =
-      (std::filesystem::temp_directory_path() / "corvane_cli_json_").string() + Replaced + ".ac3";
+      Latin1.Folder() + "/corvane_cli_json_" + Replaced + ".ac3";
   for (const std::vector<std::string>& Command : std::vector<std::vector<std::string>>{
            {"detect", "--json", Latin1.Path()},
            {"list", "--json", "--rows", "1", Latin1.Path()},
@@ -756,7 +764,7 @@ TEST(CliCheck, PrintsEachFindingAtItsOffsetThenTheSummary) {
                            "File: " + File.Path().string() + "\n"
                            "Kind: AC-3\n"
                            "Frames: 6\n"
-                           "Duration: 0.192 s\n"
+                           "Duration: 0.192 s (0:00:00.192)\n"
                            "Sampling rate: 48000 Hz\n"
                            "Bit rate: 448 kbps (average 448.0 kbps)\n"
                            "acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]\n"
@@ -781,6 +789,21 @@ TEST(CliCheck, PrintsEachFindingAtItsOffsetThenTheSummary) {
                              0),
             0u)
       << Forced.Out;
+}
+
+// The windows save the report they hold through the same writer: the same bytes as the command.
+TEST(CliCheck, TheWindowsSavedReportIsWhatTheCommandPrints) {
+  const test::TTempFile File(DamagedStream().Bytes, ".ac3");
+  TCheckReport Report(File.Path(), false);
+  TStreamSummary Summary;
+  std::string Error;
+  ASSERT_EQ(CheckStream(
+                File.Path(), false, [&](const TStreamFinding& Finding) { return Report.Add(Finding), true; }, Summary,
+                {}, nullptr, Error),
+            TCheckEnd::Completed);
+  Report.SetSummary(Summary);
+  EXPECT_EQ(Report.Saved(TReportFormat::Text), RunCommand({"check", File.Path().string()}).Out);
+  EXPECT_EQ(Report.Saved(TReportFormat::Json), RunCommand({"check", "--json", File.Path().string()}).Out);
 }
 
 TEST(CliCheck, JsonCarriesTheFindingsAndTheSummary) {

@@ -10,7 +10,7 @@
 #include "analysis/AC3PlusSyntax.h"
 #include "analysis/AC3Syntax.h"
 #include "analysis/FrameKinds.h"
-#include "cli/CliJson.h"
+#include "viewer/ViewerJson.h"
 #include "fuzz/FuzzSupport.h"
 #include "viewer/FrameRowText.h"
 
@@ -53,8 +53,8 @@ void FuzzFrame(const uint8_t* Data, size_t Bytes) {
   FrameRowTexts(*Frame);
   // The JSON costs as much as all the rest together; one input size in four is enough for it.
   if (Size / 4 % 4 == 0) {
-    cli::Dump(cli::FrameJson(*Frame));
-    cli::Dump(cli::TreeJson(Tree));
+    Dump(FrameJson(*Frame));
+    Dump(TreeJson(Tree));
   }
 
   // The required sampling rate (any, or one of the three) comes from the input's size, so that

@@ -68,7 +68,7 @@ TEST(StreamCheck, ACleanStreamHasNoFindingsAndItsSummary) {
   EXPECT_TRUE(Run.Lines.empty());
   const std::vector<std::u16string> Expected = {u"Kind: AC-3",
                                                 u"Frames: 63",
-                                                u"Duration: 2.016 s",
+                                                u"Duration: 2.016 s (0:00:02.016)",
                                                 u"Sampling rate: 48000 Hz",
                                                 u"Bit rate: 384 kbps (average 384.0 kbps)",
                                                 u"acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]",
@@ -190,7 +190,7 @@ TEST(StreamCheck, AnEAC3ProgramWithADependentSubstream) {
   EXPECT_EQ(Run.Summary.ReservedFrames, 2);
   const std::vector<std::u16string> Lines = SummaryLines(Run.Summary);
   // Only the independent substream's frames make up the duration: 4 frames of 1536 samples.
-  EXPECT_EQ(Lines[2], u"Duration: 0.128 s");
+  EXPECT_EQ(Lines[2], u"Duration: 0.128 s (0:00:00.128)");
   EXPECT_EQ(Lines[5], u"acmod/lfeon: 2/0 [2/0 (2) L, R], 7/1 [3/2 (5) L, C, R, SL, SR]");
   EXPECT_EQ(Lines[7], u"dialnorm: 0, 27");
   EXPECT_EQ(Lines[8], u"Substreams: independent 0 (dependent 0)");

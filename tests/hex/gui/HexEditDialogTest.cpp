@@ -30,6 +30,7 @@ using test::FiveGiB;
 using test::PatternBytes;
 using test::TTempFile;
 
+const QString DiscardText = QString::fromStdU16String(std::u16string(DiscardEditsQuestion));
 const QString ConfirmText =
     "This action will permanently change the file content. Are you sure you want to save all changes?";
 
@@ -263,7 +264,7 @@ TEST_F(HexEditDialogTest, EditFileEndingsThatWriteNothing) {
     bool Result;
     std::vector<TPromptCall> Prompts;
   } Cases[] = {
-      {"cancel after an edit", true, true, false, false, {}},
+      {"cancel after an edit, discarded", true, true, false, false, {{THexEditPromptKind::Confirm, DiscardText}}},
       {"save without changes", false, true, true, true, {{THexEditPromptKind::Information, "No changes to be saved."}}},
       {"save answered no", true, false, true, true, {{THexEditPromptKind::Confirm, ConfirmText}}},
   };
@@ -279,6 +280,39 @@ TEST_F(HexEditDialogTest, EditFileEndingsThatWriteNothing) {
     });
     EXPECT_EQ(Result, Case.Result);
     EXPECT_EQ(Prompts, Case.Prompts);
+    EXPECT_EQ(File.ReadAll(), Original);
+  }
+}
+
+// Escape, Cancel and the title bar's button all close without saving: with unsaved edits only
+// after the user agreed to lose them; without edits at once.
+TEST_F(HexEditDialogTest, ClosingWithUnsavedEditsAsksFirst) {
+  TFileStream Stream;
+  ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
+  const std::vector<std::pair<const char*, std::function<void(THexEditForm&)>>> Ways = {
+      {"Escape", [](THexEditForm& Form) { QTest::keyClick(&Form, Qt::Key_Escape); }},
+      {"Cancel", [](THexEditForm& Form) { Form.bbtnCancel->click(); }},
+      {"title bar", [](THexEditForm& Form) { Form.close(); }},
+  };
+  for (const auto& [Way, Close] : Ways) {
+    SCOPED_TRACE(Way);
+    const auto Form = Show(Stream, 0x1234, 20);
+    Prompts.clear();
+    Close(*Form);
+    EXPECT_FALSE(Form->isVisible()) << "no edits: closed without a question";
+    EXPECT_TRUE(Prompts.empty());
+
+    const auto Edited = Show(Stream, 0x1234, 20);
+    TypeIntoCurrentCell(*Edited, "00");
+    Answer = false;
+    Close(*Edited);
+    EXPECT_TRUE(Edited->isVisible()) << "No keeps the dialog and its edits";
+    EXPECT_EQ(Prompts, (std::vector<TPromptCall>{{THexEditPromptKind::Confirm, DiscardText}}));
+    EXPECT_TRUE(Edited->Model().HasUnsavedEdits());
+    Answer = true;
+    Close(*Edited);
+    EXPECT_FALSE(Edited->isVisible());
+    EXPECT_EQ(Edited->result(), QDialog::Rejected);
     EXPECT_EQ(File.ReadAll(), Original);
   }
 }

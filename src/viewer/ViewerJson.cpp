@@ -1,4 +1,4 @@
-#include "cli/CliJson.h"
+#include "viewer/ViewerJson.h"
 
 #include <string>
 
@@ -7,7 +7,7 @@
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
 
-namespace corvane::cli {
+namespace corvane {
 namespace {
 
 // One decoded field: its value where the record keeps one, and the bits it was read from
@@ -204,8 +204,15 @@ TJson SummaryJson(const TStreamSummary& Summary) {
   return Json;
 }
 
+std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
+
+void PutFileName(TJson& Json, const std::filesystem::path& File) {
+  Json["file"] = PathText(File);
+  if (!PathIsText(File)) Json["file_not_utf8"] = true;
+}
+
 TJson TextJson(const std::u16string& Text) { return ToUtf8(Text); }
 
 std::string Dump(const TJson& Json) { return Json.dump(-1, ' ', false, TJson::error_handler_t::replace); }
 
-}  // namespace corvane::cli
+}  // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
-// JSON forms of the viewer's data for corvane-cli --json.
+// JSON forms of the viewer's data: frames, headers, trees and the stream check, as corvane-cli
+// --json prints them and the desktop windows save them.
 
 #include <nlohmann/json.hpp>
 
@@ -9,7 +10,7 @@
 #include "viewer/FrameWindow.h"
 #include "viewer/StreamCheck.h"
 
-namespace corvane::cli {
+namespace corvane {
 
 using TJson = nlohmann::ordered_json;
 
@@ -32,9 +33,15 @@ TJson TreeJson(const TTreeModel& Tree);
 TJson FindingJson(const TStreamFinding& Finding);
 // The check's summary: counts, duration, the values seen and the problems by kind.
 TJson SummaryJson(const TStreamSummary& Summary);
+// A file's name as messages and JSON give it, in UTF-8: bytes of it that are not UTF-8 (legal in
+// a Linux file name) come out as U+FFFD.
+std::string PathText(const std::filesystem::path& Path);
+// Puts the file's name in a JSON document as "file"; a name that had bytes replaced adds
+// "file_not_utf8": true.
+void PutFileName(TJson& Json, const std::filesystem::path& File);
 // Text to JSON; a text that is not valid UTF-16 keeps what can be kept.
 TJson TextJson(const std::u16string& Text);
 // Serialises without failing on a path or text that is not valid UTF-8.
 std::string Dump(const TJson& Json);
 
-}  // namespace corvane::cli
+}  // namespace corvane
