@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -13,7 +14,6 @@ constexpr int32_t Phases = 4;
 constexpr int32_t History = TTruePeak::Taps - 1;
 // Samples worked on at once: the interpolated values of a block stay in the cache.
 constexpr int32_t BlockSamples = 1024;
-constexpr int32_t Lanes = 16;
 
 using TPhaseTaps = std::array<std::array<float, TTruePeak::Taps>, Phases - 1>;
 
@@ -53,12 +53,12 @@ const TPhaseTaps PhaseTaps = MakePhaseTaps();
 
 // The largest magnitude of the N samples at Buffer + History and of the values interpolated
 // between them and the History samples before them. The loops run over samples so that they
-// vectorise; the maxima are kept per lane for the same reason.
+// vectorise; magnitudes are compared as the bits of positive floats, which order as integers
+// do, because an integer maximum vectorises where a float one may not.
 CORVANE_VECTOR_CLONES
 float BlockPeak(const float* Buffer, int32_t N) {
-  float Max[Lanes] = {};
-  float Values[BlockSamples + Lanes] = {};
-  const int32_t Rounded = (N + Lanes - 1) / Lanes * Lanes;
+  float Values[BlockSamples];
+  uint32_t Max = 0;
   for (int32_t Phase = 0; Phase < Phases; ++Phase) {
     if (Phase == 0) {
       std::memcpy(Values, Buffer + History, sizeof(float) * static_cast<size_t>(N));
@@ -71,14 +71,9 @@ float BlockPeak(const float* Buffer, int32_t N) {
         for (int32_t Sample = 0; Sample < N; ++Sample) Values[Sample] += Coefficient * From[Sample];
       }
     }
-    std::fill(Values + N, Values + Rounded, 0.0f);
-    for (int32_t Sample = 0; Sample < Rounded; Sample += Lanes)
-      for (int32_t Lane = 0; Lane < Lanes; ++Lane) {
-        const float Magnitude = std::fabs(Values[Sample + Lane]);
-        Max[Lane] = Magnitude > Max[Lane] ? Magnitude : Max[Lane];
-      }
+    for (int32_t Sample = 0; Sample < N; ++Sample) Max = std::max(Max, std::bit_cast<uint32_t>(Values[Sample]) & 0x7FFFFFFFu);
   }
-  return *std::max_element(Max, Max + Lanes);
+  return std::bit_cast<float>(Max);
 }
 
 }  // namespace
