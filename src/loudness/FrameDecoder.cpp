@@ -87,6 +87,10 @@ TFrameDecoder::TFrameDecoder(bool EAC3, double DrcScale) : FState(std::make_uniq
 
 TFrameDecoder::~TFrameDecoder() = default;
 
+void TFrameDecoder::Restart() {
+  if (FSetupError.empty()) avcodec_flush_buffers(FState->Context);
+}
+
 bool TFrameDecoder::Send(const uint8_t* Data, int32_t Size, std::string& Error) {
   Error.clear();
   if (!FSetupError.empty()) {

@@ -40,6 +40,9 @@ class TFrameDecoder {
   // Empty when the decoder is ready; otherwise why it could not be set up.
   const std::string& SetupError() const { return FSetupError; }
 
+  // Forgets the audio decoded so far: the next packet does not follow the last one.
+  void Restart();
+
   // Decodes one packet (an AC-3 frame, or an E-AC-3 independent frame with its dependent
   // frames) and hands each decoded block of audio to Sink. False, with Error saying why, when
   // the decoder refused the packet or its output; the decoder stays usable.

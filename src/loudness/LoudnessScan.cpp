@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/FrameKinds.h"
+#include "core/StringUtils.h"
 #include "loudness/LoudnessMeter.h"
 #include "loudness/TruePeak.h"
 #include "viewer/StreamWalk.h"
@@ -25,6 +26,9 @@ void TGainStats::Add(double Db) {
 }
 
 namespace {
+
+// Samples of an audio block, the transform's length in both kinds.
+constexpr int32_t BlockSamples = 256;
 
 // What the frames of one packet claim, carried with its audio to the measuring thread.
 struct TPacketInfo {
@@ -216,6 +220,11 @@ class TDecoding final : public TStreamVisitor {
       return true;
     }
     DecodeFrame<TKind>(*FRecord, Frame.Data, Frame.DataSize, Frame.Offset);
+    // A damaged frame decodes to noise that would raise the peaks and the loudness; it is left out.
+    if (Frame.Crc.Failed()) {
+      Refuse(Frame, *FRecord, "not measured: " + ToUtf8(CrcVerdictText(Frame.Crc)));
+      return true;
+    }
     Take(Frame, *FRecord);
     return true;
   }
@@ -237,9 +246,11 @@ class TDecoding final : public TStreamVisitor {
   }
 
  private:
+  // Every finding is a frame of the programme left out: the audio has a gap there.
   void Find(int64_t Offset, std::string Text) {
     if (FResult.Findings.size() < FRequest.MaxFindings) FResult.Findings.push_back({Offset, std::move(Text)});
     ++FResult.FindingCount;
+    FGap = true;
   }
 
   // The metadata of a frame that begins a packet of the measured programme.
@@ -270,6 +281,17 @@ class TDecoding final : public TStreamVisitor {
     FInfo.Bytes = Frame.Size;
   }
 
+  void Refuse(const TStreamFrame& Frame, const TAC3Frame&, std::string Why) { Find(Frame.Offset, std::move(Why)); }
+
+  // Without its independent frame, the dependent frames after it are left out too.
+  void Refuse(const TStreamFrame& Frame, const TAC3PlusFrame& F, std::string Why) {
+    Find(Frame.Offset, std::move(Why));
+    if (F.strmtyp == 1) return;
+    Flush();
+    FInOtherProgramme = F.substreamid != 0;
+    FDependentsLeft = !FInOtherProgramme;
+  }
+
   void Take(const TStreamFrame& Frame, const TAC3Frame& F) {
     Start(Frame);
     Claims(F);
@@ -285,12 +307,15 @@ class TDecoding final : public TStreamVisitor {
         FInfo.Bytes += Frame.Size;
       } else if (FInOtherProgramme) {
         ++FResult.OtherProgrammes;
+      } else if (FDependentsLeft) {
+        Find(Frame.Offset, "not measured: its independent frame was left out");
       } else {
         Find(Frame.Offset, "not measured: a dependent frame without its independent frame");
       }
       return;
     }
     Flush();
+    FDependentsLeft = false;
     if (F.strmtyp == 3) {
       Find(Frame.Offset, "not measured: reserved stream type 3");
       return;
@@ -307,6 +332,14 @@ class TDecoding final : public TStreamVisitor {
   void Flush() {
     if (FPacket.empty()) return;
     ++FResult.Frames;
+    if (FGap) {
+      // After a gap the decoder starts afresh, and the first block of what it gives is left out:
+      // without the block before it, its overlap cannot cancel the transform's aliasing.
+      FDecoder.Restart();
+      FSkip = BlockSamples;
+      for (TTruePeak& Peak : FPeaks) Peak.Restart();
+      FGap = false;
+    }
     TPacketInfo Info = FInfo;
     std::string Error;
     const bool Decoded = FDecoder.Decode(
@@ -316,12 +349,18 @@ class TDecoding final : public TStreamVisitor {
           Info = TPacketInfo{};  // further blocks of the packet carry no frames of their own
         },
         Error);
-    if (!Decoded) Find(FPacketOffset, "not measured: the decoder refused the frame (" + Error + ")");
+    if (!Decoded) {
+      --FResult.Frames;
+      Find(FPacketOffset, "not measured: the decoder refused the frame (" + Error + ")");
+    }
     FPacket.clear();
   }
 
   void Measure(const TDecodedAudio& Audio, const TPacketInfo& Info) {
-    if (Audio.Samples <= 0 || Audio.Roles.empty()) return;
+    const int32_t Skip = std::min(FSkip, Audio.Samples);
+    FSkip -= Skip;
+    const int32_t Samples = Audio.Samples - Skip;
+    if (Samples <= 0 || Audio.Roles.empty()) return;
     if (Audio.Roles != FRoles || Audio.SampleRate != FSampleRate) {
       // Another layout or rate: the peaks go on, each channel's filter from silence.
       for (TTruePeak& Peak : FPeaks) Peak.Restart();
@@ -331,17 +370,17 @@ class TDecoding final : public TStreamVisitor {
     auto Chunk = FQueue.Empty();
     const size_t Channels = Audio.Roles.size();
     Chunk->SampleRate = Audio.SampleRate;
-    Chunk->Samples = Audio.Samples;
+    Chunk->Samples = Samples;
     Chunk->Roles = Audio.Roles;
     Chunk->Info = Info;
-    Chunk->Interleaved.resize(Channels * static_cast<size_t>(Audio.Samples));
+    Chunk->Interleaved.resize(Channels * static_cast<size_t>(Samples));
     for (size_t Channel = 0; Channel < Channels; ++Channel) {
       const auto Role = static_cast<size_t>(Audio.Roles[Channel]);
-      FPeaks[Role].Add(Audio.Planes[Channel], Audio.Samples);
+      const float* Plane = Audio.Planes[Channel] + Skip;
+      FPeaks[Role].Add(Plane, Samples);
       FSeen[Role] = true;
-      const float* Plane = Audio.Planes[Channel];
       float* To = Chunk->Interleaved.data() + Channel;
-      for (int32_t Sample = 0; Sample < Audio.Samples; ++Sample) To[static_cast<size_t>(Sample) * Channels] = Plane[Sample];
+      for (int32_t Sample = 0; Sample < Samples; ++Sample) To[static_cast<size_t>(Sample) * Channels] = Plane[Sample];
     }
     FQueue.Push(std::move(Chunk));
   }
@@ -356,6 +395,9 @@ class TDecoding final : public TStreamVisitor {
   int64_t FPacketOffset = 0;
   TPacketInfo FInfo;
   bool FInOtherProgramme = false;
+  bool FDependentsLeft = false;
+  bool FGap = false;   // a frame of the programme was left out since the last packet decoded
+  int32_t FSkip = 0;   // decoded samples still to leave out after a gap  // the independent frame of the dependent frames that follow was left out
   std::map<uint32_t, int64_t> FDialnorms;
   std::map<uint32_t, int64_t> FDialnorm2s;
   std::array<TTruePeak, static_cast<size_t>(TChannelRole::Count)> FPeaks{};

@@ -52,11 +52,12 @@ const TPhaseTaps PhaseTaps = MakePhaseTaps();
 #endif
 
 // The largest magnitude of the N samples at Buffer + History and of the values interpolated
-// between them and the History samples before them. The loops run over samples so that they
+// between them and the History samples before them, leaving out the values that would need
+// samples before Buffer + Fresh. The loops run over samples so that they
 // vectorise; magnitudes are compared as the bits of positive floats, which order as integers
 // do, because an integer maximum vectorises where a float one may not.
 CORVANE_VECTOR_CLONES
-float BlockPeak(const float* Buffer, int32_t N) {
+float BlockPeak(const float* Buffer, int32_t N, int32_t Fresh) {
   float Values[BlockSamples];
   uint32_t Max = 0;
   for (int32_t Phase = 0; Phase < Phases; ++Phase) {
@@ -71,7 +72,8 @@ float BlockPeak(const float* Buffer, int32_t N) {
         for (int32_t Sample = 0; Sample < N; ++Sample) Values[Sample] += Coefficient * From[Sample];
       }
     }
-    for (int32_t Sample = 0; Sample < N; ++Sample) Max = std::max(Max, std::bit_cast<uint32_t>(Values[Sample]) & 0x7FFFFFFFu);
+    for (int32_t Sample = Phase == 0 ? 0 : Fresh; Sample < N; ++Sample)
+      Max = std::max(Max, std::bit_cast<uint32_t>(Values[Sample]) & 0x7FFFFFFFu);
   }
   return std::bit_cast<float>(Max);
 }
@@ -84,11 +86,15 @@ void TTruePeak::Add(const float* Samples, int32_t Count) {
     const int32_t N = std::min(BlockSamples, Count - Start);
     std::memcpy(Buffer, FHistory, sizeof FHistory);
     std::memcpy(Buffer + History, Samples + Start, sizeof(float) * static_cast<size_t>(N));
-    FPeak = std::max(FPeak, static_cast<double>(BlockPeak(Buffer, N)));
+    FPeak = std::max(FPeak, static_cast<double>(BlockPeak(Buffer, N, std::min(FFresh, N))));
+    FFresh = std::max(FFresh - N, 0);
     std::memcpy(FHistory, Buffer + N, sizeof FHistory);
   }
 }
 
-void TTruePeak::Restart() { std::fill(std::begin(FHistory), std::end(FHistory), 0.0f); }
+void TTruePeak::Restart() {
+  std::fill(std::begin(FHistory), std::end(FHistory), 0.0f);
+  FFresh = History;
+}
 
 }  // namespace corvane

@@ -10,7 +10,8 @@ class TTruePeak {
  public:
   // The samples that follow those added before.
   void Add(const float* Samples, int32_t Count);
-  // Forgets the samples before: the next ones start a signal of their own.
+  // Forgets the samples before: the next ones start a signal of their own, and no value is
+  // interpolated between them and the samples before.
   void Restart();
   // The largest magnitude so far, as a linear value (1.0 is full scale).
   double Peak() const { return FPeak; }
@@ -20,6 +21,7 @@ class TTruePeak {
 
  private:
   float FHistory[Taps - 1] = {};  // the last samples added, oldest first
+  int32_t FFresh = Taps - 1;       // samples still to come before values are interpolated again
   double FPeak = 0.0;
 };
 
