@@ -450,8 +450,8 @@ int RunList(const TOptions& Options, const std::filesystem::path& File, std::FIL
   return ExitDone;
 }
 
-// More bytes than any syncinfo() and bsi() take (under 200), so a header decoded from them reads
-// exactly as one decoded from the window's larger read.
+// More bytes than any syncinfo(), bsi(), audfrm() and first block's start take (a few hundred),
+// so a header decoded from them reads exactly as one decoded from the window's larger read.
 constexpr int32_t HeaderReadSize = 4096;
 
 // The header fields of the frame at Offset, decoded again from the file as the window decodes
