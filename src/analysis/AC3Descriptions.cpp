@@ -1,5 +1,6 @@
 #include "analysis/AC3Descriptions.h"
 
+#include <cmath>
 #include <initializer_list>
 
 #include "core/StringUtils.h"
@@ -66,6 +67,35 @@ std::u16string StrmtypToStr(int32_t strmtyp) { return Lookup(strmtyp, {u"Type 0"
 int32_t NumblkscodToBlocks(int32_t numblkscod) {
   constexpr int32_t Blocks[4] = {1, 2, 3, 6};
   return numblkscod >= 0 && numblkscod < 4 ? Blocks[numblkscod] : 0;
+}
+
+int32_t AcmodToChannels(int32_t acmod) {
+  constexpr int32_t Channels[8] = {2, 1, 2, 3, 3, 4, 4, 5};
+  return acmod >= 0 && acmod < 8 ? Channels[acmod] : 0;
+}
+
+namespace {
+
+// 20 log10(2^Exponent * (1 + Mantissa / 2^MantissaBits)), the exponent being the word's top
+// bits as a two's complement number.
+double GainWordToDb(uint32_t Word, int32_t MantissaBits, int32_t ExponentBits) {
+  const auto Mantissa = static_cast<int32_t>(Word & ((1u << MantissaBits) - 1u));
+  auto Exponent = static_cast<int32_t>((Word >> MantissaBits) & ((1u << ExponentBits) - 1u));
+  if (Exponent >= 1 << (ExponentBits - 1)) Exponent -= 1 << ExponentBits;
+  return 20.0 * std::log10(std::ldexp(1.0 + Mantissa / static_cast<double>(1 << MantissaBits), Exponent));
+}
+
+}  // namespace
+
+double DynrngToDb(uint32_t dynrng) { return GainWordToDb(dynrng, 5, 3); }
+
+double ComprToDb(uint32_t compr) { return GainWordToDb(compr, 4, 4); }
+
+std::u16string DecibelsToStr(double Db) {
+  const auto Hundredths = static_cast<int64_t>(std::llround(std::fabs(Db) * 100.0));
+  std::u16string Text = Db < 0 && Hundredths != 0 ? u"\u2013" : u"";
+  const std::u16string Fraction = IntToStr(Hundredths % 100);
+  return Text + IntToStr(Hundredths / 100) + u"." + (Fraction.size() < 2 ? u"0" : u"") + Fraction + u" dB";
 }
 
 }  // namespace corvane

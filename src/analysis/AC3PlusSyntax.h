@@ -38,6 +38,8 @@ enum class TAC3PlusFieldId : uint8_t {
   adconvtyp, audprodi2e, mixlevel2, roomtyp2, adconvtyp2, sourcefscod,
   // end of bsi()
   convsync, blkid, frmsizecod, addbsie, addbsil, addbsi,
+  // the audio frame, and the start of the first audio block
+  audfrm, blksw, dithflag, dynrnge, dynrng, dynrng2e, dynrng2,
   Count
 };
 
@@ -69,10 +71,10 @@ inline constexpr std::array<TSyntaxField<TAC3PlusFrame>, static_cast<size_t>(TAC
     {CORVANE_AC3PLUS_FIELD(bsid), .Width = 5},
     {CORVANE_AC3PLUS_FIELD(dialnorm), .Width = 5},
     {CORVANE_AC3PLUS_FIELD(compre), .Width = 1},
-    {CORVANE_AC3PLUS_FIELD(compr), .Width = 8},
+    {CORVANE_AC3PLUS_FIELD(compr), .Width = 8, .Decibels = ComprToDb},
     {CORVANE_AC3PLUS_FIELD(dialnorm2), .Width = 5},
     {CORVANE_AC3PLUS_FIELD(compr2e), .Width = 1},
-    {CORVANE_AC3PLUS_FIELD(compr2), .Width = 8},
+    {CORVANE_AC3PLUS_FIELD(compr2), .Width = 8, .Decibels = ComprToDb},
     {CORVANE_AC3PLUS_FIELD(chanmape), .Width = 1},
     {CORVANE_AC3PLUS_FIELD(chanmap), .Width = 16},
     {CORVANE_AC3PLUS_FIELD(mixmdate), .Width = 1},
@@ -160,6 +162,16 @@ inline constexpr std::array<TSyntaxField<TAC3PlusFrame>, static_cast<size_t>(TAC
     {CORVANE_AC3PLUS_FIELD(addbsil), .Width = 6},
     // Decoded into the record; this tree, unlike the AC-3 one, does not list them.
     {CORVANE_AC3PLUS_ID(addbsi), .Name = "addbsi", .Width = 8, .Show = TFieldShow::Hidden, .Indexed = true},
+    // Its bits are marked on the tree's "audfrm()" node; none of its fields gets a node.
+    {CORVANE_AC3PLUS_ID(audfrm), .Name = "audfrm", .Show = TFieldShow::Hidden},
+    {CORVANE_AC3PLUS_ID(blksw), .Name = "blksw", .Width = 1, .Indexed = true},
+    {CORVANE_AC3PLUS_ID(dithflag), .Name = "dithflag", .Width = 1, .Indexed = true},
+    {CORVANE_AC3PLUS_FIELD(dynrnge), .Width = 1},
+    {CORVANE_AC3PLUS_FIELD(dynrng), .Width = 8, .Show = TFieldShow::Meaning,
+     .Meaning = [](const TAC3PlusFrame& F) { return DecibelsToStr(DynrngToDb(F.dynrng)); }, .Decibels = DynrngToDb},
+    {CORVANE_AC3PLUS_FIELD(dynrng2e), .Width = 1},
+    {CORVANE_AC3PLUS_FIELD(dynrng2), .Width = 8, .Show = TFieldShow::Meaning,
+     .Meaning = [](const TAC3PlusFrame& F) { return DecibelsToStr(DynrngToDb(F.dynrng2)); }, .Decibels = DynrngToDb},
 }};
 // clang-format on
 
@@ -387,6 +399,33 @@ CORVANE_SYNTAX_WALK void AC3PlusBsi(TOp& Op) {
     Op.Field(E::addbsil);
     const uint32_t Count = std::min<uint32_t>(F.addbsil + 1, static_cast<uint32_t>(std::size(F.addbsi)));
     for (uint32_t Index = 0; Index < Count; ++Index) Op.Field(E::addbsi, F.addbsi[Index], Index);
+  }
+}
+
+// audfrm(), which follows bsi() without a gap: the frame's strategies for all its audio blocks.
+// It is measured rather than listed field by field.
+template <typename TOp>
+CORVANE_SYNTAX_WALK void AC3PlusAudfrm(TOp& Op) {
+  Op.Structure(TAC3PlusFieldId::audfrm, MeasureAudfrm);
+}
+
+// The start of the first audio block, right after audfrm(): the block switch and dither flags
+// of each full-bandwidth channel where audfrm() says they are sent, then the dynamic range gain
+// words (a second one for the second channel of 1+1).
+template <typename TOp>
+CORVANE_SYNTAX_WALK void AC3PlusAudblkStart(TOp& Op) {
+  using E = TAC3PlusFieldId;
+  auto& F = Op.Record();
+  const auto Channels = static_cast<uint32_t>(AcmodToChannels(ac3plus_syntax_detail::Signed(F.acmod)));
+  if (F.blkswe)
+    for (uint32_t Channel = 0; Channel < Channels; ++Channel) Op.Field(E::blksw, F.blksw[Channel], Channel);
+  if (F.dithflage)
+    for (uint32_t Channel = 0; Channel < Channels; ++Channel) Op.Field(E::dithflag, F.dithflag[Channel], Channel);
+  Op.Field(E::dynrnge);
+  if (F.dynrnge) Op.Field(E::dynrng);
+  if (F.acmod == 0) {
+    Op.Field(E::dynrng2e);
+    if (F.dynrng2e) Op.Field(E::dynrng2);
   }
 }
 

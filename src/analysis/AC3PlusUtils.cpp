@@ -32,11 +32,108 @@ bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Fram
     TFieldReader<TAC3PlusFrame> Reader(Frame, Bits);
     AC3PlusSyncInfo(Reader);
     AC3PlusBsi(Reader);
+    AC3PlusAudfrm(Reader);
+    AC3PlusAudblkStart(Reader);
     return true;
   } catch (...) {
     ReportCallFailure(u"parse_ac3_plus_frame");
     return false;
   }
+}
+
+// audfrm() holds, for all blocks of the frame at once, which blocks use coupling and the
+// exponent strategies of every channel, the converter and AHT flags, SNR offsets, transient and
+// spectral extension data, and where each block starts. Only the lengths and flags that decide
+// which of its fields are there are kept; the strategies themselves count only as new or reused.
+int64_t MeasureAudfrm(TAC3PlusFrame& F, TBitStream4 Bits) {
+  const int64_t Start = Bits.RemainBits();
+  const auto Read = [&Bits](int32_t Width) { return Bits.ReadBitsDW(Width); };
+  constexpr int32_t MaxBlocks = 6;
+  const int32_t Blocks = std::clamp(NumblkscodToBlocks(static_cast<int32_t>(F.numblkscod)), 1, MaxBlocks);
+  const int32_t Channels = std::clamp(AcmodToChannels(static_cast<int32_t>(F.acmod)), 0, 5);
+
+  // Per-frame exponent strategies and adaptive hybrid transform are for frames of six blocks only.
+  uint32_t expstre = 1;
+  uint32_t ahte = 0;
+  if (F.numblkscod == 3) {
+    expstre = Read(1);
+    ahte = Read(1);
+  }
+  const uint32_t snroffststr = Read(2);
+  const uint32_t transproce = Read(1);
+  F.blkswe = Read(1);
+  F.dithflage = Read(1);
+  Read(4);  // bamode, frmfgaincode, dbaflde, skipflde
+  const uint32_t spxattene = Read(1);
+
+  // Coupling in use per block; block 0 always sends its coupling strategy.
+  bool cplinu[MaxBlocks] = {};
+  bool cplstre[MaxBlocks] = {};
+  if (F.acmod > 1) {
+    cplstre[0] = true;
+    cplinu[0] = Read(1) != 0;
+    for (int32_t Block = 1; Block < Blocks; ++Block) {
+      cplstre[Block] = Read(1) != 0;
+      cplinu[Block] = cplstre[Block] ? Read(1) != 0 : cplinu[Block - 1];
+    }
+  }
+  const auto ncplblks = static_cast<int32_t>(std::count(cplinu, cplinu + Blocks, true));
+
+  // Which blocks send new exponents (a strategy other than reuse), per channel. The 5-bit frame
+  // strategies stand for the 32 patterns of new and reused exponents over blocks 1 to 5, block
+  // 1 in the code's top bit.
+  bool cplnew[MaxBlocks] = {};
+  bool chnew[5][MaxBlocks] = {};
+  bool lfenew[MaxBlocks] = {};
+  const auto FramePattern = [&](bool (&New)[MaxBlocks], uint32_t Code) {
+    New[0] = true;
+    for (int32_t Block = 1; Block < MaxBlocks; ++Block) New[Block] = ((Code >> (5 - Block)) & 1u) != 0;
+  };
+  if (expstre) {
+    for (int32_t Block = 0; Block < Blocks; ++Block) {
+      if (cplinu[Block]) cplnew[Block] = Read(2) != 0;
+      for (int32_t Channel = 0; Channel < Channels; ++Channel) chnew[Channel][Block] = Read(2) != 0;
+    }
+  } else {
+    if (F.acmod > 1 && ncplblks > 0) FramePattern(cplnew, Read(5));
+    for (int32_t Channel = 0; Channel < Channels; ++Channel) FramePattern(chnew[Channel], Read(5));
+  }
+  if (F.lfeon)
+    for (int32_t Block = 0; Block < Blocks; ++Block) lfenew[Block] = Read(1) != 0;
+  if (F.strmtyp == 0) {
+    const uint32_t convexpstre = F.numblkscod != 3 ? Read(1) : 1;
+    if (convexpstre)
+      for (int32_t Channel = 0; Channel < Channels; ++Channel) Read(5);  // convexpstr
+  }
+
+  if (ahte) {
+    // A channel can use AHT only when it sends exponents once, in block 0; the coupling channel
+    // only when it is in use in every block and sends neither its strategy nor exponents again.
+    const auto SentOnce = [Blocks](const bool (&New)[MaxBlocks], const bool* Again) {
+      for (int32_t Block = 1; Block < Blocks; ++Block)
+        if (New[Block] || (Again != nullptr && Again[Block])) return false;
+      return true;
+    };
+    if (ncplblks == MaxBlocks && SentOnce(cplnew, cplstre)) Read(1);  // cplahtinu
+    for (int32_t Channel = 0; Channel < Channels; ++Channel)
+      if (SentOnce(chnew[Channel], nullptr)) Read(1);  // chahtinu
+    if (F.lfeon && SentOnce(lfenew, nullptr)) Read(1);  // lfeahtinu
+  }
+  if (snroffststr == 0) Read(10);  // frmcsnroffst, frmfsnroffst
+  if (transproce)
+    for (int32_t Channel = 0; Channel < Channels; ++Channel)
+      if (Read(1)) Read(18);  // transprocloc, transproclen
+  if (spxattene)
+    for (int32_t Channel = 0; Channel < Channels; ++Channel)
+      if (Read(1)) Read(5);  // spxattencod
+  int64_t BlockStartBits = 0;
+  if (F.numblkscod != 0 && Read(1)) {
+    // blkstrtinfo: 4 + ceil(log2(words per syncframe)) bits for each block after the first.
+    int32_t WordBits = 0;
+    while ((int64_t{1} << WordBits) < int64_t{F.frmsiz} + 1) ++WordBits;
+    BlockStartBits = int64_t{Blocks - 1} * (4 + WordBits);
+  }
+  return Start - Bits.RemainBits() + BlockStartBits;
 }
 
 bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod) {

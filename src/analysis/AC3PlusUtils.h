@@ -8,20 +8,21 @@
 
 #include "analysis/AC3Descriptions.h"
 #include "analysis/SyntaxFields.h"
+#include "core/BitStream4.h"
 #include "core/TreeModel.h"
 
 namespace corvane {
 
 // The most fields one E-AC-3 header carries, counting every branch as if all could occur
 // together: 1 of syncinfo(), 17 of the core, 8 + 60 of the mixing metadata (the mixing data
-// block and six blocks' configuration included), 16 of the informational metadata, 5 after it
-// and 64 additional bytes.
-inline constexpr size_t AC3PlusMaxFields = 171;
+// block and six blocks' configuration included), 16 of the informational metadata, 5 after it,
+// 64 additional bytes, audfrm() as one, and 5 + 5 + 4 at the start of the first audio block.
+inline constexpr size_t AC3PlusMaxFields = 186;
 
-// One decoded E-AC-3 frame header. Offset and Length are written by the caller; the parser
-// writes only the elements the frame carries (plus numblkscod, blkid and mixdatafill where they
-// are derived), so owners clear a record before decoding into it. Layout says where the last
-// decode found each field.
+// One decoded E-AC-3 frame header, with the start of its first audio block up to the dynamic
+// range words. Offset and Length are written by the caller; the parser writes only the elements
+// the frame carries (plus numblkscod, blkid and mixdatafill where they are derived), so owners
+// clear a record before decoding into it. Layout says where the last decode found each field.
 struct TAC3PlusFrame {
   int64_t Offset;
   int32_t Length;
@@ -129,6 +130,16 @@ struct TAC3PlusFrame {
   uint32_t addbsie;
   uint32_t addbsil;
   uint8_t addbsi[64];
+  // audfrm(): only the two flags that steer the start of the audio blocks are kept
+  uint32_t blkswe;
+  uint32_t dithflage;
+  // audblk() of block 0, by full-bandwidth channel, then its dynamic range gain words
+  uint8_t blksw[5];
+  uint8_t dithflag[5];
+  uint32_t dynrnge;
+  uint32_t dynrng;
+  uint32_t dynrng2e;
+  uint32_t dynrng2;
   TFieldLayout<AC3PlusMaxFields> Layout;
 };
 
@@ -141,6 +152,9 @@ inline int32_t AC3PlusCodedFrameSize(const uint8_t* Data) {
 }
 
 bool parse_ac3_plus_frame(const uint8_t* Data, int32_t Size, TAC3PlusFrame& Frame);
+// The length in bits of the audfrm() that Bits stands at, in a frame whose bsi() Frame holds;
+// keeps its blkswe and dithflage in Frame.
+int64_t MeasureAudfrm(TAC3PlusFrame& Frame, TBitStream4 Bits);
 bool AC3PlusValidFramePoint(const uint8_t* Data, int32_t Size, int32_t RequiredFscod);
 bool GetAC3PlusESPackLength(const uint8_t* Data, int32_t Size, int32_t& Length, int32_t RequiredFscod);
 bool IsAC3PlusES(const std::filesystem::path& FileName, int32_t& Fscod);

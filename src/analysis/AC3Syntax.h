@@ -22,6 +22,8 @@ enum class TAC3FieldId : uint8_t {
   bsid, bsmod, acmod, cmixlev, surmixlev, dsurmod, lfeon, dialnorm, compre, compr, langcode, langcod,
   audprodie, mixlevel, roomtyp, dialnorm2, compr2e, compr2, langcod2e, langcod2, audprodi2e, mixlevel2,
   roomtyp2, copyrightb, origbs, timecod1e, timecod1, timecod2e, timecod2, addbsie, addbsil, addbsi,
+  // the start of the first audio block
+  blksw, dithflag, dynrnge, dynrng, dynrng2e, dynrng2,
   Count
 };
 
@@ -34,6 +36,9 @@ inline std::u16string FrameWords(const TAC3Frame& F) {
   const int32_t Bytes = AC3FrameSizeBytes(F.fscod, F.frmsizecod);
   return Bytes == 0 ? std::u16string(u"reserved") : IntToStr(Bytes / 2) + u" words";
 }
+
+// The full-bandwidth channels that the block's per-channel flags are read for.
+inline uint32_t Channels(const TAC3Frame& F) { return static_cast<uint32_t>(AcmodToChannels(Signed(F.acmod))); }
 
 }  // namespace ac3_syntax_detail
 
@@ -63,7 +68,7 @@ inline constexpr std::array<TSyntaxField<TAC3Frame>, static_cast<size_t>(TAC3Fie
     {CORVANE_AC3_FIELD(lfeon), .Width = 1},
     {CORVANE_AC3_FIELD(dialnorm), .Width = 5},
     {CORVANE_AC3_FIELD(compre), .Width = 1},
-    {CORVANE_AC3_FIELD(compr), .Width = 8},
+    {CORVANE_AC3_FIELD(compr), .Width = 8, .Decibels = ComprToDb},
     {CORVANE_AC3_FIELD(langcode), .Width = 1},
     {CORVANE_AC3_FIELD(langcod), .Width = 8},
     {CORVANE_AC3_FIELD(audprodie), .Width = 1},
@@ -72,7 +77,7 @@ inline constexpr std::array<TSyntaxField<TAC3Frame>, static_cast<size_t>(TAC3Fie
      .Meaning = [](const TAC3Frame& F) { return RoomtypToStr(ac3_syntax_detail::Signed(F.roomtyp)); }},
     {CORVANE_AC3_FIELD(dialnorm2), .Width = 5},
     {CORVANE_AC3_FIELD(compr2e), .Width = 1},
-    {CORVANE_AC3_FIELD(compr2), .Width = 8},
+    {CORVANE_AC3_FIELD(compr2), .Width = 8, .Decibels = ComprToDb},
     {CORVANE_AC3_FIELD(langcod2e), .Width = 1},
     {CORVANE_AC3_FIELD(langcod2), .Width = 8},
     {CORVANE_AC3_FIELD(audprodi2e), .Width = 1},
@@ -89,6 +94,14 @@ inline constexpr std::array<TSyntaxField<TAC3Frame>, static_cast<size_t>(TAC3Fie
     // The tree shows the additional bsi bytes as hex-dump lines rather than a node each.
     {.Id = static_cast<uint8_t>(TAC3FieldId::addbsi), .Name = "addbsi", .Width = 8, .Show = TFieldShow::Hidden,
      .Indexed = true},
+    {.Id = static_cast<uint8_t>(TAC3FieldId::blksw), .Name = "blksw", .Width = 1, .Indexed = true},
+    {.Id = static_cast<uint8_t>(TAC3FieldId::dithflag), .Name = "dithflag", .Width = 1, .Indexed = true},
+    {CORVANE_AC3_FIELD(dynrnge), .Width = 1},
+    {CORVANE_AC3_FIELD(dynrng), .Width = 8, .Show = TFieldShow::Meaning,
+     .Meaning = [](const TAC3Frame& F) { return DecibelsToStr(DynrngToDb(F.dynrng)); }, .Decibels = DynrngToDb},
+    {CORVANE_AC3_FIELD(dynrng2e), .Width = 1},
+    {CORVANE_AC3_FIELD(dynrng2), .Width = 8, .Show = TFieldShow::Meaning,
+     .Meaning = [](const TAC3Frame& F) { return DecibelsToStr(DynrngToDb(F.dynrng2)); }, .Decibels = DynrngToDb},
 }};
 // clang-format on
 
@@ -159,6 +172,24 @@ CORVANE_SYNTAX_WALK void AC3Bsi(TOp& Op) {
     Op.Field(E::addbsil);
     const uint32_t Count = std::min<uint32_t>(F.addbsil + 1, static_cast<uint32_t>(std::size(F.addbsi)));
     for (uint32_t Index = 0; Index < Count; ++Index) Op.Field(E::addbsi, F.addbsi[Index], Index);
+  }
+}
+
+// The start of the first audio block, which follows bsi() without a gap: each full-bandwidth
+// channel's block switch flag, then each one's dither flag, then the dynamic range gain words
+// (a second one for the second channel of 1+1).
+template <typename TOp>
+CORVANE_SYNTAX_WALK void AC3AudblkStart(TOp& Op) {
+  using E = TAC3FieldId;
+  auto& F = Op.Record();
+  const uint32_t Channels = ac3_syntax_detail::Channels(F);
+  for (uint32_t Channel = 0; Channel < Channels; ++Channel) Op.Field(E::blksw, F.blksw[Channel], Channel);
+  for (uint32_t Channel = 0; Channel < Channels; ++Channel) Op.Field(E::dithflag, F.dithflag[Channel], Channel);
+  Op.Field(E::dynrnge);
+  if (F.dynrnge != 0) Op.Field(E::dynrng);
+  if (F.acmod == 0) {
+    Op.Field(E::dynrng2e);
+    if (F.dynrng2e != 0) Op.Field(E::dynrng2);
   }
 }
 

@@ -54,8 +54,10 @@ void UpdateTreeView_ac3_frame(TTreeModel* TreeView, const TAC3Frame& Frame) {
     AC3Bsi(Nodes);
     if (Frame.addbsie != 0) AddAddbsiLines(*TreeView, Bsi, Nodes, Frame);
 
-    // The audio blocks and what follows them are not decoded; they appear by name only.
-    TreeView->AddChild(Root, u"audblk()");
+    // Of the audio blocks only the start of the first is decoded, up to its dynamic range words;
+    // what follows them appears by name only.
+    Nodes.SetParent(TreeView->AddChild(Root, u"audblk()"));
+    AC3AudblkStart(Nodes);
     TreeView->AddChild(Root, u"auxdata()");
     TreeView->AddChild(Root, u"errorcheck()");
     TreeView->Expand(Root);

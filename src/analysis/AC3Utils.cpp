@@ -57,6 +57,7 @@ bool parse_ac3_frame(const uint8_t* Data, int32_t Size, TAC3Frame& Frame) {
     // bsi() begins after the five syncinfo() bytes; a buffer that ends there holds none of it.
     if (Size == SyncInfoBytes) return ReportCallFailure(u"parse_ac3_frame");
     AC3Bsi(Reader);
+    AC3AudblkStart(Reader);
     return true;
   } catch (...) {
     return ReportCallFailure(u"parse_ac3_frame");

@@ -14,12 +14,14 @@
 namespace corvane {
 
 // The most fields one AC-3 header carries: 4 of syncinfo(), at most 3 + 8 + 9 + 8 of bsi()
-// (the acmod 0 block being the longest of the mode-dependent ones) and 64 additional bytes.
-inline constexpr size_t AC3MaxFields = 96;
+// (the acmod 0 block being the longest of the mode-dependent ones), 64 additional bytes, and
+// 5 + 5 + 4 at the start of the first audio block.
+inline constexpr size_t AC3MaxFields = 110;
 
-// One decoded AC-3 frame header. Offset and Length are written by the caller; the parser writes
-// only the elements the frame carries, so owners clear a record before decoding into it.
-// Layout says where the last decode found each field.
+// One decoded AC-3 frame header, with the start of its first audio block up to the dynamic range
+// words. Offset and Length are written by the caller; the parser writes only the elements the
+// frame carries, so owners clear a record before decoding into it. Layout says where the last
+// decode found each field.
 struct TAC3Frame {
   int64_t Offset;
   int32_t Length;
@@ -59,6 +61,13 @@ struct TAC3Frame {
   uint32_t addbsie;
   uint32_t addbsil;
   uint8_t addbsi[64];
+  // audblk() of block 0, by full-bandwidth channel, then its dynamic range gain words
+  uint8_t blksw[5];
+  uint8_t dithflag[5];
+  uint32_t dynrnge;
+  uint32_t dynrng;
+  uint32_t dynrng2e;
+  uint32_t dynrng2;
   TFieldLayout<AC3MaxFields> Layout;
 };
 

@@ -41,6 +41,10 @@ class TFieldNodes {
   template <typename TBytes>
   void CopyBytes(int /*Start*/, const TBytes& /*Bytes*/, uint32_t /*Count*/) const {}
   void SkipTo(TId Id, int /*Start*/, int64_t /*Bits*/) { Add(Id, 0, 0, false); }
+  template <typename TMeasure>
+  void Structure(TId Id, TMeasure /*Measure*/) {
+    Add(Id, 0, 0, false);
+  }
 
   // The entry of Layout.Decoded() for occurrence Index of field Id, looking on from the last
   // one found (fields come in decode order); NotDecoded when the decode has no such field.
@@ -62,14 +66,17 @@ class TFieldNodes {
   void Add(TId Id, uint32_t Value, uint32_t Index, bool Derived) {
     const TSyntaxField<TFrame>& Description = Describe(Id);
     if (Description.Show == TFieldShow::Hidden) return;
-    const TTreeModel::TNodeId Node = FTree.AddChild(FParent, Text(Description, Value, Derived));
+    const TTreeModel::TNodeId Node = FTree.AddChild(FParent, Text(Description, Value, Index, Derived));
     const size_t Entry = Find(Id, Index);
     if (Entry != NotDecoded && !Derived && !FFrame.Layout.Fields[Entry].Derived())
       FTree.SetBits(Node, FFrame.Layout.Fields[Entry].BitOffset, FFrame.Layout.BitWidth(Entry));
   }
 
-  std::u16string Text(const TSyntaxField<TFrame>& Description, uint32_t Value, bool Derived) const {
-    const std::u16string Label = AsciiToU16(Description.TreeLabel());
+  // An element of a per-channel array is labelled with its index ("blksw[0]") unless its
+  // description names it otherwise.
+  std::u16string Text(const TSyntaxField<TFrame>& Description, uint32_t Value, uint32_t Index, bool Derived) const {
+    std::u16string Label = AsciiToU16(Description.TreeLabel());
+    if (Description.Indexed && Description.Label == nullptr) Label.append(u"[").append(UIntToStr(Index)).append(u"]");
     if (Derived) return ElementTextNoWidth(Label, Value);
     switch (Description.Show) {
       case TFieldShow::Meaning:

@@ -61,6 +61,14 @@ class TFieldReader {
     const size_t Copied = std::min<size_t>(Count, Capacity);
     for (size_t Index = 0; Index < Copied; ++Index) Bytes[Index] = static_cast<TByte>(From.ReadBitsDW(8));
   }
+  // A structure whose length only a parse of its own tells (E-AC-3's audfrm()): Measure(Record,
+  // Bits) reads it from a copy of the reader, keeps in the record what the syntax after it
+  // depends on, and returns its length in bits; the reader moves over it, noting it as field Id.
+  template <typename TMeasure>
+  void Structure(TId Id, TMeasure Measure) {
+    const TBitStream4 Start = FBits;
+    SkipTo(Id, Start, Measure(FFrame, Start));
+  }
   // Moves on to the end of the Bits that begin at Start, noting what lies between as field Id.
   // A run that ends before the reader does is not gone back into, and the reader goes no
   // further than it admits past the end of its data, so every later field of a truncated

@@ -39,7 +39,8 @@ struct TSyntaxField {
   TFieldShow Show = TFieldShow::Value;
   std::u16string (*Meaning)(const TFrame&) = nullptr;  // the bracketed text of TFieldShow::Meaning
   const char* Label = nullptr;        // the tree's label where it is not the name
-  bool Indexed = false;               // an array element, or a field read once per audio block
+  bool Indexed = false;               // an array element, or a field read once per audio block or channel
+  double (*Decibels)(uint32_t Value) = nullptr;  // the gain a gain word codes, for the JSON
 
   const char* TreeLabel() const { return Label != nullptr ? Label : Name; }
 };

@@ -8,6 +8,9 @@
 #include <string_view>
 
 #include "analysis/FrameKinds.h"
+#ifdef CORVANE_HAVE_LOUDNESS
+#include "cli/CliLoudness.h"
+#endif
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
@@ -37,6 +40,7 @@ constexpr int ExitProblem = 1;  // check found a problem, or dialnorm left a fra
 // or the file became shorter while list --all read it.
 constexpr int ExitDoubtful = 1;
 constexpr int ExitFailure = 2;
+constexpr int ExitDisagrees = 1;  // loudness: dialnorm does not agree with the measured loudness
 
 constexpr int32_t DefaultRows = 25;
 
@@ -79,17 +83,33 @@ constexpr std::string_view HelpText =
     "    --output OUT         Writes the changed stream to OUT (through a temporary file beside\n"
     "                         it, renamed into place once complete) and leaves FILE as it is.\n"
     "                         Without it FILE is changed in place.\n"
+    "  loudness FILE          Decodes every whole frame of the programme without its dynamic\n"
+    "                         range gains and measures it (BS.1770-4): integrated loudness\n"
+    "                         (LKFS), loudness range (LU), true peak (dBTP) overall and per\n"
+    "                         channel. Prints them beside the dialnorm values the frames carry,\n"
+    "                         the difference between the loudness and the level dialnorm claims\n"
+    "                         (-dialnorm LKFS) and a verdict, and the minimum, maximum and mean\n"
+    "                         of compr and of the first block's dynrng, in dB. Frames kept out\n"
+    "                         of the measurement are named before. Exit status 0 when dialnorm\n"
+    "                         agrees within 2 dB, 1 when it does not (or nothing could be\n"
+    "                         measured), 2 on errors. A progress line goes to stderr when it is\n"
+    "                         a terminal.\n"
+    "    --series SECONDS     Instead of the summary, a CSV line per step of SECONDS (0.1 or\n"
+    "                         more): time, momentary and short-term loudness, bit rate,\n"
+    "                         dialnorm, mean compr and dynrng of the step (with --json, a\n"
+    "                         \"series\" array beside the summary).\n"
     "\n"
     "Options for every command:\n"
     "  --force                Opens a file that fails the stream test anyway (list, tree,\n"
-    "                         check and dialnorm), with the sampling-rate code that the test\n"
-    "                         reported, as AC-3.\n"
+    "                         check, dialnorm and loudness), with the sampling-rate code that\n"
+    "                         the test reported, as AC-3.\n"
     "  --json                 The same content as JSON: for list every header field of each\n"
     "                         frame, for tree the frame's header fields and the nodes nested,\n"
     "                         for detect kind and fscod, for check the findings and the\n"
-    "                         summary. Each field has its value and its bit offset and width\n"
-    "                         from the frame's first bit; fields a frame does not carry are\n"
-    "                         left out.\n"
+    "                         summary, for loudness the figures, metadata and verdict. Each\n"
+    "                         field has its value and its bit offset and width from the\n"
+    "                         frame's first bit (gain words their gain in dB too); fields a\n"
+    "                         frame does not carry are left out.\n"
     "  --debug                Shows the analysis' diagnostic lines on stderr.\n"
     "  --help                 Shows this text.\n"
     "  --version              Shows the program's version.\n"
@@ -100,10 +120,11 @@ constexpr std::string_view HelpText =
     "\n"
     "Exit status: 0 done; 1 the file is not an AC-3 or E-AC-3 stream (without --force), detect\n"
     "found none, check found a problem, dialnorm left a frame as it was, tree found no syncword\n"
-    "at OFFSET (the tree is printed all the same), or the file became shorter while list --all\n"
-    "read it; 2 bad usage, a file that cannot be read or written or is not a regular file, an\n"
-    "offset past its end, or output that cannot be written. A dialnorm in place that fails\n"
-    "part-way says how far it got.\n";
+    "at OFFSET (the tree is printed all the same), the file became shorter while list --all\n"
+    "read it, or loudness found that dialnorm does not agree; 2 bad usage, a file that cannot be\n"
+    "read or written or is not a regular file, an offset past its end, output that cannot be\n"
+    "written, or a corvane-cli built without the loudness measurement. A dialnorm in place that\n"
+    "fails part-way says how far it got.\n";
 
 struct TOptions {
   std::string Command;
@@ -113,6 +134,7 @@ struct TOptions {
   std::optional<int64_t> From;
   std::optional<int64_t> Set;
   std::optional<std::string> Output;
+  std::optional<double> Series;
   bool Force = false;
   bool All = false;
   bool Json = false;
@@ -189,6 +211,13 @@ TOptions ParseArgs(const std::vector<std::string>& Args) {
       Options.Set = ParsePosition(Text);
       if (!Options.Set || *Options.Set < 1 || *Options.Set > 31)
         throw TUsageError("--set takes a dialnorm from 1 to 31, not '" + Text + "'");
+    } else if (Name == "--series") {
+      const std::string Text = TakeValue();
+      char* End = nullptr;
+      const double Step = std::strtod(Text.c_str(), &End);
+      if (Text.empty() || End != Text.c_str() + Text.size() || !(Step >= 0.1 && Step <= 86400.0))
+        throw TUsageError("--series takes seconds from 0.1 to 86400, not '" + Text + "'");
+      Options.Series = Step;
     } else if (Name == "--output") {
       Options.Output = TakeValue();
       if (Options.Output->empty()) throw TUsageError("--output takes a file name");
@@ -422,8 +451,8 @@ int RunList(const TOptions& Options, const std::filesystem::path& File, std::FIL
   return ExitDone;
 }
 
-// More bytes than any syncinfo() and bsi() take (under 200), so a header decoded from them reads
-// exactly as one decoded from the window's larger read.
+// More bytes than any syncinfo(), bsi(), audfrm() and first block's start take (a few hundred),
+// so a header decoded from them reads exactly as one decoded from the window's larger read.
 constexpr int32_t HeaderReadSize = 4096;
 
 // The header fields of the frame at Offset, decoded again from the file as the window decodes
@@ -579,6 +608,75 @@ int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std:
   return Result.AllSet() ? ExitDone : ExitProblem;
 }
 
+#ifdef CORVANE_HAVE_LOUDNESS
+int RunLoudness(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
+  bool EAC3 = false;
+  if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
+  TOutputBlock Output(Out);
+  const bool Series = Options.Series.has_value();
+  TJson Head;
+  PutFileName(Head, File);
+  Head["kind"] = EAC3 ? "E-AC-3" : "AC-3";
+  if (Options.Json && Series) {
+    // The rows go out as they are measured, so that a long series takes no memory.
+    const std::string Text = Dump(Head);
+    Output.Append(std::string_view(Text).substr(0, Text.size() - 1));
+    Output.Append(",\"series\":[");
+  } else if (Series) {
+    Output.Append(std::string(SeriesCsvHeader) + "\n");
+  }
+  TLoudnessRequest Request;
+  Request.File = File;
+  Request.EAC3 = EAC3;
+  int64_t Rows = 0;
+  if (Series) {
+    Request.SeriesStep = *Options.Series;
+    Request.Series = [&](const TSeriesRow& Row) {
+      if (Options.Json && Rows > 0) Output.Append(",");
+      Output.Append(Options.Json ? Dump(SeriesJson(Row)) : SeriesCsvLine(Row) + "\n");
+      ++Rows;
+      return !Output.Failed();
+    };
+  }
+  TProgressLine Progress(Err, "measured");
+  Request.Progress = [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); };
+  const TLoudnessResult Result = MeasureLoudness(Request);
+  if (!Result.Completed) {
+    Output.Flush();
+    PutError(Err, "cannot measure " + PathText(File) + ": " + Result.Error);
+    return ExitFailure;
+  }
+  if (Options.Json) {
+    TJson Summary = Series ? TJson::object() : Head;
+    AddLoudnessJson(Summary, Result);
+    const std::string Text = Dump(Summary);
+    // After the series its members join the document the head began.
+    if (Series) Output.Append("],");
+    Output.Append(std::string_view(Text).substr(Series ? 1 : 0));
+    Output.Append("\n");
+  } else if (Series) {
+    // The CSV stays CSV: what kept frames out of the measurement goes to stderr.
+    for (const std::string& Line : LoudnessFindingLines(Result)) PutError(Err, Line);
+  } else {
+    for (const std::string& Line : LoudnessFindingLines(Result)) Output.Append(Line + "\n");
+    if (!Result.Findings.empty()) Output.Append("\n");
+    Output.Append("File: " + PathText(File) + "\nKind: " + (EAC3 ? "E-AC-3" : "AC-3") + "\n");
+    for (const std::string& Line : LoudnessLines(Result)) Output.Append(Line + "\n");
+  }
+  Output.Flush();
+  if (Output.Failed()) {
+    PutError(Err, "cannot write the loudness report");
+    return ExitFailure;
+  }
+  return JudgeDialnorm(Result).Agrees ? ExitDone : ExitDisagrees;
+}
+#else
+int RunLoudness(const TOptions&, const std::filesystem::path&, std::FILE*, std::FILE* Err) {
+  PutError(Err, "this corvane-cli was built without the loudness measurement (it needs libavcodec and libebur128)");
+  return ExitFailure;
+}
+#endif
+
 // Sends the analysis' diagnostic lines to stderr when they were asked for and drops them
 // otherwise. The channel's own default would not do: on Windows it is the debugger output.
 class TDebugLines {
@@ -609,7 +707,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.Command.empty()) throw TUsageError("no command given");
   const bool Tree = Options.Command == "tree";
   const bool Dialnorm = Options.Command == "dialnorm";
-  if (Options.Command != "detect" && Options.Command != "list" && Options.Command != "check" && !Tree && !Dialnorm)
+  const bool Loudness = Options.Command == "loudness";
+  if (Options.Command != "detect" && Options.Command != "list" && Options.Command != "check" && !Tree && !Dialnorm &&
+      !Loudness)
     throw TUsageError("unknown command '" + Options.Command + "'");
   const size_t Wanted = Tree ? 2 : 1;
   if (Options.Operands.size() != Wanted)
@@ -620,6 +720,7 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (!Dialnorm && (Options.Set || Options.Output)) throw TUsageError("--set and --output belong to dialnorm");
   if (Dialnorm && !Options.Set) throw TUsageError("dialnorm needs --set N");
   if (Dialnorm && Options.Json) throw TUsageError("dialnorm has no --json form");
+  if (!Loudness && Options.Series) throw TUsageError("--series belongs to loudness");
 
   std::optional<int64_t> Offset;
   if (Tree) {
@@ -634,6 +735,7 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.Command == "list") return RunList(Options, File, Out, Err);
   if (Options.Command == "check") return RunCheck(Options, File, Out, Err);
   if (Dialnorm) return RunDialnorm(Options, File, Out, Err);
+  if (Loudness) return RunLoudness(Options, File, Out, Err);
   return RunTree(Options, File, *Offset, Out, Err);
 }
 

@@ -1,5 +1,6 @@
 #include "viewer/ViewerJson.h"
 
+#include <cmath>
 #include <string>
 
 #include "analysis/AC3PlusSyntax.h"
@@ -19,6 +20,7 @@ void AddFieldJson(TJson& Header, const TFrame& Frame, const TSyntaxField<TFrame>
   if (Field.Indexed) Key.append(1, '[').append(std::to_string(Position.Element())).append(1, ']');
   TJson Json = TJson::object();
   if (Field.Member != nullptr || Field.Indexed) Json["value"] = Position.Value;
+  if (Field.Decibels != nullptr) Json["db"] = std::round(Field.Decibels(Position.Value) * 100.0) / 100.0;
   if (!Position.Derived()) {
     Json["offset"] = Position.BitOffset;
     Json["width"] = Frame.Layout.BitWidth(Entry);

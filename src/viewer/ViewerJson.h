@@ -14,11 +14,12 @@ namespace corvane {
 
 using TJson = nlohmann::ordered_json;
 
-// Every syncinfo()/bsi() field the last decode into the record found, in the order read, by its
+// Every syncinfo()/bsi() field (and audfrm() and the first block's start) the last decode into the record found, in the order read, by its
 // A/52 name (with "[n]" for an array element or a block's field): {"value", "offset", "width"},
-// the offset and width in bits from the frame's first bit. A field the frame does not carry is
-// left out; a value the decoder sets without reading has no offset and width, and the run of
-// bits that ends a mixing data block ("mixdata") no value.
+// the offset and width in bits from the frame's first bit, and for a gain word its gain in
+// "db". A field the frame does not carry is left out; a value the decoder sets without reading
+// has no offset and width, and the runs of bits that end a mixing data block ("mixdata") and
+// make up E-AC-3's audfrm() ("audfrm") no value.
 TJson HeaderJson(const TAC3Frame& Frame);
 TJson HeaderJson(const TAC3PlusFrame& Frame);
 // One frame of the list: offset, length, the row's five texts by column and the header.

@@ -165,6 +165,7 @@ TEST(AC3PlusParseTest, WritesOnlyTheFieldsTheFrameCarries) {
   Expected.syncword = 0x0B77, Expected.strmtyp = 0, Expected.substreamid = 0, Expected.frmsiz = 767;
   Expected.fscod = 0, Expected.numblkscod = 3, Expected.acmod = 2, Expected.lfeon = 0, Expected.bsid = 16;
   Expected.dialnorm = 31, Expected.compre = 0, Expected.mixmdate = 0, Expected.infomdate = 0, Expected.addbsie = 0;
+  Expected.blkswe = 0, Expected.dithflage = 0, Expected.dynrnge = 0;  // from audfrm() and the first block
   EXPECT_EQ(Joined(DiffAC3PlusFrames(Expected, Actual)), "");
 }
 
@@ -285,8 +286,12 @@ void ExpectArraysRespected(const TGuardedFrame& G, uint8_t Sentinel) {
                  Frame + offsetof(TAC3PlusFrame, mixdatafill), "after mixdatabytes");
   ExpectSentinel(Frame + offsetof(TAC3PlusFrame, blkmixcfginfo) + 6 * sizeof(uint32_t),
                  Frame + offsetof(TAC3PlusFrame, blkmixcfginfoe), "blkmixcfginfo past block 5");
-  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, addbsi) + sizeof G.Frame.addbsi, Frame + offsetof(TAC3PlusFrame, Layout),
+  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, addbsi) + sizeof G.Frame.addbsi, Frame + offsetof(TAC3PlusFrame, blkswe),
                  "after addbsi");
+  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, dithflag) + sizeof G.Frame.dithflag,
+                 Frame + offsetof(TAC3PlusFrame, dynrnge), "after dithflag");
+  ExpectSentinel(Frame + offsetof(TAC3PlusFrame, dynrng2) + sizeof G.Frame.dynrng2, Frame + offsetof(TAC3PlusFrame, Layout),
+                 "after dynrng2");
   ExpectSentinel(Frame + offsetof(TAC3PlusFrame, Layout.Fields) + G.Frame.Layout.Count * sizeof(TFieldPosition), sizeof G,
                  "after the layout's entries");
 }

@@ -36,7 +36,7 @@ TAC3PlusFrame PlainOnJunk() {
   TAC3PlusFrame F = JunkFrame();
   F.syncword = 0x0B77, F.strmtyp = 0, F.substreamid = 0, F.frmsiz = 767, F.fscod = 0, F.numblkscod = 3;
   F.acmod = 2, F.lfeon = 0, F.bsid = 16, F.dialnorm = 31, F.compre = 0, F.mixmdate = 0, F.infomdate = 0;
-  F.addbsie = 0;
+  F.addbsie = 0, F.blkswe = 0, F.dithflage = 0, F.dynrnge = 0;
   return F;
 }
 
@@ -100,11 +100,12 @@ TEST(AC3PlusTreeTest, PlainFrameBuildsTheWholeTree) {
       Row(u"addbsie", u" : 0 (1 bit)"),
       u"audfrm()",
       u"audblk()",
+      Row(u"dynrnge", u" : 0 (1 bit)"),
       u"auxdata()",
       u"errorcheck()",
   };
   EXPECT_EQ(Printable(Tree.Texts()), Printable(Expected));
-  EXPECT_EQ(Tree.Depths(), (std::vector<int32_t>{0, 1, 2, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1}));
+  EXPECT_EQ(Tree.Depths(), (std::vector<int32_t>{0, 1, 2, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 2, 1, 1}));
 
   const TTreeModel::TNodeId Root = Tree.Roots().at(0);
   EXPECT_EQ(Tree.Roots().size(), 1u);
@@ -403,10 +404,45 @@ TEST(AC3PlusTreeTest, StructureNodesStayEmpty) {
   UpdateTreeView_ac3_plus_frame(&Tree, PlainOnJunk());
   const TTreeModel::TNodeId Root = Tree.Roots().at(0);
   ASSERT_EQ(Tree.Node(Root).Children.size(), 6u);
-  for (const char16_t* Name : {u"audfrm()", u"audblk()", u"auxdata()", u"errorcheck()"}) {
+  for (const char16_t* Name : {u"audfrm()", u"auxdata()", u"errorcheck()"}) {
     const TTreeModel::TNodeId Node = ChildByText(Tree, Root, Name);
     ASSERT_NE(Node, TTreeModel::NoNode) << ToUtf8(Name);
     EXPECT_TRUE(Tree.Node(Node).Children.empty());
+  }
+}
+
+// The start of the first audio block: the per-channel flags only where audfrm() says they are
+// sent, the dynamic range words where their flags are set, the second ones for 1+1 only.
+TEST(AC3PlusTreeTest, FirstAudioBlockShowsWhatAudfrmAndItsFlagsSend) {
+  struct TCase {
+    const char* Name;
+    uint32_t acmod, blkswe, dithflage, dynrnge, dynrng, dynrng2e, dynrng2;
+    TTexts Expected;
+  };
+  const TCase Cases[] = {
+      {"NoFlagsNoGain", 2, 0, 0, 0, 0, 0, 0, {Row(u"dynrnge", u" : 0 (1 bit)")}},
+      {"MonoBlockSwitchFlagsAndGain", 1, 1, 0, 1, 0xE0, 0, 0,
+       {Row(u"blksw[0]", u" : 1 (1 bit)"), Row(u"dynrnge", u" : 1 (1 bit)"),
+        Row(u"dynrng", u" : 224 [\u20136.02 dB] (8 bits)")}},
+      {"StereoDitherFlags", 2, 0, 1, 0, 0, 0, 0,
+       {Row(u"dithflag[0]", u" : 0 (1 bit)"), Row(u"dithflag[1]", u" : 1 (1 bit)"), Row(u"dynrnge", u" : 0 (1 bit)")}},
+      {"OnePlusOneSecondGain", 0, 0, 0, 0, 0, 1, 0x3F,
+       {Row(u"dynrnge", u" : 0 (1 bit)"), Row(u"dynrng2e", u" : 1 (1 bit)"),
+        Row(u"dynrng2", u" : 63 [11.90 dB] (8 bits)")}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TAC3PlusFrame F = PlainOnJunk();
+    F.acmod = Case.acmod, F.blkswe = Case.blkswe, F.dithflage = Case.dithflage, F.dynrnge = Case.dynrnge;
+    F.dynrng = Case.dynrng, F.dynrng2e = Case.dynrng2e, F.dynrng2 = Case.dynrng2;
+    F.blksw[0] = 1, F.dithflag[0] = 0, F.dithflag[1] = 1;
+    if (Case.acmod == 0) F.dialnorm2 = 31, F.compr2e = 0, F.paninfoe = 0, F.paninfo2e = 0;
+    TTreeModel Tree;
+    UpdateTreeView_ac3_plus_frame(&Tree, F);
+    TTexts Texts;
+    for (TTreeModel::TNodeId Child : Tree.Node(ChildByText(Tree, Tree.Roots().at(0), u"audblk()")).Children)
+      Texts.push_back(Tree.Node(Child).Text);
+    EXPECT_EQ(Printable(Texts), Printable(Case.Expected));
   }
 }
 

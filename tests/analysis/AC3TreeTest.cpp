@@ -43,6 +43,7 @@ TAC3Frame FiveOneFrame() {
   F.syncword = 0x0B77, F.crc1 = 0x00AF, F.fscod = 0, F.frmsizecod = 20;
   F.bsid = 8, F.bsmod = 0, F.acmod = 7, F.cmixlev = 1, F.surmixlev = 2, F.lfeon = 1, F.dialnorm = 27;
   F.audprodie = 1, F.mixlevel = 25, F.roomtyp = 1, F.copyrightb = 1, F.origbs = 1;
+  F.blksw[3] = 1, F.dithflag[0] = 1, F.dithflag[4] = 1, F.dynrnge = 1, F.dynrng = 0xE0;
   return F;
 }
 
@@ -74,6 +75,18 @@ TEST(UpdateTreeViewAC3Frame, BuildsTheTreeOfA51Frame) {
     timecod2e            : 0 (1 bit)
     addbsie              : 0 (1 bit)
   audblk()
+    blksw[0]             : 0 (1 bit)
+    blksw[1]             : 0 (1 bit)
+    blksw[2]             : 0 (1 bit)
+    blksw[3]             : 1 (1 bit)
+    blksw[4]             : 0 (1 bit)
+    dithflag[0]          : 1 (1 bit)
+    dithflag[1]          : 0 (1 bit)
+    dithflag[2]          : 0 (1 bit)
+    dithflag[3]          : 0 (1 bit)
+    dithflag[4]          : 1 (1 bit)
+    dynrnge              : 1 (1 bit)
+    dynrng               : 224 [–6.02 dB] (8 bits)
   auxdata()
   errorcheck()
 )");
@@ -88,6 +101,7 @@ TEST(UpdateTreeViewAC3Frame, BuildsTheTreeOfADualMonoFrameWithEveryOption) {
   F.audprodi2e = 1, F.mixlevel2 = 31, F.roomtyp2 = 2;
   F.timecod1e = 1, F.timecod1 = 8193, F.timecod2e = 1, F.timecod2 = 16383;
   F.addbsie = 1, F.addbsil = 20;
+  F.blksw[1] = 1, F.dynrnge = 0, F.dynrng = 99, F.dynrng2e = 1, F.dynrng2 = 0x7F;
   const uint8_t Addbsi[21] = {'A', 'C', '-', '3', ' ', 's', 'y', 'n', 't', 'a', 'x', ' ', 't', 'r', 'e', 'e',
                               0x00, 0x7F, 0x41, 0xFF, 0x0A};
   std::memcpy(F.addbsi, Addbsi, sizeof(Addbsi));
@@ -134,6 +148,13 @@ TEST(UpdateTreeViewAC3Frame, BuildsTheTreeOfADualMonoFrameWithEveryOption) {
     addbsil              : 20 (6 bits)
     )" + DumpLine1 + "\n    " + DumpLine2 + R"(
   audblk()
+    blksw[0]             : 0 (1 bit)
+    blksw[1]             : 1 (1 bit)
+    dithflag[0]          : 0 (1 bit)
+    dithflag[1]          : 0 (1 bit)
+    dynrnge              : 0 (1 bit)
+    dynrng2e             : 1 (1 bit)
+    dynrng2              : 127 [23.95 dB] (8 bits)
   auxdata()
   errorcheck()
 )");

@@ -44,6 +44,37 @@ TEST(Descriptions, EveryCodedValueAndTheValuesAroundThem) {
   }
 }
 
+// Gain words: exponent steps of 6.02 dB and the mantissa's fraction, at both ends of each range.
+TEST(Descriptions, GainWordsInDecibels) {
+  struct TCase {
+    const char* Word;
+    double (*ToDb)(uint32_t);
+    uint32_t Value;
+    double Db;
+    std::u16string Text;
+  };
+  const TCase Cases[] = {
+      {"dynrng", DynrngToDb, 0x00, 0.0, u"0.00 dB"},
+      {"dynrng", DynrngToDb, 0x20, 6.02, u"6.02 dB"},           // exponent 1
+      {"dynrng", DynrngToDb, 0x10, 3.52, u"3.52 dB"},           // mantissa 1.5
+      {"dynrng", DynrngToDb, 0xE0, -6.02, u"–6.02 dB"},    // exponent -1
+      {"dynrng", DynrngToDb, 0x80, -24.08, u"–24.08 dB"},  // the lowest
+      {"dynrng", DynrngToDb, 0x7F, 23.95, u"23.95 dB"},         // the highest
+      {"compr", ComprToDb, 0x00, 0.0, u"0.00 dB"},
+      {"compr", ComprToDb, 0x10, 6.02, u"6.02 dB"},
+      {"compr", ComprToDb, 0x08, 3.52, u"3.52 dB"},
+      {"compr", ComprToDb, 0xF0, -6.02, u"–6.02 dB"},
+      {"compr", ComprToDb, 0x80, -48.16, u"–48.16 dB"},
+      {"compr", ComprToDb, 0x7F, 47.89, u"47.89 dB"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Word) + " " + std::to_string(Case.Value));
+    EXPECT_NEAR(Case.ToDb(Case.Value), Case.Db, 0.005);
+    EXPECT_EQ(DecibelsToStr(Case.ToDb(Case.Value)), Case.Text);
+  }
+  EXPECT_EQ(DecibelsToStr(-0.001), u"0.00 dB");  // no sign on a gain that rounds to zero
+}
+
 TEST(Descriptions, MixLevelsUseAnEnDash) {
   for (int32_t Level = 0; Level < 2; ++Level) {
     EXPECT_NE(CmixlevToStr(Level).find(u'\u2013'), std::u16string::npos);

@@ -22,9 +22,9 @@ inline TAC3Frame AC3Header(uint32_t fscod, uint32_t frmsizecod, uint32_t acmod =
   return Frame;
 }
 
-// syncinfo() and bsi() of Frame; the optional elements are written when their conditions hold.
-// The last byte is padded with zero bits; HeaderBits, when given, receives the bits written
-// before that padding.
+// syncinfo(), bsi() and the start of the first audio block up to its dynamic range words, of
+// Frame; the optional elements are written when their conditions hold. The last byte is padded
+// with zero bits; HeaderBits, when given, receives the bits written before that padding.
 inline std::vector<uint8_t> ComposeAC3Header(const TAC3Frame& F, size_t* HeaderBits = nullptr) {
   TBitWriter W;
   W.Put(F.syncword, 16).Put(F.crc1, 16).Put(F.fscod, 2).Put(F.frmsizecod, 6);
@@ -56,6 +56,15 @@ inline std::vector<uint8_t> ComposeAC3Header(const TAC3Frame& F, size_t* HeaderB
   if (F.addbsie) {
     W.Put(F.addbsil, 6);
     for (uint32_t I = 0; I <= F.addbsil; ++I) W.Put(F.addbsi[I], 8);
+  }
+  constexpr uint32_t Channels[8] = {2, 1, 2, 3, 3, 4, 4, 5};
+  for (uint32_t Ch = 0; Ch < Channels[F.acmod & 7]; ++Ch) W.Put(F.blksw[Ch], 1);
+  for (uint32_t Ch = 0; Ch < Channels[F.acmod & 7]; ++Ch) W.Put(F.dithflag[Ch], 1);
+  W.Put(F.dynrnge, 1);
+  if (F.dynrnge) W.Put(F.dynrng, 8);
+  if (F.acmod == 0) {
+    W.Put(F.dynrng2e, 1);
+    if (F.dynrng2e) W.Put(F.dynrng2, 8);
   }
   if (HeaderBits != nullptr) *HeaderBits = W.BitCount();
   return W.Align().Bytes();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,17 @@ struct TAC3PlusComposeOptions {
   uint32_t BlockFlags = 0x3F;
   // The byte whose bits fill the rest of a mixing data block after its known sub-fields.
   uint8_t MixDataFill = 0xA5;
+  // audfrm(): 0 writes every field that the frame's bsi() and blkswe/dithflage leave open as
+  // zero; another value seeds random choices of them (strategies, coupling, AHT, ...).
+  uint32_t AudfrmSeed = 0;
 };
 
 struct TComposedAC3PlusFrame {
   std::vector<uint8_t> Bytes;     // the whole frame, (frmsiz + 1) * 2 bytes or the header if longer
   size_t MixDataBlockBit = 0;     // first bit of the mixing data block (mixdef 3), from the frame's start
-  size_t HeaderBits = 0;          // bits of syncinfo() and bsi()
+  size_t AudfrmBit = 0;           // first bit of audfrm()
+  size_t AudblkBit = 0;           // first bit of the first audio block
+  size_t HeaderBits = 0;          // bits of syncinfo(), bsi(), audfrm() and the start of audblk()
 };
 
 // A 48 kHz 2/0 independent frame of 1536 bytes with six blocks and no metadata.
@@ -127,10 +133,115 @@ inline void PutInformationalMetadata(TBitWriter& W, const TAC3PlusFrame& F) {
   if (F.fscod < 3) W.Put(F.sourcefscod, 1);
 }
 
+// audfrm() as A/52 Annex E writes it, with the choices it leaves open drawn from Seed.
+inline void PutAudfrm(TBitWriter& W, const TAC3PlusFrame& F, uint32_t Seed) {
+  std::mt19937 Random(Seed);
+  const auto Draw = [&](int Bits) { return Seed == 0 ? 0u : static_cast<uint32_t>(Random()) & ((1u << Bits) - 1u); };
+  constexpr int ChannelsOf[8] = {2, 1, 2, 3, 3, 4, 4, 5};
+  const int Channels = ChannelsOf[F.acmod & 7];
+  const int Blocks = F.numblkscod == 3 ? 6 : static_cast<int>(F.numblkscod) + 1;
+  uint32_t expstre = 1, ahte = 0;
+  if (F.numblkscod == 3) {
+    expstre = Draw(1), ahte = Draw(1);
+    W.Put(expstre, 1).Put(ahte, 1);
+  }
+  const uint32_t snroffststr = Draw(2), transproce = Draw(1), spxattene = Draw(1);
+  W.Put(snroffststr, 2).Put(transproce, 1).Put(F.blkswe, 1).Put(F.dithflage, 1).Put(Draw(4), 4).Put(spxattene, 1);
+  int cplinu[6] = {}, cplstre[6] = {};
+  if (F.acmod > 1) {
+    cplstre[0] = 1;
+    cplinu[0] = static_cast<int>(Draw(1));
+    W.Put(static_cast<uint32_t>(cplinu[0]), 1);
+    for (int Blk = 1; Blk < Blocks; ++Blk) {
+      cplstre[Blk] = static_cast<int>(Draw(1));
+      W.Put(static_cast<uint32_t>(cplstre[Blk]), 1);
+      cplinu[Blk] = cplstre[Blk] ? static_cast<int>(Draw(1)) : cplinu[Blk - 1];
+      if (cplstre[Blk]) W.Put(static_cast<uint32_t>(cplinu[Blk]), 1);
+    }
+  }
+  int ncplblks = 0;
+  for (int Blk = 0; Blk < Blocks; ++Blk) ncplblks += cplinu[Blk];
+  // Exponent strategies, 0 standing for reuse; with per-frame strategies the 5-bit code's bit
+  // 5 - blk says whether block blk sends new exponents.
+  uint32_t cplexpstr[6] = {}, chexpstr[6][5] = {}, lfeexpstr[6] = {};
+  const auto FromFrameCode = [](uint32_t Code, int Blk) { return Blk == 0 || ((Code >> (5 - Blk)) & 1u) ? 1u : 0u; };
+  if (expstre) {
+    for (int Blk = 0; Blk < Blocks; ++Blk) {
+      if (cplinu[Blk]) W.Put(cplexpstr[Blk] = Draw(2), 2);
+      for (int Ch = 0; Ch < Channels; ++Ch) W.Put(chexpstr[Blk][Ch] = Draw(2), 2);
+    }
+  } else {
+    if (F.acmod > 1 && ncplblks > 0) {
+      const uint32_t Code = Draw(5);
+      W.Put(Code, 5);
+      for (int Blk = 0; Blk < 6; ++Blk) cplexpstr[Blk] = FromFrameCode(Code, Blk);
+    }
+    for (int Ch = 0; Ch < Channels; ++Ch) {
+      const uint32_t Code = Draw(5);
+      W.Put(Code, 5);
+      for (int Blk = 0; Blk < 6; ++Blk) chexpstr[Blk][Ch] = FromFrameCode(Code, Blk);
+    }
+  }
+  if (F.lfeon)
+    for (int Blk = 0; Blk < Blocks; ++Blk) W.Put(lfeexpstr[Blk] = Draw(1), 1);
+  if (F.strmtyp == 0) {
+    uint32_t convexpstre = 1;
+    if (F.numblkscod != 3) W.Put(convexpstre = Draw(1), 1);
+    if (convexpstre)
+      for (int Ch = 0; Ch < Channels; ++Ch) W.Put(Draw(5), 5);
+  }
+  if (ahte) {
+    int ncplregs = 0, nlferegs = 0;
+    for (int Blk = 0; Blk < 6; ++Blk) ncplregs += Blk == 0 || cplstre[Blk] || cplexpstr[Blk] != 0;
+    if (ncplblks == 6 && ncplregs == 1) W.Put(Draw(1), 1);
+    for (int Ch = 0; Ch < Channels; ++Ch) {
+      int nchregs = 0;
+      for (int Blk = 0; Blk < 6; ++Blk) nchregs += Blk == 0 || chexpstr[Blk][Ch] != 0;
+      if (nchregs == 1) W.Put(Draw(1), 1);
+    }
+    for (int Blk = 0; Blk < 6; ++Blk) nlferegs += Blk == 0 || lfeexpstr[Blk] != 0;
+    if (F.lfeon && nlferegs == 1) W.Put(Draw(1), 1);
+  }
+  if (snroffststr == 0) W.Put(Draw(6), 6).Put(Draw(4), 4);
+  if (transproce)
+    for (int Ch = 0; Ch < Channels; ++Ch) {
+      const uint32_t chintransproc = Draw(1);
+      W.Put(chintransproc, 1);
+      if (chintransproc) W.Put(Draw(10), 10).Put(Draw(8), 8);
+    }
+  if (spxattene)
+    for (int Ch = 0; Ch < Channels; ++Ch) {
+      const uint32_t chinspxatten = Draw(1);
+      W.Put(chinspxatten, 1);
+      if (chinspxatten) W.Put(Draw(5), 5);
+    }
+  if (F.numblkscod != 0) {
+    const uint32_t blkstrtinfoe = Draw(1);
+    W.Put(blkstrtinfoe, 1);
+    if (blkstrtinfoe) {
+      int Log2Words = 0;
+      while ((1u << Log2Words) < F.frmsiz + 1) ++Log2Words;
+      for (int Bit = 0; Bit < (Blocks - 1) * (4 + Log2Words); ++Bit) W.Put(Draw(1), 1);
+    }
+  }
+}
+
+// The start of the first audio block, up to its dynamic range words.
+inline void PutAudblkStart(TBitWriter& W, const TAC3PlusFrame& F) {
+  constexpr uint32_t ChannelsOf[8] = {2, 1, 2, 3, 3, 4, 4, 5};
+  if (F.blkswe)
+    for (uint32_t Ch = 0; Ch < ChannelsOf[F.acmod & 7]; ++Ch) W.Put(F.blksw[Ch], 1);
+  if (F.dithflage)
+    for (uint32_t Ch = 0; Ch < ChannelsOf[F.acmod & 7]; ++Ch) W.Put(F.dithflag[Ch], 1);
+  PutFlagged(W, F.dynrnge, F.dynrng, 8);
+  if (F.acmod == 0) PutFlagged(W, F.dynrng2e, F.dynrng2, 8);
+}
+
 }  // namespace detail
 
 // Writes the frame's syncword and bsi() from F (numblkscod is not written when fscod is 3,
-// nor blkid when strmtyp is 2 with six blocks), then zero bytes up to the frame size.
+// nor blkid when strmtyp is 2 with six blocks), audfrm() and the start of the first audio
+// block, then zero bytes up to the frame size.
 inline TComposedAC3PlusFrame ComposeAC3PlusFrame(const TAC3PlusFrame& F, const TAC3PlusComposeOptions& O = {}) {
   TComposedAC3PlusFrame Out;
   TBitWriter W;
@@ -161,6 +272,10 @@ inline TComposedAC3PlusFrame ComposeAC3PlusFrame(const TAC3PlusFrame& F, const T
     W.Put(F.addbsil, 6);
     for (uint32_t Index = 0; Index <= F.addbsil && Index < 64; ++Index) W.Put(F.addbsi[Index], 8);
   }
+  Out.AudfrmBit = W.BitCount();
+  detail::PutAudfrm(W, F, O.AudfrmSeed);
+  Out.AudblkBit = W.BitCount();
+  detail::PutAudblkStart(W, F);
   Out.HeaderBits = W.BitCount();
   W.PadTo((size_t{F.frmsiz} + 1) * 2);
   Out.Bytes = W.Bytes();
@@ -202,7 +317,7 @@ inline std::vector<uint8_t> ExtractBytes(const std::vector<uint8_t>& Bytes, size
   X(panmean2) X(paninfo2) X(frmmixcfginfoe) X(blkmixcfginfoe) X(infomdate) X(bsmod) X(copyrightb) X(origbs) \
   X(dsurmod) X(dheadphonmod) X(dsurexmod) X(audprodie) X(mixlevel) X(roomtyp) X(adconvtyp) X(audprodi2e) \
   X(mixlevel2) X(roomtyp2) X(adconvtyp2) X(sourcefscod) X(convsync) X(blkid) X(frmsizecod) X(addbsie) \
-  X(addbsil)
+  X(addbsil) X(blkswe) X(dithflage) X(dynrnge) X(dynrng) X(dynrng2e) X(dynrng2)
 
 // One line per field that differs ("name: expected E, got A"), arrays included.
 inline std::vector<std::string> DiffAC3PlusFrames(const TAC3PlusFrame& Expected, const TAC3PlusFrame& Actual) {
@@ -219,6 +334,10 @@ inline std::vector<std::string> DiffAC3PlusFrames(const TAC3PlusFrame& Expected,
     Check("blkmixcfginfo[" + std::to_string(I) + "]", Expected.blkmixcfginfo[I], Actual.blkmixcfginfo[I]);
   for (size_t I = 0; I < std::size(Expected.addbsi); ++I)
     Check("addbsi[" + std::to_string(I) + "]", Expected.addbsi[I], Actual.addbsi[I]);
+  for (size_t I = 0; I < std::size(Expected.blksw); ++I) {
+    Check("blksw[" + std::to_string(I) + "]", Expected.blksw[I], Actual.blksw[I]);
+    Check("dithflag[" + std::to_string(I) + "]", Expected.dithflag[I], Actual.dithflag[I]);
+  }
   return Diffs;
 }
 

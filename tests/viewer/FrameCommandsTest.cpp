@@ -93,7 +93,8 @@ TEST(FrameCommands, ASelectedTreeNodeMarksTheBytesOfItsBits) {
       {u"frmsizecod ", true, 4, 1},  // bits 34..39
       {u"syncinfo()", true, 0, 5},   // the elements under it: bits 0..39
       {u"bsid ", true, 5, 1},        // bits 40..44
-      {u"audblk()", false, 0, 0},    // no coded bits of its own or below it
+      {u"audblk()", true, 8, 2},     // its flags up to dynrnge: bits 69..79
+      {u"auxdata()", false, 0, 0},   // no coded bits of its own or below it
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(ToUtf8(Case.Label));
