@@ -112,8 +112,12 @@ TStreamCheckWindow::~TStreamCheckWindow() = default;
 void TStreamCheckWindow::Show(HWND Owner, const std::filesystem::path& File, TCheckResult& Result) {
   if (!FHandle) {
     FDpi = WindowDpi(Owner);
+    // Over the main window, a little down and to the right of its top left corner.
+    RECT Over{};
+    GetWindowRect(Owner, &Over);
     if (!CreateWindowOf(L"CorvaneStreamCheck", 0, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, L"Stream Check",
-                        CW_USEDEFAULT, CW_USEDEFAULT, Scale(760, FDpi), Scale(560, FDpi), Owner))
+                        Over.left + Scale(40, FDpi), Over.top + Scale(40, FDpi), Scale(760, FDpi), Scale(560, FDpi),
+                        Owner))
       return;
     FFont.Reset(CreateMessageFont(FDpi));
     FFixedFont.Reset(CreatePixelFont(L"Courier New", Scale(13, FDpi), false, true));

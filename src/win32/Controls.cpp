@@ -94,7 +94,7 @@ bool TListView::Create(HWND Parent, int Id, DWORD ExtraStyle, DWORD ExtendedStyl
                             Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
                             nullptr);
   if (!FHandle) return false;
-  ListView_SetExtendedListViewStyle(FHandle, ExtendedStyle | LVS_EX_DOUBLEBUFFER);
+  SendMessageW(FHandle, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyle | LVS_EX_DOUBLEBUFFER));
   return true;
 }
 

@@ -109,14 +109,20 @@ class THexEditDialog : public TDialog {
     TBusyCursor Busy;
     GuardedCall(u"THexEditForm.FormShow", [&] {
       const bool Loaded = FStream && LoadHexEdit(FModel, *FStream, FOffset, FSize);
+      // A column is at least as wide as its widest text in the grid's font, with the cell's margins.
+      const auto Fit = [this](int Design, const wchar_t* Widest) {
+        const auto Measured = static_cast<int>(SendMessageW(FGrid, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(Widest)));
+        return std::max(S(Design), Measured + S(12));
+      };
       for (int Column = 0; Column < THexEditModel::ColumnCount; ++Column) {
-        const int Width = Column == 0 ? OffsetColumnWidth : Column == THexEditModel::TextColumn ? TextColumnWidth
-                                                                                               : ByteColumnWidth;
+        const int Width = Column == 0 ? Fit(OffsetColumnWidth, L"0x0000000000000000")
+                          : Column == THexEditModel::TextColumn ? Fit(TextColumnWidth, L"WWWWWWWWWWWWWWWW")
+                                                                : Fit(ByteColumnWidth, L"WW");
         const std::wstring Header = W(FModel.Cell(Column, 0));
         LVCOLUMNW Item{};
         Item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         Item.fmt = LVCFMT_LEFT;
-        Item.cx = S(Width);
+        Item.cx = Width;
         Item.pszText = const_cast<wchar_t*>(Header.c_str());
         ListView_InsertColumn(FGrid, Column, &Item);
       }

@@ -10,6 +10,7 @@
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
+#include "viewer/FrameRowText.h"
 #include "viewer/SettingNames.h"
 #include "win32/CheckStream.h"
 #include "win32/GoToOffsetDialog.h"
@@ -31,9 +32,6 @@ constexpr int HexPanelHeight = 210;
 constexpr int SplitterWidth = 4;
 constexpr int MinPaneWidth = 60;
 constexpr int TreeIndent = 19;
-constexpr std::array<int, 5> DesignColumnWidths = {140, 70, 70, 90, 100};
-constexpr std::array<const wchar_t*, 5> ColumnHeaders = {L"Offset", L"Length", L"Frame Size", L"Sampling Rate",
-                                                         L"Bitrate"};
 constexpr UINT_PTR UpdateTimer = 1;
 constexpr UINT UpdateTimerMs = 10;
 // Posted once the window is on screen: the file named on the command line is opened then, so
@@ -138,8 +136,19 @@ void TMainWindow::CreateComponents() {
   ListView1.Create(FHandle, IDC_LISTVIEW1, LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                    LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   SendMessageW(ListView1.Handle(), WM_SETFONT, Font, FALSE);
-  for (size_t Column = 0; Column < ColumnHeaders.size(); ++Column)
-    ListView1.AddColumn(ColumnHeaders[Column], Scale(DesignColumnWidths[Column], FDpi));
+  // The design widths were chosen for a small dialog font; with a larger one a column grows until
+  // its widest text and its header fit, and the left pane with the columns.
+  int Columns = 0;
+  for (const TFrameListColumn& Column : FrameListColumns) {
+    const auto Measure = [this](std::u16string_view Text) {
+      return static_cast<int>(SendMessageW(ListView1.Handle(), LVM_GETSTRINGWIDTHW, 0,
+                                           reinterpret_cast<LPARAM>(W(Text).c_str())));
+    };
+    const int Width = std::max(Scale(Column.DesignWidth, FDpi),
+                               std::max(Measure(Column.Widest), Measure(Column.Header)) + Scale(16, FDpi));
+    ListView1.AddColumn(W(Column.Header), Width);
+    Columns += Width;
+  }
   ScrollBar1.Create(FHandle, IDC_SCROLLBAR1, true);
   ScrollBar1.SetRange(0, 0);
   RedirectWheel(ScrollBar1.Handle(), ListView1.Handle());
@@ -171,7 +180,8 @@ void TMainWindow::CreateComponents() {
     return true;
   };
   Subclass(TreeView1.Handle(), &FTreeHandler);
-  FPanel2Width = Scale(Panel2DesignWidth, FDpi);
+  FPanel2Width = std::max(Scale(Panel2DesignWidth, FDpi),
+                          Columns + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE));
 }
 
 void TMainWindow::FormShow() {
