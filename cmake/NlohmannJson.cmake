@@ -1,8 +1,10 @@
 # The JSON library (header-only) as the target nlohmann_json::nlohmann_json. A cross-build that
 # finds no copy made for its target takes the build machine's headers: they are copied into the
 # build tree, so that no other header of the build machine reaches the cross compiler.
-include_guard(GLOBAL)
-
+# Included by each folder that uses it: a package's imported target is seen in its own folder only.
+if(TARGET nlohmann_json::nlohmann_json)
+  return()
+endif()
 find_package(nlohmann_json 3 QUIET)
 if(NOT nlohmann_json_FOUND)
   if(NOT CMAKE_CROSSCOMPILING)
