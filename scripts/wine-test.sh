@@ -26,8 +26,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
-wineboot -i >/dev/null 2>&1
 wineserver -p
+wineboot -i >/dev/null 2>&1
 
 run_tests=yes
 if [ -f /usr/src/googletest/CMakeLists.txt ]; then
