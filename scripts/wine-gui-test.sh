@@ -107,9 +107,7 @@ shot 8-about
 key Return
 
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-quit_ms() { date +%s%3N; }
-seconds_since() { local d=$(($(ms) - $1)); printf "%d.%03d" $((d / 1000)) $((d % 1000)); }
-started=$(ms)
+quit_started=$(ms)
 xdotool key --clearmodifiers ctrl+q
 for _ in $(seq 1 100); do
   kill -0 "$app" 2>/dev/null || break

@@ -6,6 +6,9 @@
 # sources (package googletest, /usr/src/googletest).
 # The 64-bit build runs by default, under wine64: 32-bit programs do not run on a machine without
 # 32-bit wine. CORVANE_WINE_ARCH=i686 builds and runs the 32-bit programs where wine32 is installed.
+# With the argument "cli" it builds no tests: it compares only the output of the corvane-cli.exe
+# that scripts/build-windows.sh made with the stored transcript (half a minute, for CI).
+# Usage: scripts/wine-test.sh [cli]
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 arch=${CORVANE_WINE_ARCH:-x86_64}
@@ -28,6 +31,17 @@ export WINEPREFIX
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 wineserver -p
 wineboot -i >/dev/null 2>&1
+
+if [ "${1:-}" = cli ]; then
+  "$top/scripts/build-windows.sh" "$arch" >/dev/null
+  [ "$arch" = i686 ] && programs=$top/build/mingw || programs=$top/build/mingw64
+  echo "== corvane-cli.exe's output on the committed streams"
+  cmake -DCLI="$programs/src/cli/corvane-cli.exe" -DEMULATOR=wine -DTOP="$top" \
+    -DEXPECTED="$top/tests/cli/expected/cli-output.txt" -DACTUAL="$programs/cli-output.txt" \
+    -P "$top/tests/cli/CompareOutput.cmake"
+  echo "the same bytes as tests/cli/expected/cli-output.txt"
+  exit 0
+fi
 
 run_tests=yes
 if [ -f /usr/src/googletest/CMakeLists.txt ]; then

@@ -21,11 +21,6 @@ namespace {
 
 constexpr int32_t ReadPieceSize = 10240;
 
-std::atomic<int64_t>& TimeLimitMs() {
-  static std::atomic<int64_t> Limit{DefaultDownloadTimeLimit.count()};
-  return Limit;
-}
-
 // The connection handles of the downloads running now; an abort closes them, which ends any
 // call blocked on them.
 std::mutex& OpenMutex() {
@@ -61,12 +56,6 @@ class TInternet {
 };
 
 }  // namespace
-
-std::chrono::milliseconds DownloadTimeLimit() { return std::chrono::milliseconds(TimeLimitMs().load()); }
-
-std::chrono::milliseconds SetDownloadTimeLimit(std::chrono::milliseconds Limit) {
-  return std::chrono::milliseconds(TimeLimitMs().exchange(Limit.count()));
-}
 
 void AbortDownloads() {
   std::lock_guard<std::mutex> Lock(OpenMutex());

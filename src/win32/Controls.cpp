@@ -94,7 +94,7 @@ bool TListView::Create(HWND Parent, int Id, DWORD ExtraStyle, DWORD ExtendedStyl
                             Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
                             nullptr);
   if (!FHandle) return false;
-  SendMessageW(FHandle, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyle | LVS_EX_DOUBLEBUFFER));
+  SendMessageW(FHandle, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyle));
   return true;
 }
 
@@ -224,7 +224,10 @@ void TRichEdit::Mark(int64_t Start, int64_t Length, COLORREF Text, COLORREF Back
   Format.crTextColor = Text;
   Format.crBackColor = Background;
   SendMessageW(FHandle, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&Format));
-  Range.cpMax = Range.cpMin;
+}
+
+void TRichEdit::SetCaret(int64_t Position) {
+  CHARRANGE Range{static_cast<LONG>(Position), static_cast<LONG>(Position)};
   SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&Range));
 }
 
@@ -261,21 +264,17 @@ void TScrollBar::SetRange(int Min, int Max, int Page) {
   SetScrollInfo(FHandle, SB_CTL, &Info, TRUE);
 }
 
-int TScrollBar::Max() const {
+SCROLLINFO TScrollBar::Info(UINT Mask) const {
   SCROLLINFO Info{};
   Info.cbSize = sizeof Info;
-  Info.fMask = SIF_RANGE;
+  Info.fMask = Mask;
   GetScrollInfo(FHandle, SB_CTL, &Info);
-  return Info.nMax;
+  return Info;
 }
 
-int TScrollBar::Position() const {
-  SCROLLINFO Info{};
-  Info.cbSize = sizeof Info;
-  Info.fMask = SIF_POS;
-  GetScrollInfo(FHandle, SB_CTL, &Info);
-  return Info.nPos;
-}
+int TScrollBar::Max() const { return Info(SIF_RANGE).nMax; }
+int TScrollBar::Position() const { return Info(SIF_POS).nPos; }
+int TScrollBar::TrackPosition() const { return Info(SIF_TRACKPOS).nTrackPos; }
 
 void TScrollBar::SetPosition(int Position) {
   SCROLLINFO Info{};
@@ -283,14 +282,6 @@ void TScrollBar::SetPosition(int Position) {
   Info.fMask = SIF_POS;
   Info.nPos = Position;
   SetScrollInfo(FHandle, SB_CTL, &Info, TRUE);
-}
-
-int TScrollBar::TrackPosition() const {
-  SCROLLINFO Info{};
-  Info.cbSize = sizeof Info;
-  Info.fMask = SIF_TRACKPOS;
-  GetScrollInfo(FHandle, SB_CTL, &Info);
-  return Info.nTrackPos;
 }
 
 // ------------------------------------------------------------------------------------------------

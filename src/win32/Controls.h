@@ -90,8 +90,10 @@ class TRichEdit {
   void SetFont(const wchar_t* Face, int Points);
   // Replaces the text; every character in the plain look.
   void SetText(const std::u16string& Text);
-  // Colours Length characters from Start: text, background and weight.
+  // Colours Length characters from Start: text, background and weight. The characters stay
+  // selected until SetCaret.
   void Mark(int64_t Start, int64_t Length, COLORREF Text, COLORREF Background, bool Bold);
+  void SetCaret(int64_t Position);
   void Clear() { SetText(u""); }
   // The height of one line in the pane's font.
   int LineHeight() const;
@@ -113,6 +115,8 @@ class TScrollBar {
   int TrackPosition() const;
 
  private:
+  SCROLLINFO Info(UINT Mask) const;
+
   HWND FHandle = nullptr;
 };
 

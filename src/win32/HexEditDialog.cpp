@@ -3,7 +3,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <optional>
 
 #include "core/FileStream.h"
@@ -21,6 +20,12 @@ constexpr int ByteColumnWidth = 24;
 constexpr int TextColumnWidth = 120;
 constexpr COLORREF ChangedBack = RGB(255, 0, 0);
 constexpr COLORREF ChangedText = RGB(255, 255, 255);
+
+// What the cells' mask lets through: an ASCII letter or digit.
+bool MaskCharacter(WPARAM Character) {
+  return (Character >= '0' && Character <= '9') || (Character >= 'A' && Character <= 'Z') ||
+         (Character >= 'a' && Character <= 'z');
+}
 
 class THexEditDialog : public TDialog {
  public:
@@ -205,7 +210,7 @@ class THexEditDialog : public TDialog {
         return true;
       case WM_CHAR:
         // Typing a letter or digit on a cell starts editing it with that character.
-        if (std::iswalnum(static_cast<wint_t>(WParam))) BeginEdit(std::wstring(1, static_cast<wchar_t>(WParam)));
+        if (MaskCharacter(WParam)) BeginEdit(std::wstring(1, static_cast<wchar_t>(WParam)));
         Result = 0;
         return true;
       case WM_LBUTTONDOWN:
@@ -245,7 +250,7 @@ class THexEditDialog : public TDialog {
             Result = 0;
             return true;
           }
-          if (WParam >= 0x20 && !std::iswalnum(static_cast<wint_t>(WParam))) {
+          if (WParam >= 0x20 && !MaskCharacter(WParam)) {
             MessageBeep(MB_OK);
             Result = 0;
             return true;

@@ -87,6 +87,7 @@ void THexPane::Show(int64_t Offset) {
     FRichEdit->SetText(Pane->Text);
     for (const THexCharRange& Run : Pane->Frame) FRichEdit->Mark(Run.Start, Run.Length, HighlightText, HighlightBack, true);
     for (const THexCharRange& Run : Pane->Field) FRichEdit->Mark(Run.Start, Run.Length, HighlightText, FieldBack, true);
+    if (!Pane->Frame.empty() || !Pane->Field.empty()) FRichEdit->SetCaret(0);
     // The dump always starts at the top of the pane.
     SendMessageW(Control, WM_VSCROLL, SB_TOP, 0);
     SendMessageW(Control, WM_SETREDRAW, TRUE, 0);
@@ -105,6 +106,13 @@ void THexPane::SetSelection(int64_t Start, int64_t Length) {
 void THexPane::SetFieldSelection(int64_t Start, int64_t Length, bool Redraw) {
   FModel.SetFieldSelection(Start, Length);
   if (Redraw) Show(-1);
+}
+
+void THexPane::ShowFrame(int64_t Top, int64_t Start, int64_t Length, int64_t FieldStart, int64_t FieldLength) {
+  FModel.SetSelection(Start, Length);
+  FModel.SetFieldSelection(FieldStart, FieldLength);
+  // The offset shown already draws nothing by itself: the highlights are redrawn in place then.
+  Show(Top == FModel.LastRefreshOffset() ? -1 : Top);
 }
 
 bool THexPane::KeyDown(WPARAM Key) {

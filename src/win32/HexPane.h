@@ -25,6 +25,9 @@ class THexPane {
   void RefreshFileData(int64_t Offset);
   void SetSelection(int64_t Start, int64_t Length);
   void SetFieldSelection(int64_t Start, int64_t Length, bool Redraw);
+  // A frame shown: the file from Top on, the frame's bytes and a field inside them highlighted,
+  // drawn once.
+  void ShowFrame(int64_t Top, int64_t Start, int64_t Length, int64_t FieldStart, int64_t FieldLength);
   void Clear();
   // The scroll bar's WM_VSCROLL.
   void Scroll(int Code);

@@ -112,9 +112,13 @@ class TMainWindow : public TWindow {
   TSubclassHandler FListHandler;
   TSubclassHandler FTreeHandler;
   std::unique_ptr<TStreamCheckWindow> FCheckWindow;
-  // Each tree node's place among its siblings, by node id (the tree's shading).
+  // Each tree node's place among its siblings, by node id (the tree's shading); the tree view's
+  // items by node id, and each node's parent (the tree's shape, kept while frames share it).
   std::vector<int32_t> FSiblingIndex;
+  std::vector<HTREEITEM> FTreeItems;
+  std::vector<TTreeModel::TNodeId> FTreeShape;
   std::u16string FMessage;
+  std::vector<std::u16string> FStatusParts;
   int FPanel2Width = 0;
   bool FSplitterDragging = false;
   bool FLongStep = false;

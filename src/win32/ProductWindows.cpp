@@ -95,10 +95,9 @@ class TSplashForm : public TWindow {
   LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override {
     switch (Message) {
       case WM_PAINT: {
-        PAINTSTRUCT Paint;
-        HDC Context = BeginPaint(FHandle, &Paint);
-        RECT Area{};
-        GetClientRect(FHandle, &Area);
+        const TPaint Paint(FHandle);
+        const HDC Context = Paint.Context();
+        const RECT& Area = Paint.Area;
         FillGradient(Context, Area, RGB(0x1B, 0x3A, 0x6B), RGB(0x0E, 0x22, 0x48), 0.55, RGB(0x06, 0x10, 0x26));
         const int Height = Area.bottom - Area.top;
         for (int Layer = 0; Layer < 3; ++Layer) {
@@ -114,7 +113,6 @@ class TSplashForm : public TWindow {
         DrawCentred(Context, FName, Name, FNameFont.Font(), RGB(255, 255, 255));
         const RECT Notice{Area.left, Area.top + Scale(202, FDpi, DesignDpi), Area.right, Area.bottom};
         DrawCentred(Context, W(HalvernNoticeText(AsciiYear())), Notice, FNoticeFont.Font(), RGB(255, 255, 255));
-        EndPaint(FHandle, &Paint);
         return 0;
       }
       case WM_TIMER:
@@ -195,19 +193,16 @@ class THalvernAboutForm : public TDialog {
   LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override {
     switch (Message) {
       case WM_PAINT: {
-        PAINTSTRUCT Paint;
-        HDC Context = BeginPaint(FHandle, &Paint);
-        RECT Area{};
-        GetClientRect(FHandle, &Area);
-        RECT Panel{0, 0, Area.right, D(191)};
+        const TPaint Paint(FHandle);
+        const HDC Context = Paint.Context();
+        const RECT Panel{0, 0, Paint.Area.right, D(191)};
         FillRect(Context, &Panel, FWhite.Brush());
-        RECT Band{0, D(191), Area.right, D(191) + D(72)};
+        const RECT Band{0, D(191), Paint.Area.right, D(191) + D(72)};
         FillGradient(Context, Band, RGB(0xE8, 0xEE, 0xF6), RGB(0xD8, 0xE2, 0xEF), 0.5, RGB(0xC9, 0xD6, 0xE8));
         RECT Wave = Band;
         Wave.top += D(72) * 15 / 100;
         Wave.bottom -= D(72) * 35 / 100;
         DrawWaveform(Context, Wave, 0.4, RGB(0x8C, 0x9E, 0xBA), 1);
-        EndPaint(FHandle, &Paint);
         return 0;
       }
       case WM_CTLCOLORSTATIC: {

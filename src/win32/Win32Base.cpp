@@ -31,7 +31,7 @@ HFONT CreateMessageFont(uint32_t Dpi) {
 
 HFONT CreatePixelFont(const wchar_t* Face, int PixelHeight, bool Bold, bool FixedPitch) {
   return CreateFontW(-PixelHeight, 0, 0, 0, Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                     OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      static_cast<BYTE>((FixedPitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_DONTCARE)), Face);
 }
 

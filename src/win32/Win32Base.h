@@ -50,6 +50,22 @@ class TBusyCursor {
   HCURSOR FPrevious;
 };
 
+// A WM_PAINT's drawing context and the client area, ended on every path out of the painting.
+class TPaint {
+ public:
+  explicit TPaint(HWND Window) : FWindow(Window), FContext(BeginPaint(Window, &FPaint)) { GetClientRect(Window, &Area); }
+  ~TPaint() { EndPaint(FWindow, &FPaint); }
+  TPaint(const TPaint&) = delete;
+  TPaint& operator=(const TPaint&) = delete;
+  HDC Context() const { return FContext; }
+  RECT Area{};
+
+ private:
+  HWND FWindow;
+  PAINTSTRUCT FPaint{};
+  HDC FContext;
+};
+
 // A GDI object deleted with its owner.
 class TGdiObject {
  public:
