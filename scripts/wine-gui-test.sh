@@ -49,7 +49,7 @@ echo "wine prefix ready in $(seconds_since "$started") s"
 shot() { import -window root "$shots/$1.png"; }
 key() {
   xdotool key --clearmodifiers "$@"
-  sleep 0.7
+  sleep 1
 }
 fail() {
   echo "FAIL: $*" >&2
@@ -95,14 +95,19 @@ echo "copied $rows rows, equal to corvane-cli list --rows $rows"
 
 # The dialogs, for the eye: hex edit, stream check, about.
 key alt+t h
+sleep 2  # a dialog is painted after it is shown
 shot 6-hex-edit
+# A byte typed over: its cell turns red; Cancel then throws the change away.
+key a b Return
+shot 6-hex-edit-typed
 key Escape
 key alt+t s
-sleep 1
+sleep 2
 shot 7-check-stream
 key alt+F4
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 key alt+h a
+sleep 2
 shot 8-about
 key Return
 

@@ -115,21 +115,43 @@ class THexEditDialog : public TDialog {
     GuardedCall(u"THexEditForm.FormShow", [&] {
       const bool Loaded = FStream && LoadHexEdit(FModel, *FStream, FOffset, FSize);
       // A column is at least as wide as its widest text in the grid's font, with the cell's margins.
-      const auto Fit = [this](int Design, const wchar_t* Widest) {
-        const auto Measured = static_cast<int>(SendMessageW(FGrid, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(Widest)));
-        return std::max(S(Design), Measured + S(12));
+      // A column is at least as wide as its widest text in the grid's font and its header in the
+      // header's, with the margins of a cell.
+      const HWND Header = ListView_GetHeader(FGrid);
+      const HDC Context = GetDC(Header);
+      const HGDIOBJ Previous = SelectObject(Context, reinterpret_cast<HFONT>(SendMessageW(Header, WM_GETFONT, 0, 0)));
+      const auto Fit = [&](int Design, const wchar_t* Widest, const std::wstring& Caption) {
+        const auto Cell = static_cast<int>(SendMessageW(FGrid, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(Widest)));
+        SIZE Extent{};
+        GetTextExtentPoint32W(Context, Caption.c_str(), static_cast<int>(Caption.size()), &Extent);
+        return std::max({S(Design), Cell + S(10), static_cast<int>(Extent.cx) + S(14)});
       };
+      int Columns = 0;
       for (int Column = 0; Column < THexEditModel::ColumnCount; ++Column) {
-        const int Width = Column == 0 ? Fit(OffsetColumnWidth, L"0x0000000000000000")
-                          : Column == THexEditModel::TextColumn ? Fit(TextColumnWidth, L"WWWWWWWWWWWWWWWW")
-                                                                : Fit(ByteColumnWidth, L"WW");
-        const std::wstring Header = W(FModel.Cell(Column, 0));
+        const std::wstring Caption = W(FModel.Cell(Column, 0));
+        const int Width = Column == 0 ? Fit(OffsetColumnWidth, L"0x0000000000000000", Caption)
+                          : Column == THexEditModel::TextColumn ? Fit(TextColumnWidth, L"0000000000000000", Caption)
+                                                                : Fit(ByteColumnWidth, L"0F", Caption);
         LVCOLUMNW Item{};
         Item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         Item.fmt = LVCFMT_LEFT;
         Item.cx = Width;
-        Item.pszText = const_cast<wchar_t*>(Header.c_str());
+        Item.pszText = const_cast<wchar_t*>(Caption.c_str());
         ListView_InsertColumn(FGrid, Column, &Item);
+        Columns += Width;
+      }
+      SelectObject(Context, Previous);
+      ReleaseDC(Header, Context);
+      // A dialog too narrow for the columns in this font grows until they fit.
+      RECT Client{};
+      GetClientRect(FHandle, &Client);
+      const int Needed = Columns + GetSystemMetrics(SM_CXVSCROLL) + 4 * GetSystemMetrics(SM_CXEDGE);
+      if (Needed > Client.right) {
+        RECT Frame{};
+        GetWindowRect(FHandle, &Frame);
+        const int Grow = Needed - Client.right;
+        SetWindowPos(FHandle, nullptr, Frame.left - Grow / 2, Frame.top, Frame.right - Frame.left + Grow,
+                     Frame.bottom - Frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
       }
       ListView_SetItemCount(FGrid, std::max(FModel.RowCount() - 1, 0));
       if (!Loaded) {
