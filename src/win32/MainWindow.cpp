@@ -114,6 +114,8 @@ bool TMainWindow::Create(const std::filesystem::path& StartFile) {
                       W(DisplayName), DesignLeft, DesignTop, Frame.right - Frame.left, Frame.bottom - Frame.top,
                       nullptr))
     return false;
+  // Seam: the recent files of the File menu are added here from the viewer core's list, once it
+  // keeps one for both windows.
   SetMenu(FHandle, Menu);
   SetMainWindow(FHandle, LoadAcceleratorsW(Instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
   FListMenu = LoadMenuW(Instance, MAKEINTRESOURCEW(IDR_LISTMENU));
