@@ -2,6 +2,10 @@
 
 #include "core/ODSUtls.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace corvane {
 namespace {
 
@@ -104,6 +108,18 @@ std::string ToUtf8(std::u16string_view Text) {
     }
   }
   return Out;
+}
+
+std::u16string FromSystemCodePage(std::string_view Text) {
+#ifdef _WIN32
+  if (Text.empty()) return {};
+  const int Count = MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+  std::wstring Wide(static_cast<size_t>(Count > 0 ? Count : 0), L'\0');
+  if (Count > 0) MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), Wide.data(), Count);
+  return std::u16string(Wide.begin(), Wide.end());
+#else
+  return FromUtf8(Text);
+#endif
 }
 
 std::u16string FromUtf8(std::string_view Text) {

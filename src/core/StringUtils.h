@@ -31,6 +31,8 @@ std::u16string ExtractToken(std::u16string& Text);
 // Conversions at the edges (terminal, Qt, files) and for building texts.
 std::string ToUtf8(std::u16string_view Text);
 std::u16string FromUtf8(std::string_view Text);
+// Text in the system's 8-bit code page: the ANSI code page on Windows, UTF-8 elsewhere.
+std::u16string FromSystemCodePage(std::string_view Text);
 // A file name for showing in messages, captions and JSON. On Linux a name is any bytes: those
 // that are not UTF-8 show as U+FFFD. Unlike path::u16string() this never throws.
 std::u16string PathToText(const std::filesystem::path& Path);

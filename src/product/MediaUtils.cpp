@@ -23,11 +23,6 @@ constexpr int32_t ReadPieceSize = 10240;
 // How often a transfer looks at its cancel flag.
 constexpr std::chrono::milliseconds CancelPollInterval{5};
 
-std::atomic<int64_t>& TimeLimitMs() {
-  static std::atomic<int64_t> Limit{DefaultDownloadTimeLimit.count()};
-  return Limit;
-}
-
 // The system's proxy settings, except for the loopback addresses, which are never proxied.
 class TUpdaterProxyFactory : public QNetworkProxyFactory {
  public:
@@ -142,12 +137,6 @@ class TTransfer {
 };
 
 }  // namespace
-
-std::chrono::milliseconds DownloadTimeLimit() { return std::chrono::milliseconds(TimeLimitMs().load()); }
-
-std::chrono::milliseconds SetDownloadTimeLimit(std::chrono::milliseconds Limit) {
-  return std::chrono::milliseconds(TimeLimitMs().exchange(Limit.count()));
-}
 
 int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count,
                          const std::atomic<bool>* Cancel) {

@@ -6,10 +6,9 @@
 #include <mutex>
 #include <thread>
 
-#include <QString>
-
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/StringUtils.h"
 #include "product/MD5Utils.h"
 #include "product/MediaUtils.h"
 #include "product/ProductConfig.h"
@@ -72,9 +71,9 @@ bool THalvernUpdater::Parse_upd_txt() {
     if (DownloadToBuffer(Url, FTempData.data(), Count, FCancel) != DownloadOK) return false;
     // The list is text in the system's 8-bit code page, up to its first zero byte.
     const auto End = std::find(FTempData.begin(), FTempData.begin() + Count, uint8_t(0));
-    const QString Text =
-        QString::fromLocal8Bit(reinterpret_cast<const char*>(FTempData.data()), End - FTempData.begin());
-    ParseUpdateList(Text.toStdU16String(), FDD, FMD5FileRecords);
+    const std::string_view Bytes(reinterpret_cast<const char*>(FTempData.data()),
+                                 static_cast<size_t>(End - FTempData.begin()));
+    ParseUpdateList(FromSystemCodePage(Bytes), FDD, FMD5FileRecords);
     return true;
   } catch (...) {
     DebugLog(u"Error in THalvernUpdater.Parse_upd_txt call...");

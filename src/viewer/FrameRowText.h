@@ -6,12 +6,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "analysis/AC3PlusUtils.h"
 #include "analysis/AC3Utils.h"
 #include "viewer/FrameWindow.h"
 
 namespace corvane {
+
+// The frame list's columns: headers, design widths in pixels (at 96 per inch), and the widest
+// text each shows, so that a window with a larger font can widen a column until it fits.
+struct TFrameListColumn {
+  std::u16string_view Header;
+  int32_t DesignWidth;
+  std::u16string_view Widest;
+};
+inline constexpr std::array<TFrameListColumn, 5> FrameListColumns = {{{u"Offset", 140, u"0x0000000000000000"},
+                                                                      {u"Length", 70, u"000000"},
+                                                                      {u"Frame Size", 70, u"Frame Size"},
+                                                                      {u"Sampling Rate", 90, u"Sampling Rate"},
+                                                                      {u"Bitrate", 100, u"reserved kbps"}}};
 
 // "reserved" stands where the A/52 tables have no frame size or bit rate.
 inline constexpr std::u16string_view ReservedText = u"reserved";

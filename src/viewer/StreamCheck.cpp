@@ -46,14 +46,34 @@ constexpr size_t SlotCount = 8 * SlotsPerIndependent;
 std::u16string RateText(uint32_t Hz) { return UIntToStr(Hz) + u" Hz"; }
 std::u16string KbpsText(uint32_t Kbps) { return UIntToStr(Kbps) + u" kbps"; }
 
-// Fixed decimals without the locale: the desktop program runs under the user's.
-std::u16string Decimal(double Value, int Decimals) {
+// A + B * C / D rounded to the nearest whole number, for A, B, C, D >= 0 and D > 0, without the
+// product overflowing: B * C is split into a quotient and a remainder of D first.
+uint64_t MulDivRound(uint64_t B, uint64_t C, uint64_t D) {
+  const uint64_t Whole = B / D * C;
+  const uint64_t Rest = B % D;  // Rest * C may still be large: long division by halves of C
+  uint64_t Quotient = 0;
+  uint64_t Remainder = 0;
+  for (int Bit = 63; Bit >= 0; --Bit) {
+    // Remainder stays below D; doubling it and adding the next bit of Rest * C is done bit by bit.
+    Remainder <<= 1;
+    Quotient <<= 1;
+    if ((C >> Bit) & 1) Remainder += Rest;
+    while (Remainder >= D) {
+      Remainder -= D;
+      ++Quotient;
+    }
+  }
+  return Whole + Quotient + (2 * Remainder >= D ? 1 : 0);
+}
+
+// A fixed-point number as text: Value units of 10^-Decimals, without the locale (the desktop
+// program runs under the user's).
+std::u16string Decimal(int64_t Value, int Decimals) {
   int64_t Scale = 1;
   for (int Digit = 0; Digit < Decimals; ++Digit) Scale *= 10;
-  const auto Scaled = static_cast<int64_t>(std::llround(Value * static_cast<double>(Scale)));
-  std::u16string Fraction = UIntToStr(static_cast<uint64_t>(Scaled % Scale));
+  std::u16string Fraction = UIntToStr(static_cast<uint64_t>(Value % Scale));
   Fraction.insert(0, static_cast<size_t>(Decimals) - Fraction.size(), u'0');
-  return IntToStr(Scaled / Scale) + u"." + Fraction;
+  return IntToStr(Value / Scale) + u"." + Fraction;
 }
 
 std::u16string SubstreamText(const TSubstream& Substream) {
@@ -242,7 +262,7 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
   // may be anything, and only its time counts.
   const bool Trusted = FSummary.EAC3 ? Frame.Crc.crc2 != TCrcVerdict::Failed : Frame.Crc.crc1 != TCrcVerdict::Failed;
   if (!Trusted) {
-    FSummary.Seconds += static_cast<double>(State.LastSamples) / State.LastRate;
+    FSummary.DurationTicks += int64_t{State.LastSamples} * (TStreamSummary::DurationTicksPerSecond / State.LastRate);
     return true;
   }
   THeaderValues Values;
@@ -270,7 +290,7 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
   if (Values.Timed && Rate != 0) {
     State.LastRate = Rate;
     State.LastSamples = Values.Samples;
-    FSummary.Seconds += static_cast<double>(Values.Samples) / Rate;
+    FSummary.DurationTicks += int64_t{Values.Samples} * (TStreamSummary::DurationTicksPerSecond / Rate);
   }
   FSummary.SamplingRates |= 1u << (Values.fscod & 3);
   FSummary.AcmodLfeon |= 1u << ((Values.acmod & 7) * 2 + (Values.lfeon & 1));
@@ -422,12 +442,32 @@ const char* ChangeFieldKey(TChangeField Field) {
   return "";
 }
 
+int64_t TStreamSummary::DurationMicroseconds() const {
+  return static_cast<int64_t>(MulDivRound(static_cast<uint64_t>(DurationTicks), 1000000, DurationTicksPerSecond));
+}
+
+namespace {
+
+// The average bit rate in units of 1/PerKbps kbps, rounded once.
+int64_t AverageRate(const TStreamSummary& Summary, uint64_t PerKbps) {
+  if (Summary.DurationTicks <= 0) return 0;
+  return static_cast<int64_t>(MulDivRound(static_cast<uint64_t>(Summary.FrameBytes) * 8 * PerKbps,
+                                          TStreamSummary::DurationTicksPerSecond,
+                                          static_cast<uint64_t>(Summary.DurationTicks) * 1000));
+}
+
+}  // namespace
+
+int64_t TStreamSummary::AverageBitsPerSecond() const { return AverageRate(*this, 1000); }
+
 std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   std::vector<std::u16string> Lines;
   const bool Rates = (Summary.SamplingRates & (Summary.SamplingRates - 1)) != 0;
   Lines.push_back(std::u16string(u"Kind: ") + (Summary.EAC3 ? u"E-AC-3" : u"AC-3"));
   Lines.push_back(u"Frames: " + IntToStr(Summary.Frames));
-  Lines.push_back(u"Duration: " + Decimal(Summary.Seconds, 3) + u" s (" + DurationText(Summary.Seconds) + u")");
+  const auto Ticks = static_cast<uint64_t>(Summary.DurationTicks);
+  const auto Milliseconds = static_cast<int64_t>(MulDivRound(Ticks, 1000, TStreamSummary::DurationTicksPerSecond));
+  Lines.push_back(u"Duration: " + Decimal(Milliseconds, 3) + u" s (" + DurationText(Milliseconds) + u")");
   Lines.push_back(
       (Rates ? u"Sampling rates: " : u"Sampling rate: ") +
       JoinBits(Summary.SamplingRates, [](uint32_t fscod) { return FscodToStr(static_cast<int32_t>(fscod)); }));
@@ -436,7 +476,7 @@ std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   if (Summary.MoreKbps) Kbps += u" and more";
   if (Kbps.empty()) Kbps = u"none";
   Lines.push_back((Summary.Kbps.size() > 1 ? u"Bit rates: " : u"Bit rate: ") + Kbps + u" (average " +
-                  Decimal(Summary.AverageKbps(), 1) + u" kbps)");
+                  Decimal(AverageRate(Summary, 10), 1) + u" kbps)");
   Lines.push_back(u"acmod/lfeon: " + JoinBits(Summary.AcmodLfeon, [](uint32_t Bit) {
                     const auto acmod = static_cast<int32_t>(Bit / 2);
                     return IntToStr(acmod) + u"/" + IntToStr(Bit % 2) + u" [" + AcmodToStr(acmod) + u"]";

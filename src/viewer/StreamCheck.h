@@ -62,7 +62,7 @@ struct TStreamSummary {
   int64_t FileSize = 0;
   int64_t Frames = 0;
   int64_t FrameBytes = 0;
-  double Seconds = 0;                  // the samples of the program's frames at their rates
+  int64_t DurationTicks = 0;           // the samples of the program's frames at their rates, in DurationTicksPerSecond
   uint32_t SamplingRates = 0;          // bit fscod
   std::vector<uint32_t> Kbps;          // every bit rate seen, ascending (at most MaxKbpsValues)
   bool MoreKbps = false;               // more distinct rates were seen than Kbps keeps
@@ -82,8 +82,14 @@ struct TStreamSummary {
   int64_t Changes = 0;
 
   static constexpr size_t MaxKbpsValues = 32;
-  // The average over the duration; 0 without one.
-  double AverageKbps() const { return Seconds > 0 ? static_cast<double>(FrameBytes) * 8 / Seconds / 1000 : 0; }
+  // A sample at any sampling rate of AC-3 or E-AC-3 (48, 44.1, 32, 24, 22.05 or 16 kHz) lasts a
+  // whole number of these ticks, so durations add up exactly, in integers, on every platform.
+  static constexpr int64_t DurationTicksPerSecond = 14112000;
+  // The duration rounded to whole microseconds.
+  int64_t DurationMicroseconds() const;
+  // The average bit rate over the duration rounded to whole bits per second (0.001 kbps); 0
+  // without a duration.
+  int64_t AverageBitsPerSecond() const;
 };
 
 // Told each finding in file order; returns false to end the check there.

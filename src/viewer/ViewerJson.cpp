@@ -1,6 +1,8 @@
 #include "viewer/ViewerJson.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "analysis/AC3PlusSyntax.h"
@@ -168,16 +170,38 @@ TJson FindingJson(const TStreamFinding& Finding) {
   return Json;
 }
 
+namespace {
+
+TJson FixedNumber(int64_t Value, int Decimals) {
+  // The number the decimal text names, read back with correct rounding: every build arrives at
+  // the same double and so prints the same digits.
+  char Text[32];
+  char* End = Text + sizeof Text;
+  char* At = End;
+  uint64_t Rest = Value < 0 ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
+  for (int Digit = 0; Digit < Decimals || Rest != 0 || Digit == Decimals; ++Digit) {
+    if (Digit == Decimals) *--At = '.';
+    *--At = static_cast<char>('0' + Rest % 10);
+    Rest /= 10;
+  }
+  if (Value < 0) *--At = '-';
+  double Number = 0;
+  std::from_chars(At, End, Number);
+  return Number;
+}
+
+}  // namespace
+
 TJson SummaryJson(const TStreamSummary& Summary) {
   TJson Json;
   Json["kind"] = Summary.EAC3 ? "E-AC-3" : "AC-3";
   Json["file_size"] = Summary.FileSize;
   Json["frames"] = Summary.Frames;
-  Json["duration"] = Summary.Seconds;
+  Json["duration"] = FixedNumber(Summary.DurationMicroseconds(), 6);
   Json["sampling_rates"] = BitsJson(Summary.SamplingRates, [](uint32_t fscod) { return AC3SamplingRateTable[fscod]; });
   Json["bit_rates"] = Summary.Kbps;
   if (Summary.MoreKbps) Json["more_bit_rates"] = true;
-  Json["average_bit_rate"] = Summary.AverageKbps();
+  Json["average_bit_rate"] = FixedNumber(Summary.AverageBitsPerSecond(), 3);
   Json["acmod_lfeon"] = BitsJson(Summary.AcmodLfeon, [](uint32_t Bit) {
     TJson Pair;
     Pair["acmod"] = Bit / 2;

@@ -36,8 +36,8 @@ std::u16string GroupedDigits(int64_t Value) {
   return Text;
 }
 
-std::u16string DurationText(double Seconds) {
-  const int64_t Millis = std::isfinite(Seconds) && Seconds > 0 ? std::llround(Seconds * 1000) : 0;
+std::u16string DurationText(int64_t Milliseconds) {
+  const int64_t Millis = std::max<int64_t>(Milliseconds, 0);
   const int64_t Whole = Millis / 1000;
   std::u16string Fraction = IntToStr(Millis % 1000);
   Fraction.insert(0, 3 - Fraction.size(), u'0');

@@ -15,8 +15,8 @@ namespace corvane {
 
 // 1234567 as "1,234,567".
 std::u16string GroupedDigits(int64_t Value);
-// Seconds as "h:mm:ss.mmm", rounded to the millisecond: 38400 as "10:40:00.000".
-std::u16string DurationText(double Seconds);
+// Milliseconds as "h:mm:ss.mmm": 38400000 as "10:40:00.000".
+std::u16string DurationText(int64_t Milliseconds);
 
 // One entry of the open dialog's list of file types.
 struct TFileFilter {

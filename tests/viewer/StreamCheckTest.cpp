@@ -206,3 +206,41 @@ TEST(StreamCheck, ACancelledCheckStopsAndSaysSo) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// Durations and rates come from whole numbers of samples and bytes, rounded once, so that every
+// build prints the same digits (floating point gave ...02 on one and ...98 on another).
+TEST(StreamCheck, DurationAndAverageRateAreRoundedFromWholeNumbers) {
+  struct TCase {
+    const char* Name;
+    int64_t Samples48k, Samples44k, Samples32k;
+    int64_t FrameBytes;
+    int64_t Microseconds, BitsPerSecond;
+    const char16_t* Duration;
+    const char16_t* Average;
+  };
+  const TCase Cases[] = {
+      {"three 48 kHz frames", 3 * 1536, 0, 0, 3 * 1536, 96000, 384000, u"Duration: 0.096 s (0:00:00.096)", u"(average 384.0 kbps)"},
+      {"one 44.1 kHz frame", 0, 1536, 0, 1254, 34830, 288028, u"Duration: 0.035 s (0:00:00.035)", u"(average 288.0 kbps)"},
+      {"rates mixed", 1536, 1536, 1536, 3000, 114830, 209005, u"Duration: 0.115 s (0:00:00.115)", u"(average 209.0 kbps)"},
+      {"ten and a half hours at 48 kHz", int64_t{38400} * 48000, 0, 0, 2150400000, 38400000000, 448000,
+       u"Duration: 38400.000 s (10:40:00.000)", u"(average 448.0 kbps)"},
+      {"no frames", 0, 0, 0, 0, 0, 0, u"Duration: 0.000 s (0:00:00.000)", u"(average 0.0 kbps)"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TStreamSummary Summary;
+    Summary.DurationTicks = Case.Samples48k * 294 + Case.Samples44k * 320 + Case.Samples32k * 441;
+    Summary.FrameBytes = Case.FrameBytes;
+    EXPECT_EQ(Summary.DurationMicroseconds(), Case.Microseconds);
+    EXPECT_EQ(Summary.AverageBitsPerSecond(), Case.BitsPerSecond);
+    const std::vector<std::u16string> Lines = SummaryLines(Summary);
+    EXPECT_EQ(Lines[2], Case.Duration);
+    EXPECT_NE(Lines[4].find(Case.Average), std::u16string::npos) << ToUtf8(Lines[4]);
+  }
+}
+
+}  // namespace
+}  // namespace corvane

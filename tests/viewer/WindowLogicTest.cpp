@@ -199,14 +199,14 @@ TEST(ViewerTexts, NumbersReadTheSameUnderAnyLocale) {
             u"Offset 2,150,400,000 is past the end of the file, which has 2,150,400,000 bytes.");
   EXPECT_EQ(PastEndText(5, 1), u"Offset 5 is past the end of the file, which has 1 byte.");
 
-  const std::pair<double, const char16_t*> Durations[] = {
-      {0, u"0:00:00.000"},           {5.024, u"0:00:05.024"},      {59.9996, u"0:01:00.000"},
-      {38400, u"10:40:00.000"},      {3599.999, u"0:59:59.999"},   {400000.5, u"111:06:40.500"},
+  const std::pair<int64_t, const char16_t*> Durations[] = {
+      {0, u"0:00:00.000"},           {5024, u"0:00:05.024"},      {60000, u"0:01:00.000"},
+      {38400000, u"10:40:00.000"},   {3599999, u"0:59:59.999"},   {400000500, u"111:06:40.500"},
   };
-  for (const auto& [Seconds, Text] : Durations) EXPECT_EQ(DurationText(Seconds), Text) << Seconds;
+  for (const auto& [Milliseconds, Text] : Durations) EXPECT_EQ(DurationText(Milliseconds), Text) << Milliseconds;
 
   TStreamSummary Summary;
-  Summary.Seconds = 38400;
+  Summary.DurationTicks = int64_t{38400} * TStreamSummary::DurationTicksPerSecond;
   Summary.FrameBytes = 1843200000;
   Summary.Kbps = {384};
   const std::vector<std::u16string> Lines = SummaryLines(Summary);

@@ -1,0 +1,18 @@
+#pragma once
+// The maker's texts that the splash and about windows show, for every front-end.
+
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// The maker's notice line for a year: "Copyright © <year> Halvern".
+inline std::u16string HalvernNoticeText(std::u16string_view Year) {
+  return u"Copyright \u00A9 " + std::u16string(Year) + u" Halvern";
+}
+inline constexpr std::u16string_view HalvernRightsText = u"All rights reserved.";
+// The maker's web address and contact e-mail address (documentation domain until real ones exist).
+inline constexpr std::u16string_view HalvernWebAddressText = u"https://halvern.example.com/corvane";
+inline constexpr std::u16string_view HalvernMailAddressText = u"support@halvern.example.com";
+
+}  // namespace corvane

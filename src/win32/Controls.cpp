@@ -1,0 +1,358 @@
+#include "win32/Controls.h"
+
+#include <richedit.h>
+
+#include <algorithm>
+
+#include "win32/resource.h"
+
+namespace corvane::win32 {
+
+// ------------------------------------------------------------------------------------------------
+// TWindow
+
+TWindow::~TWindow() {
+  if (FHandle) {
+    SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+    DestroyWindow(FHandle);
+  }
+}
+
+bool TWindow::CreateWindowOf(const wchar_t* ClassName, DWORD ExStyle, DWORD Style, const std::wstring& Title, int X,
+                             int Y, int Width, int Height, HWND Parent, HBRUSH Background) {
+  const HINSTANCE Instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW Class{};
+  Class.cbSize = sizeof Class;
+  if (!GetClassInfoExW(Instance, ClassName, &Class)) {
+    Class.cbSize = sizeof Class;
+    Class.style = CS_DBLCLKS;
+    Class.lpfnWndProc = WindowProc;
+    Class.hInstance = Instance;
+    Class.hIcon = LoadIconW(Instance, MAKEINTRESOURCEW(IDI_CORVANE));
+    Class.hIconSm = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(IDI_CORVANE), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    Class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    Class.hbrBackground = Background ? Background : reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    Class.lpszClassName = ClassName;
+    if (!RegisterClassExW(&Class)) return false;
+  }
+  FHandle = CreateWindowExW(ExStyle, ClassName, Title.c_str(), Style, X, Y, Width, Height, Parent, nullptr, Instance,
+                            this);
+  return FHandle != nullptr;
+}
+
+LRESULT TWindow::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
+  return DefWindowProcW(FHandle, Message, WParam, LParam);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
+  if (Message == WM_NCCREATE) {
+    auto* Self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(LParam)->lpCreateParams);
+    Self->FHandle = Window;
+    SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
+  }
+  auto* Self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
+  if (!Self) return DefWindowProcW(Window, Message, WParam, LParam);
+  if (Message == WM_NCDESTROY) {
+    const LRESULT Result = Self->HandleMessage(Message, WParam, LParam);
+    SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
+    Self->FHandle = nullptr;
+    Self->Destroyed();
+    return Result;
+  }
+  return Self->HandleMessage(Message, WParam, LParam);
+}
+
+// ------------------------------------------------------------------------------------------------
+// Subclassing
+
+namespace {
+
+LRESULT CALLBACK SubclassProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR, DWORD_PTR Data) {
+  auto* Handler = reinterpret_cast<TSubclassHandler*>(Data);
+  LRESULT Result = 0;
+  if (Handler && *Handler && (*Handler)(Window, Message, WParam, LParam, Result)) return Result;
+  return DefSubclassProc(Window, Message, WParam, LParam);
+}
+
+}  // namespace
+
+void Subclass(HWND Control, TSubclassHandler* Handler) {
+  SetWindowSubclass(Control, SubclassProc, reinterpret_cast<UINT_PTR>(Handler), reinterpret_cast<DWORD_PTR>(Handler));
+}
+
+void RemoveSubclass(HWND Control, TSubclassHandler* Handler) {
+  RemoveWindowSubclass(Control, SubclassProc, reinterpret_cast<UINT_PTR>(Handler));
+}
+
+// ------------------------------------------------------------------------------------------------
+// TListView
+
+bool TListView::Create(HWND Parent, int Id, DWORD ExtraStyle, DWORD ExtendedStyle) {
+  FHandle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | ExtraStyle, 0, 0, 0, 0,
+                            Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
+                            nullptr);
+  if (!FHandle) return false;
+  SendMessageW(FHandle, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyle));
+  return true;
+}
+
+void TListView::AddColumn(const std::wstring& Header, int Width) {
+  LVCOLUMNW Column{};
+  Column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  Column.fmt = LVCFMT_LEFT;
+  Column.cx = Width;
+  Column.pszText = const_cast<wchar_t*>(Header.c_str());
+  ListView_InsertColumn(FHandle, ColumnCount(), &Column);
+}
+
+int TListView::ColumnWidth(int Column) const { return ListView_GetColumnWidth(FHandle, Column); }
+void TListView::SetColumnWidth(int Column, int Width) { ListView_SetColumnWidth(FHandle, Column, Width); }
+
+int TListView::ColumnCount() const {
+  const HWND Header = ListView_GetHeader(FHandle);
+  return Header ? Header_GetItemCount(Header) : 0;
+}
+
+void TListView::SetRowCount(int Rows) {
+  ListView_SetItemCountEx(FHandle, Rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  InvalidateRect(FHandle, nullptr, FALSE);
+}
+
+int TListView::RowCount() const { return ListView_GetItemCount(FHandle); }
+
+int TListView::SelectedRow() const { return ListView_GetNextItem(FHandle, -1, LVNI_SELECTED); }
+
+void TListView::SelectRow(int Row) {
+  ListView_SetItemState(FHandle, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (Row < 0 || Row >= RowCount()) return;
+  ListView_SetItemState(FHandle, Row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetSelectionMark(FHandle, Row);
+}
+
+int TListView::FullyVisibleRows() const { return ListView_GetCountPerPage(FHandle); }
+
+void TListView::RedrawRows(int First, int Last) { ListView_RedrawItems(FHandle, First, Last); }
+
+void TListView::Repaint() {
+  InvalidateRect(FHandle, nullptr, FALSE);
+  UpdateWindow(FHandle);
+}
+
+// ------------------------------------------------------------------------------------------------
+// TTreeView
+
+bool TTreeView::Create(HWND Parent, int Id) {
+  FHandle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                                TVS_SHOWSELALWAYS,
+                            0, 0, 0, 0, Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
+                            GetModuleHandleW(nullptr), nullptr);
+  return FHandle != nullptr;
+}
+
+void TTreeView::Clear() { TreeView_DeleteAllItems(FHandle); }
+
+HTREEITEM TTreeView::Add(HTREEITEM Parent, const std::wstring& Text, LPARAM Data) {
+  TVINSERTSTRUCTW Insert{};
+  Insert.hParent = Parent;
+  Insert.hInsertAfter = TVI_LAST;
+  Insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+  Insert.item.pszText = const_cast<wchar_t*>(Text.c_str());
+  Insert.item.lParam = Data;
+  return TreeView_InsertItem(FHandle, &Insert);
+}
+
+void TTreeView::Expand(HTREEITEM Item) { TreeView_Expand(FHandle, Item, TVE_EXPAND); }
+
+LPARAM TTreeView::SelectedData() const {
+  const HTREEITEM Item = TreeView_GetSelection(FHandle);
+  if (!Item) return -1;
+  TVITEMW Data{};
+  Data.mask = TVIF_PARAM;
+  Data.hItem = Item;
+  return TreeView_GetItem(FHandle, &Data) ? Data.lParam : -1;
+}
+
+// ------------------------------------------------------------------------------------------------
+// TRichEdit
+
+bool TRichEdit::Create(HWND Parent, int Id) {
+  // The control's library is loaded at run time, as a program of its kind does, and stays loaded.
+  static const HMODULE Library = LoadLibraryW(L"Msftedit.dll");
+  if (!Library) return false;
+  FHandle = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL, 0, 0, 0,
+                            0, Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
+                            nullptr);
+  if (!FHandle) return false;
+  // No word wrap: every dump line stays one line.
+  SendMessageW(FHandle, EM_SETTARGETDEVICE, 0, 1);
+  SendMessageW(FHandle, EM_SETUNDOLIMIT, 0, 0);
+  SendMessageW(FHandle, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
+  return true;
+}
+
+void TRichEdit::SetFont(const wchar_t* Face, int Points) {
+  CHARFORMAT2W Format{};
+  Format.cbSize = sizeof Format;
+  Format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
+  Format.yHeight = Points * 20;
+  Format.bCharSet = DEFAULT_CHARSET;
+  Format.bPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  lstrcpynW(Format.szFaceName, Face, LF_FACESIZE);
+  SendMessageW(FHandle, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&Format));
+  SendMessageW(FHandle, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&Format));
+}
+
+void TRichEdit::SetText(const std::u16string& Text) {
+  SETTEXTEX Set{};
+  Set.flags = ST_DEFAULT;
+  Set.codepage = 1200;  // UTF-16
+  const std::wstring Wide = W(Text);
+  SendMessageW(FHandle, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&Set), reinterpret_cast<LPARAM>(Wide.c_str()));
+}
+
+void TRichEdit::Mark(int64_t Start, int64_t Length, COLORREF Text, COLORREF Background, bool Bold) {
+  CHARRANGE Range{static_cast<LONG>(Start), static_cast<LONG>(Start + Length)};
+  SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&Range));
+  CHARFORMAT2W Format{};
+  Format.cbSize = sizeof Format;  // 116 bytes
+  Format.dwMask = CFM_COLOR | CFM_BOLD | CFM_BACKCOLOR;
+  Format.dwEffects = Bold ? CFE_BOLD : 0;
+  Format.crTextColor = Text;
+  Format.crBackColor = Background;
+  SendMessageW(FHandle, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&Format));
+}
+
+void TRichEdit::SetCaret(int64_t Position) {
+  CHARRANGE Range{static_cast<LONG>(Position), static_cast<LONG>(Position)};
+  SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&Range));
+}
+
+int TRichEdit::LineHeight() const {
+  // The distance between the first two lines, or the font's height when there is one line.
+  POINTL First{};
+  POINTL Second{};
+  SendMessageW(FHandle, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&First), 0);
+  const LRESULT Next = SendMessageW(FHandle, EM_LINEINDEX, 1, 0);
+  if (Next > 0) {
+    SendMessageW(FHandle, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&Second), Next);
+    if (Second.y > First.y) return static_cast<int>(Second.y - First.y);
+  }
+  return 0;
+}
+
+// ------------------------------------------------------------------------------------------------
+// TScrollBar
+
+bool TScrollBar::Create(HWND Parent, int Id, bool Vertical) {
+  FHandle = CreateWindowExW(0, WC_SCROLLBARW, L"", WS_CHILD | WS_VISIBLE | (Vertical ? SBS_VERT : SBS_HORZ), 0, 0, 0,
+                            0, Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
+                            nullptr);
+  return FHandle != nullptr;
+}
+
+void TScrollBar::SetRange(int Min, int Max, int Page) {
+  SCROLLINFO Info{};
+  Info.cbSize = sizeof Info;
+  Info.fMask = SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL;
+  Info.nMin = Min;
+  Info.nMax = Max;
+  Info.nPage = static_cast<UINT>(Page);
+  SetScrollInfo(FHandle, SB_CTL, &Info, TRUE);
+}
+
+SCROLLINFO TScrollBar::Info(UINT Mask) const {
+  SCROLLINFO Info{};
+  Info.cbSize = sizeof Info;
+  Info.fMask = Mask;
+  GetScrollInfo(FHandle, SB_CTL, &Info);
+  return Info;
+}
+
+int TScrollBar::Max() const { return Info(SIF_RANGE).nMax; }
+int TScrollBar::Position() const { return Info(SIF_POS).nPos; }
+int TScrollBar::TrackPosition() const { return Info(SIF_TRACKPOS).nTrackPos; }
+
+void TScrollBar::SetPosition(int Position) {
+  SCROLLINFO Info{};
+  Info.cbSize = sizeof Info;
+  Info.fMask = SIF_POS;
+  Info.nPos = Position;
+  SetScrollInfo(FHandle, SB_CTL, &Info, TRUE);
+}
+
+// ------------------------------------------------------------------------------------------------
+// TStatusBar
+
+bool TStatusBar::Create(HWND Parent, int Id) {
+  FHandle = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, Parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr), nullptr);
+  return FHandle != nullptr;
+}
+
+void TStatusBar::SetParts(const std::vector<std::u16string>& Texts) {
+  if (Texts.empty()) return;
+  RECT Client{};
+  GetClientRect(FHandle, &Client);
+  HDC Context = GetDC(FHandle);
+  const auto Font = reinterpret_cast<HFONT>(SendMessageW(FHandle, WM_GETFONT, 0, 0));
+  const HGDIOBJ Previous = Font ? SelectObject(Context, Font) : nullptr;
+  std::vector<int> Widths(Texts.size());
+  const int Grip = GetSystemMetrics(SM_CXVSCROLL);
+  const int Padding = GetSystemMetrics(SM_CXEDGE) * 6;
+  for (size_t Part = 1; Part < Texts.size(); ++Part) {
+    SIZE Extent{};
+    const std::wstring Text = W(Texts[Part]);
+    GetTextExtentPoint32W(Context, Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    Widths[Part] = Text.empty() ? 0 : Extent.cx + Padding;
+  }
+  if (Previous) SelectObject(Context, Previous);
+  ReleaseDC(FHandle, Context);
+  // Right edges: the last part ends at the grip, the others before it.
+  std::vector<int> Edges(Texts.size());
+  int Right = Client.right - Grip;
+  for (size_t Part = Texts.size(); Part-- > 0;) {
+    Edges[Part] = Part + 1 == Texts.size() ? -1 : Right;
+    if (Part > 0) Right -= Widths[Part];
+  }
+  Edges[0] = std::max<int>(Right, 0);
+  SendMessageW(FHandle, SB_SETPARTS, Texts.size(), reinterpret_cast<LPARAM>(Edges.data()));
+  for (size_t Part = 0; Part < Texts.size(); ++Part) {
+    const std::wstring Text = W(Texts[Part]);
+    SendMessageW(FHandle, SB_SETTEXTW, Part, reinterpret_cast<LPARAM>(Text.c_str()));
+  }
+}
+
+int TStatusBar::Height() const {
+  RECT Bounds{};
+  GetWindowRect(FHandle, &Bounds);
+  return Bounds.bottom - Bounds.top;
+}
+
+void TStatusBar::Resize() { SendMessageW(FHandle, WM_SIZE, 0, 0); }
+
+// ------------------------------------------------------------------------------------------------
+
+bool CopyTextToClipboard(HWND Owner, const std::u16string& Text) {
+  if (!OpenClipboard(Owner)) return false;
+  EmptyClipboard();
+  const size_t Bytes = (Text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL Memory = GlobalAlloc(GMEM_MOVEABLE, Bytes);
+  bool Done = false;
+  if (Memory) {
+    if (void* Target = GlobalLock(Memory)) {
+      std::copy(Text.begin(), Text.end(), static_cast<wchar_t*>(Target));
+      static_cast<wchar_t*>(Target)[Text.size()] = L'\0';
+      GlobalUnlock(Memory);
+      Done = SetClipboardData(CF_UNICODETEXT, Memory) != nullptr;
+    }
+    if (!Done) GlobalFree(Memory);
+  }
+  CloseClipboard();
+  return Done;
+}
+
+}  // namespace corvane::win32

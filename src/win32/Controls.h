@@ -1,0 +1,139 @@
+#pragma once
+// Small wrappers over the Windows controls the window uses: each holds the control's handle and
+// offers a few methods over its messages. TWindow is the base of the program's own windows: it
+// registers a class, creates the window and hands its messages to a member function.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32/Win32Base.h"
+
+namespace corvane::win32 {
+
+// A top-level or child window of the program's own, whose messages go to HandleMessage.
+class TWindow {
+ public:
+  TWindow() = default;
+  virtual ~TWindow();
+  TWindow(const TWindow&) = delete;
+  TWindow& operator=(const TWindow&) = delete;
+
+  HWND Handle() const { return FHandle; }
+
+ protected:
+  // Registers ClassName once (with the program's icon) and creates the window.
+  bool CreateWindowOf(const wchar_t* ClassName, DWORD ExStyle, DWORD Style, const std::wstring& Title, int X, int Y,
+                      int Width, int Height, HWND Parent, HBRUSH Background = nullptr);
+  virtual LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
+  // Called once the window is gone (WM_NCDESTROY).
+  virtual void Destroyed() {}
+
+  HWND FHandle = nullptr;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
+};
+
+// Routes a control's messages through Handler before the control's own procedure
+// (comctl32's subclassing); the handler answers true when it handled the message itself.
+using TSubclassHandler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT&)>;
+void Subclass(HWND Control, TSubclassHandler* Handler);
+void RemoveSubclass(HWND Control, TSubclassHandler* Handler);
+
+class TListView {
+ public:
+  // A report list without its own rows (the owner answers LVN_GETDISPINFO).
+  bool Create(HWND Parent, int Id, DWORD ExtraStyle, DWORD ExtendedStyle);
+  HWND Handle() const { return FHandle; }
+  void AddColumn(const std::wstring& Header, int Width);
+  int ColumnWidth(int Column) const;
+  void SetColumnWidth(int Column, int Width);
+  int ColumnCount() const;
+  // Sets the row count without scrolling or losing the selection.
+  void SetRowCount(int Rows);
+  int RowCount() const;
+  // The selected row, or -1.
+  int SelectedRow() const;
+  // Selects Row and makes it the focused row (-1: none).
+  void SelectRow(int Row);
+  // Rows that fit in full in the list's height.
+  int FullyVisibleRows() const;
+  void RedrawRows(int First, int Last);
+  void Repaint();
+
+ private:
+  HWND FHandle = nullptr;
+};
+
+class TTreeView {
+ public:
+  bool Create(HWND Parent, int Id);
+  HWND Handle() const { return FHandle; }
+  void Clear();
+  // Adds a node as the last child of Parent (TVI_ROOT for a top-level node) carrying Data.
+  HTREEITEM Add(HTREEITEM Parent, const std::wstring& Text, LPARAM Data);
+  void Expand(HTREEITEM Item);
+  // The data of the selected node, or -1.
+  LPARAM SelectedData() const;
+
+ private:
+  HWND FHandle = nullptr;
+};
+
+// A read-only rich edit (the Msftedit library, loaded when the first one is made).
+class TRichEdit {
+ public:
+  bool Create(HWND Parent, int Id);
+  HWND Handle() const { return FHandle; }
+  void SetFont(const wchar_t* Face, int Points);
+  // Replaces the text; every character in the plain look.
+  void SetText(const std::u16string& Text);
+  // Colours Length characters from Start: text, background and weight. The characters stay
+  // selected until SetCaret.
+  void Mark(int64_t Start, int64_t Length, COLORREF Text, COLORREF Background, bool Bold);
+  void SetCaret(int64_t Position);
+  void Clear() { SetText(u""); }
+  // The height of one line in the pane's font.
+  int LineHeight() const;
+
+ private:
+  HWND FHandle = nullptr;
+};
+
+// A stand-alone scroll bar.
+class TScrollBar {
+ public:
+  bool Create(HWND Parent, int Id, bool Vertical);
+  HWND Handle() const { return FHandle; }
+  void SetRange(int Min, int Max, int Page = 0);
+  int Max() const;
+  int Position() const;
+  void SetPosition(int Position);
+  // Where the thumb is being dragged to (the full 32 bits).
+  int TrackPosition() const;
+
+ private:
+  SCROLLINFO Info(UINT Mask) const;
+
+  HWND FHandle = nullptr;
+};
+
+class TStatusBar {
+ public:
+  bool Create(HWND Parent, int Id);
+  HWND Handle() const { return FHandle; }
+  // Part 0 takes what the others leave; each further part is as wide as its text.
+  void SetParts(const std::vector<std::u16string>& Texts);
+  int Height() const;
+  void Resize();
+
+ private:
+  HWND FHandle = nullptr;
+};
+
+// Puts Text on the clipboard as Unicode text, replacing what it held.
+bool CopyTextToClipboard(HWND Owner, const std::u16string& Text);
+
+}  // namespace corvane::win32

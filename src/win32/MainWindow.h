@@ -1,0 +1,132 @@
+#pragma once
+// TMainWindow, the Windows program's main window: the frame list with its own scroll bar on the
+// left, the selected frame's syntax tree on the right, the hex pane below, menus, shortcut keys,
+// the status bar, the settings in the registry and the window's side of the update check. Every
+// decision about the open file, the frame window and the navigation is the frame window's
+// (TFrameWindow); this class maps the controls' messages onto it and shows what it says.
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "product/UpdateCheckThread.h"
+#include "viewer/FrameWindow.h"
+#include "win32/Controls.h"
+#include "win32/HexPane.h"
+
+namespace corvane::win32 {
+
+class TStreamCheckWindow;
+
+class TMainWindow : public TWindow {
+ public:
+  TMainWindow();
+  ~TMainWindow() override;
+
+  // Creates the window (hidden), reads the settings and shows it as they say; then opens
+  // StartFile, when one is named, once the window is on screen.
+  bool Create(const std::filesystem::path& StartFile);
+  // An update check was left running when the window closed.
+  bool UpdateCheckLeftRunning() const { return FUpdateCheck && FUpdateCheck->LeftRunning(); }
+
+ protected:
+  LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;
+
+ private:
+  // --- Set-up and close ------------------------------------------------------------------------
+  void CreateComponents();
+  void CreateFonts();
+  void FormShow();
+  void FormClose();
+  void LoadRegistrySettings();
+  void SaveRegistrySettings();
+  void Layout();
+  void RefreshCaption();
+
+  // --- Commands --------------------------------------------------------------------------------
+  void Command(int Id);
+  void Open1Click();
+  void Close1Click();
+  void GoToOffset1Click();
+  void HexEditSelectedFrame1Click();
+  void CheckStream1Click();
+  void Copy1Click();
+  void Copy2Click();
+  void CheckForUpdates1Click();
+  void About1Click();
+  bool OpenFile(const std::filesystem::path& FileName);
+  void OpenDroppedFiles(HDROP Drop);
+  void tmUpdateTimer();
+
+  // --- The frame list, its scroll bar, the tree ------------------------------------------------
+  bool ListView1Message(UINT Message, WPARAM WParam, LPARAM LParam, LRESULT& Result);
+  bool ListView1KeyDown(WPARAM Key);
+  void ListView1KeyUp();
+  void MyScrollMouseDown(int Position);
+  void ScrollBar1Scroll(int Code);
+  LRESULT Notify(NMHDR* Header);
+  LRESULT ListView1CustomDraw(NMLVCUSTOMDRAW* Draw);
+  LRESULT TreeView1CustomDraw(NMTVCUSTOMDRAW* Draw);
+  void ListView1Data(NMLVDISPINFOW* Info);
+  void TreeView1Change();
+  void ContextMenu(HWND Control, LPARAM At);
+  void FormResize();
+  void ShowCheckedFinding(int64_t Offset);
+
+  // --- Showing the frame window's state ----------------------------------------------------------
+  void ShowFrameList(int SelectedRow, bool Refilled = true);
+  void ShowDetail();
+  void ShowHexPane();
+  void ShowStatus();
+  void ShowMessage(const std::u16string& Text);
+  void AfterLoad();
+  void ShowMovedWindow();
+  bool Ask(UINT Style, const std::u16string& Text);
+
+  // The splitter between the list and the tree.
+  bool SplitterHit(int X, int Y) const;
+
+  // A step that reads on past its first MiB shows the hourglass until it ends.
+  struct TStep {
+    TMainWindow& Form;
+    ~TStep() { Form.FLongStep = false; }
+  };
+
+  std::unique_ptr<TFrameWindow> FFrames;
+  std::filesystem::path FStartFile;
+  uint32_t FDpi = 96;
+  TGdiObject FFont;
+  TGdiObject FTreeFont;
+  TGdiObject FTreeBoldFont;
+  HMENU FListMenu = nullptr;
+  HMENU FTreeMenu = nullptr;
+  TListView ListView1;
+  TScrollBar ScrollBar1;
+  TTreeView TreeView1;
+  HWND lbPacket = nullptr;
+  TRichEdit Memo1;
+  TScrollBar ScrollBar2;
+  TStatusBar StatusBar1;
+  THexPane FHexView;
+  int32_t FHexLoadCount = 0;
+  TSubclassHandler FListHandler;
+  TSubclassHandler FTreeHandler;
+  std::unique_ptr<TStreamCheckWindow> FCheckWindow;
+  // Each tree node's place among its siblings, by node id (the tree's shading); the tree view's
+  // items by node id, and each node's parent (the tree's shape, kept while frames share it).
+  std::vector<int32_t> FSiblingIndex;
+  std::vector<HTREEITEM> FTreeItems;
+  std::vector<TTreeModel::TNodeId> FTreeShape;
+  std::u16string FMessage;
+  std::vector<std::u16string> FStatusParts;
+  int FPanel2Width = 0;
+  bool FSplitterDragging = false;
+  bool FLongStep = false;
+  bool FCheckForUpdates = true;
+  bool FShown = false;
+  bool FClosed = false;
+  bool FUpdateDone = false;
+  std::unique_ptr<TUpdateCheckThread> FUpdateCheck;
+};
+
+}  // namespace corvane::win32
