@@ -64,11 +64,14 @@ void AbortDownloads() {
   OpenHandles().clear();
 }
 
-int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count) {
+int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count, const std::atomic<bool>* Cancel) {
   const int32_t Capacity = Count;
   Count = 0;
+  // A raised Cancel is seen between the calls; a call blocked on the network ends with AbortDownloads.
+  const auto Cancelled = [Cancel] { return Cancel != nullptr && Cancel->load(); };
   try {
     if (Capacity < 0 || (!Buffer && Capacity > 0)) return DownloadUnexpectedFailure;
+    if (Cancelled()) return DownloadNoConnection;
     TInternet Session;
     if (!Session.Open()) return DownloadNoConnection;
     DWORD Limit = static_cast<DWORD>(std::clamp<int64_t>(DownloadTimeLimit().count(), 1, 0x7FFFFFFF));
@@ -106,7 +109,7 @@ int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Co
     while (Count < Capacity) {
       DWORD Got = 0;
       const DWORD Piece = static_cast<DWORD>(std::min(ReadPieceSize, Capacity - Count));
-      if (!InternetReadFile(Request, Buffer + Count, Piece, &Got)) return DownloadReadFailed;
+      if (Cancelled() || !InternetReadFile(Request, Buffer + Count, Piece, &Got)) return DownloadReadFailed;
       if (Got == 0) break;
       Count += static_cast<int32_t>(Got);
     }
