@@ -48,30 +48,15 @@
 #include "product/HalvernAbout.h"
 #include "product/HalvernSplash.h"
 #include "product/NewVerCheck.h"
+#include "viewer/FrameRowText.h"
 #include "viewer/StreamCheck.h"
 
 namespace corvane {
 namespace {
 
-// Design sizes of the window and its panes, in pixels.
-constexpr int DesignLeft = 111;
-constexpr int DesignTop = 77;
-constexpr int DesignClientWidth = 1145;
-constexpr int DesignClientHeight = 653;
-constexpr int Panel2DesignWidth = 513;
-constexpr int HexPanelHeight = 210;
+// The design sizes, the smallest pane sizes and the column tables are the viewer's
+// (WindowPlacement.h, FrameListColumns), shared with the Windows window.
 constexpr int ListScrollBarWidth = 16;
-constexpr int SplitterWidth = 2;
-constexpr int TreeIndent = 19;
-constexpr std::array<int, 5> DesignColumnWidths = {140, 70, 70, 90, 100};
-// The widest text each column shows; a column is never narrower than it in the desktop's font.
-constexpr std::array<const char*, 5> WidestColumnTexts = {"0x0000000000000000", "000000", "Frame Size",
-                                                          "Sampling Rate", "reserved kbps"};
-// The smallest sizes at which the panes are still of use: the list shows this many rows, the
-// hex pane this many lines, and either side of the upper splitter keeps this width.
-constexpr int MinListRows = 4;
-constexpr int MinHexLines = 3;
-constexpr int MinPaneWidth = 160;
 constexpr int UpdateTimerMs = 10;
 constexpr int CheckProgressSteps = 1000;
 constexpr int CheckPollMs = 20;
@@ -199,7 +184,7 @@ TCorvaneForm::TCorvaneForm(QWidget* Parent) : QMainWindow(Parent), FFrames(std::
   // The design client area, with the menu and status bars around it.
   resize(DesignClientWidth,
          DesignClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-  move(DesignLeft, DesignTop);
+  move(DesignFormLeft, DesignFormTop);
 }
 
 TCorvaneForm::~TCorvaneForm() {
@@ -217,7 +202,7 @@ void TCorvaneForm::CreateComponents() {
   Layout->setSpacing(0);
 
   Splitter1 = new QSplitter(Qt::Horizontal, Central);
-  Splitter1->setHandleWidth(SplitterWidth);
+  Splitter1->setHandleWidth(SplitterGap);
   Splitter1->setChildrenCollapsible(false);
 
   Panel2 = new QWidget(Splitter1);
@@ -227,7 +212,7 @@ void TCorvaneForm::CreateComponents() {
   ListView1 = new TFrameListView(Panel2);
   FListModel = new TFrameListModel(*FFrames, this);
   ListView1->setModel(FListModel);
-  for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column)
+  for (size_t Column = 0; Column < FrameListColumns.size(); ++Column)
     ListView1->setColumnWidth(static_cast<int>(Column), DesignColumnWidth(Column));
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
   ListView1->setAcceptDrops(false);
@@ -267,13 +252,13 @@ void TCorvaneForm::CreateComponents() {
   Splitter1->addWidget(Panel3);
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({DesignPanel2Width(), DesignClientWidth - DesignPanel2Width() - SplitterWidth});
+  Splitter1->setSizes({DesignPanel2Width(), DesignClientWidth - DesignPanel2Width() - SplitterGap});
   Panel2->setMinimumWidth(MinPaneWidth);
   Panel3->setMinimumWidth(MinPaneWidth);
 
   // The hex pane's height is the user's: a splitter between it and the panes above.
   Splitter2 = new QSplitter(Qt::Vertical, Central);
-  Splitter2->setHandleWidth(4);
+  Splitter2->setHandleWidth(SplitterGap);
   Splitter2->setChildrenCollapsible(false);
   Splitter2->addWidget(Splitter1);
   Panel1 = new QWidget(Splitter2);
@@ -298,7 +283,7 @@ void TCorvaneForm::CreateComponents() {
   Splitter2->addWidget(Panel1);
   Splitter2->setStretchFactor(0, 1);
   Splitter2->setStretchFactor(1, 0);
-  Splitter2->setSizes({DesignClientHeight - HexPanelHeight, HexPanelHeight});
+  Splitter2->setSizes({DesignClientHeight - HexPaneDesignHeight, HexPaneDesignHeight});
 
   Layout->addWidget(Splitter2, 1);
   setCentralWidget(Central);
@@ -327,14 +312,14 @@ void TCorvaneForm::CreateComponents() {
 int TCorvaneForm::DesignColumnWidth(size_t Column) const {
   const QFontMetrics Cells(ListView1->font());
   const QFontMetrics Header(ListView1->horizontalHeader()->font());
-  const QString Widest = QString::fromLatin1(WidestColumnTexts[Column]);
-  const int Needed = std::max(Cells.horizontalAdvance(Widest), Header.horizontalAdvance(Widest)) + 16;
-  return std::max(DesignColumnWidths[Column], Needed);
+  const QString Widest = Q(FrameListColumns[Column].Widest);
+  const int Needed = std::max(Cells.horizontalAdvance(Widest), Header.horizontalAdvance(Widest)) + ColumnTextPadding;
+  return std::max(FrameListColumns[Column].DesignWidth, Needed);
 }
 
 int TCorvaneForm::DesignPanel2Width() const {
   int Columns = 0;
-  for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column) Columns += DesignColumnWidth(Column);
+  for (size_t Column = 0; Column < FrameListColumns.size(); ++Column) Columns += DesignColumnWidth(Column);
   return std::max(Panel2DesignWidth, Columns + ListScrollBarWidth + 2 * ListView1->frameWidth());
 }
 
@@ -488,22 +473,22 @@ TPlacementLimits TCorvaneForm::PlacementLimits() const {
   const QMargins Margins = FrameMargins();
   const int DesignHeight = DesignClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
   TPlacementLimits Limits;
-  Limits.DesignFrame = {DesignLeft, DesignTop, DesignClientWidth + Margins.left() + Margins.right(),
+  Limits.DesignFrame = {DesignFormLeft, DesignFormTop, DesignClientWidth + Margins.left() + Margins.right(),
                         DesignHeight + Margins.top() + Margins.bottom()};
   const QSize Smallest = minimumSizeHint().expandedTo(minimumSize());
   Limits.MinWindowWidth = Smallest.width() + Margins.left() + Margins.right();
   Limits.MinWindowHeight = Smallest.height() + Margins.top() + Margins.bottom();
   const QFontMetrics Header(ListView1->horizontalHeader()->font());
-  for (size_t Column = 0; Column < DesignColumnWidths.size(); ++Column) {
+  for (size_t Column = 0; Column < FrameListColumns.size(); ++Column) {
     Limits.DesignColumnWidths[Column] = DesignColumnWidth(Column);
     // A column keeps at least its header's text.
     const QString Title = FListModel->headerData(static_cast<int>(Column), Qt::Horizontal).toString();
-    Limits.MinColumnWidths[Column] = Header.horizontalAdvance(Title) + 12;
+    Limits.MinColumnWidths[Column] = Header.horizontalAdvance(Title) + ColumnHeaderPadding;
   }
   Limits.DesignPanel2Width = DesignPanel2Width();
-  Limits.DesignHexPaneHeight = HexPanelHeight;
+  Limits.DesignHexPaneHeight = HexPaneDesignHeight;
   Limits.MinPanel2Width = MinPaneWidth;
-  Limits.MinTreeWidth = MinPaneWidth + SplitterWidth;
+  Limits.MinTreeWidth = MinPaneWidth + SplitterGap;
   Limits.MinHexPaneHeight = Panel1->minimumSizeHint().height();
   Limits.MinUpperHeight =
       Limits.MinWindowHeight - Limits.MinHexPaneHeight;
@@ -571,7 +556,7 @@ void TCorvaneForm::LoadRegistrySettings() {
     for (size_t Column = 0; Column < ColumnCount; ++Column)
       ListView1->setColumnWidth(static_cast<int>(Column), Placement.ColumnWidths[Column]);
     const int Width = Placement.Frame.Width;
-    Splitter1->setSizes({Placement.Panel2Width, std::max(Width - Placement.Panel2Width - SplitterWidth, 1)});
+    Splitter1->setSizes({Placement.Panel2Width, std::max(Width - Placement.Panel2Width - SplitterGap, 1)});
     Splitter2->setSizes({std::max(Placement.Frame.Height - Placement.HexPaneHeight, 1), Placement.HexPaneHeight});
     switch (Placement.State) {
       case TWindowState::Minimized:

@@ -1,8 +1,7 @@
 #pragma once
-// The main window's per-user settings: where they live, their names in the order they are read
-// and written, and how one value is read and written. On Windows they are integer (DWORD) values
-// under HKEY_CURRENT_USER\Software\Halvern\Corvane; elsewhere the same names in the user's
-// settings file of organisation "Halvern", application "Corvane".
+// How the Qt window reads and writes one of its per-user settings through QSettings. Where they
+// live and the names of the values are the viewer's (SettingNames.h, TRecentFiles::StoredNames),
+// shared by every front-end.
 
 #include <QSettings>
 #include <QString>
@@ -11,15 +10,9 @@
 #include <memory>
 #include <optional>
 
-#include "viewer/WindowPlacement.h"
+#include "viewer/SettingNames.h"
 
 namespace corvane {
-
-inline constexpr const char* SettingsOrganization = "Halvern";
-inline constexpr const char* SettingsApplication = "Corvane";
-
-// The names of the values are the viewer's (SettingNames, TRecentFiles::StoredNames), shared by
-// every front-end.
 
 // The settings store of this user.
 std::unique_ptr<QSettings> OpenFormSettings();

@@ -1,15 +1,13 @@
 #include "app/FrameListModel.h"
 
 #include <QColor>
-#include <array>
 
 #include "app/QtText.h"
-#include "viewer/FrameWindow.h"
+#include "viewer/FrameRowText.h"
 
 namespace corvane {
 namespace {
 
-constexpr std::array<const char*, 5> ColumnHeaders = {"Offset", "Length", "Frame Size", "Sampling Rate", "Bitrate"};
 const QColor ShadedRow(240, 240, 240);
 
 }  // namespace
@@ -21,7 +19,7 @@ int TFrameListModel::rowCount(const QModelIndex& Parent) const {
 }
 
 int TFrameListModel::columnCount(const QModelIndex& Parent) const {
-  return Parent.isValid() ? 0 : static_cast<int>(ColumnHeaders.size());
+  return Parent.isValid() ? 0 : static_cast<int>(FrameListColumns.size());
 }
 
 QVariant TFrameListModel::data(const QModelIndex& Index, int Role) const {
@@ -39,9 +37,9 @@ QVariant TFrameListModel::data(const QModelIndex& Index, int Role) const {
 
 QVariant TFrameListModel::headerData(int Section, Qt::Orientation Orientation, int Role) const {
   if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 ||
-      Section >= static_cast<int>(ColumnHeaders.size()))
+      Section >= static_cast<int>(FrameListColumns.size()))
     return {};
-  return QString::fromLatin1(ColumnHeaders[static_cast<size_t>(Section)]);
+  return Q(FrameListColumns[static_cast<size_t>(Section)].Header);
 }
 
 void TFrameListModel::Refresh() {

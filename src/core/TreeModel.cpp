@@ -53,6 +53,12 @@ std::vector<std::u16string> TTreeModel::Texts() const {
   return Result;
 }
 
+std::vector<std::u16string> TTreeModel::Texts(TNodeId From) const {
+  std::vector<std::u16string> Result;
+  if (IsValid(From)) Walk(*this, From, 0, [&](TNodeId Id, int32_t) { Result.push_back(Node(Id).Text); });
+  return Result;
+}
+
 std::vector<int32_t> TTreeModel::Depths() const {
   std::vector<int32_t> Result;
   Result.reserve(FNodes.size());

@@ -44,6 +44,9 @@ class TTreeModel {
 
   // Every node's text in depth-first order (parents before children, children in order).
   std::vector<std::u16string> Texts() const;
+  // The texts of Node and the nodes under it, in the same order; none for an id the tree does
+  // not hold.
+  std::vector<std::u16string> Texts(TNodeId Node) const;
   // Depth of each node of Texts(), 0 for roots.
   std::vector<int32_t> Depths() const;
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <fstream>
+#include <system_error>
 
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
@@ -11,6 +14,17 @@ namespace corvane {
 namespace {
 
 const char16_t* TypeText(const TStreamFinding& Finding) { return Finding.IsProblem() ? u"problem" : u"change"; }
+
+// Where the report is written before it replaces File: a name beside it that is not taken.
+std::filesystem::path TemporaryBeside(const std::filesystem::path& File) {
+  std::filesystem::path Name = File;
+  for (int Attempt = 0;; ++Attempt) {
+    Name = File;
+    Name += ".part" + std::to_string(Attempt);
+    std::error_code Failed;
+    if (!std::filesystem::exists(Name, Failed) || Attempt == 99) return Name;
+  }
+}
 
 void AppendLine(std::u16string& Text, const std::u16string& Line, std::u16string_view LineEnd) {
   Text += Line;
@@ -104,6 +118,63 @@ std::string TCheckReport::Saved(TReportFormat Format) const {
   for (const TStreamFinding& Finding : FFindings) Writer.Finding(Finding);
   Writer.Finish(FSummary);
   return Text;
+}
+
+std::u16string TCheckReport::WindowTitle(bool FileOpen) const {
+  return u"Stream Check - " + PathToText(FFile) + (FileOpen ? u"" : u" (not open)");
+}
+
+std::u16string TCheckReport::NotOpenText() const {
+  return u"The checked file is no longer open: this report is of " + PathToText(FFile) + u".";
+}
+
+std::filesystem::path TCheckReport::SuggestedSaveName() const {
+  std::filesystem::path Name = FFile.stem();
+  Name += "-check.txt";
+  return FFile.parent_path() / Name;
+}
+
+std::u16string SaveCheckReport(const TCheckReport& Report, const std::filesystem::path& File, TReportFormat Format,
+                               const TRecheck& Recheck) {
+  const auto Failure = [](const std::string& Reason) { return u"The report could not be saved: " + FromUtf8(Reason); };
+  const std::filesystem::path Temporary = TemporaryBeside(File);
+  std::ofstream Out(Temporary, std::ios::binary | std::ios::trunc);
+  if (!Out) return Failure(PathText(Temporary) + ": " + std::generic_category().message(errno));
+  const auto Discard = [&] {
+    Out.close();
+    std::error_code Ignored;
+    std::filesystem::remove(Temporary, Ignored);
+  };
+  const auto Write = [&Out](std::string_view Piece) { Out.write(Piece.data(), static_cast<std::streamsize>(Piece.size())); };
+  if (Report.Complete() || !Recheck) {
+    Write(Report.Saved(Format));
+  } else {
+    // The window kept only the first findings: the file is checked again, straight into the report.
+    TCheckReportWriter Writer(Format, Report.File(), Report.EAC3(), Write);
+    TStreamSummary Summary;
+    std::string Error;
+    const TCheckEnd End = Recheck([&Writer](const TStreamFinding& Finding) { return Writer.Finding(Finding), true; },
+                                  Summary, Error);
+    if (End != TCheckEnd::Completed) {
+      Discard();
+      return End == TCheckEnd::Cancelled ? std::u16string() : Failure(Error);
+    }
+    Writer.Finish(Summary);
+  }
+  Out.close();
+  if (!Out) {
+    const int Code = errno;
+    Discard();
+    return Failure(PathText(File) + ": " + std::generic_category().message(Code));
+  }
+  std::error_code Failed;
+  std::filesystem::rename(Temporary, File, Failed);
+  if (Failed) {
+    std::error_code Ignored;
+    std::filesystem::remove(Temporary, Ignored);
+    return Failure(PathText(File) + ": " + Failed.message());
+  }
+  return {};
 }
 
 }  // namespace corvane

@@ -78,6 +78,14 @@ class TCheckReport {
   // TCheckReportWriter.
   std::string Saved(TReportFormat Format) const;
 
+  // The report window's title: "Stream Check - FILE", with " (not open)" while its file is not
+  // the one open in the main window.
+  std::u16string WindowTitle(bool FileOpen) const;
+  // What the report window says above the summary while its file is not open.
+  std::u16string NotOpenText() const;
+  // The name Save Report suggests: "NAME-check.txt" beside the checked file.
+  std::filesystem::path SuggestedSaveName() const;
+
  private:
   std::filesystem::path FFile;
   bool FEAC3 = false;
@@ -85,5 +93,17 @@ class TCheckReport {
   std::vector<TStreamFinding> FFindings;
   int64_t FNotKept = 0;
 };
+
+// Checks the report's file again, handing the findings to Sink: for a report that did not keep
+// every finding. A front-end runs it behind its progress dialog, which can cancel it.
+using TRecheck = std::function<TCheckEnd(const TFindingSink& Sink, TStreamSummary& Summary, std::string& Error)>;
+
+// Save Report: writes Report to File in Format through a temporary file beside it, which
+// replaces File only once it is complete; a report that did not keep every finding is written
+// while Recheck checks its file again. Returns what the user is to be told: nothing when the
+// report was saved or the check again was cancelled, else "The report could not be saved: ..."
+// with the reason.
+std::u16string SaveCheckReport(const TCheckReport& Report, const std::filesystem::path& File, TReportFormat Format,
+                               const TRecheck& Recheck);
 
 }  // namespace corvane

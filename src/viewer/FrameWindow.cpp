@@ -399,13 +399,23 @@ int32_t TFrameWindow::ListView1Change(int32_t Item) {
 
 std::u16string TFrameWindow::PackCrcText() const { return FTree.Count() == 0 ? u"" : CrcVerdictText(FPackCrc); }
 
-std::u16string TFrameWindow::TreeText(std::u16string_view LineEnd) const {
+namespace {
+
+std::u16string JoinLines(const std::vector<std::u16string>& Lines, std::u16string_view LineEnd) {
   std::u16string Text;
-  for (const std::u16string& Line : FTree.Texts()) {
+  for (const std::u16string& Line : Lines) {
     Text += Line;
     Text += LineEnd;
   }
   return Text;
+}
+
+}  // namespace
+
+std::u16string TFrameWindow::TreeText(std::u16string_view LineEnd) const { return JoinLines(FTree.Texts(), LineEnd); }
+
+std::u16string TFrameWindow::TreeText(std::u16string_view LineEnd, TTreeModel::TNodeId Node) const {
+  return JoinLines(FTree.Texts(Node), LineEnd);
 }
 
 }  // namespace corvane

@@ -206,6 +206,8 @@ class TFrameWindow {
   const TTreeModel& Tree() const { return FTree; }
   // The tree as text: every node's text followed by LineEnd, parents before children.
   std::u16string TreeText(std::u16string_view LineEnd) const;
+  // The same for one node and the nodes under it (Ctrl+C on a selected node).
+  std::u16string TreeText(std::u16string_view LineEnd, TTreeModel::TNodeId Node) const;
   const THexPaneState& HexPane() const { return FHexPane; }
   // The list reports a change (selection, focus) of row Item: returns the row it reported before,
   // which is to be painted again with its current state and shade (-1: none).

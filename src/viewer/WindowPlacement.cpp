@@ -16,6 +16,10 @@ int32_t Within(int32_t Value, int32_t Low, int32_t High) { return std::min(std::
 
 }  // namespace
 
+int32_t ClampPane(int32_t Wanted, int32_t Min, int32_t Total, int32_t MinOther) {
+  return Within(Wanted, Min, std::max(Total - MinOther, Min));
+}
+
 TRect PlaceOnScreen(const TRect& Frame, const std::vector<TRect>& WorkAreas, int32_t MinWidth, int32_t MinHeight) {
   TRect Placed = Frame;
   Placed.Width = std::max(Placed.Width, MinWidth);
@@ -47,11 +51,10 @@ TFormPlacement ReadPlacement(const TStoredSettings& Stored, const TPlacementLimi
     Placement.ColumnWidths[Column] =
         std::max(Value(static_cast<TSetting>(SettingOffsetColWidth + Column), Limits.DesignColumnWidths[Column]),
                  Limits.MinColumnWidths[Column]);
-  Placement.Panel2Width = Within(Value(SettingPanel2Width, Limits.DesignPanel2Width), Limits.MinPanel2Width,
-                                 std::max(Placement.Frame.Width - Limits.MinTreeWidth, Limits.MinPanel2Width));
-  Placement.HexPaneHeight =
-      Within(Value(SettingHexPaneHeight, Limits.DesignHexPaneHeight), Limits.MinHexPaneHeight,
-             std::max(Placement.Frame.Height - Limits.MinUpperHeight, Limits.MinHexPaneHeight));
+  Placement.Panel2Width = ClampPane(Value(SettingPanel2Width, Limits.DesignPanel2Width), Limits.MinPanel2Width,
+                                    Placement.Frame.Width, Limits.MinTreeWidth);
+  Placement.HexPaneHeight = ClampPane(Value(SettingHexPaneHeight, Limits.DesignHexPaneHeight),
+                                      Limits.MinHexPaneHeight, Placement.Frame.Height, Limits.MinUpperHeight);
 
   const int32_t State = Value(SettingWindowState, 0);
   Placement.State = State == 1 ? TWindowState::Minimized : State == 2 ? TWindowState::Maximized : TWindowState::Normal;

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+#include "viewer/SettingNames.h"
+
 namespace corvane {
 
 struct TRect {
@@ -22,30 +24,30 @@ struct TRect {
   bool operator==(const TRect&) const = default;
 };
 
-// The stored values, in the order they are read and written. The first twelve are the original
-// set; HexPaneHeight keeps the splitter between the upper panes and the hex pane.
-enum TSetting : size_t {
-  SettingFormTop,
-  SettingFormLeft,
-  SettingFormHeight,
-  SettingFormWidth,
-  SettingOffsetColWidth,
-  SettingLengthColWidth,
-  SettingFrameSizeColWidth,
-  SettingSamplingRateColWidth,
-  SettingBitrateColWidth,
-  SettingPanel2Width,
-  SettingWindowState,
-  SettingCheckForUpdates,
-  SettingHexPaneHeight,
-  SettingCount
-};
-inline constexpr std::array<const char*, SettingCount> SettingNames = {
-    "FormTop",           "FormLeft",        "FormHeight",           "FormWidth",       "OffsetColWidth",
-    "LengthColWidth",    "FrameSizeColWidth", "SamplingRateColWidth", "BitrateColWidth", "Panel2Width",
-    "WindowState",       "CheckForUpdates", "HexPaneHeight"};
-// A value read from the store: nothing when it is missing or not an integer.
-using TStoredSettings = std::array<std::optional<int32_t>, SettingCount>;
+// The main window's design, in pixels at 96 per inch: where its frame first opens, its client
+// area (the panes, without the menu and status bars), the left pane's width and the hex pane's
+// height, and the gap the splitters take.
+inline constexpr int32_t DesignFormLeft = 111;
+inline constexpr int32_t DesignFormTop = 77;
+inline constexpr int32_t DesignClientWidth = 1145;
+inline constexpr int32_t DesignClientHeight = 653;
+inline constexpr int32_t Panel2DesignWidth = 513;
+inline constexpr int32_t HexPaneDesignHeight = 210;
+inline constexpr int32_t SplitterGap = 4;
+inline constexpr int32_t TreeIndent = 19;
+// The smallest sizes at which the panes are still of use: the list shows this many rows, the
+// hex pane this many lines, and either side of the upper splitter keeps this width.
+inline constexpr int32_t MinListRows = 4;
+inline constexpr int32_t MinHexLines = 3;
+inline constexpr int32_t MinPaneWidth = 160;
+// What a column needs beyond its widest text (its design width may be more), and beyond its
+// header when it is made as narrow as it may be.
+inline constexpr int32_t ColumnTextPadding = 16;
+inline constexpr int32_t ColumnHeaderPadding = 12;
+
+// A pane's size between splitters: Wanted, at least Min, and never so large that the other side
+// of Total gets less than MinOther (Min wins when both cannot be had).
+int32_t ClampPane(int32_t Wanted, int32_t Min, int32_t Total, int32_t MinOther);
 
 enum class TWindowState : int32_t { Normal = 0, Minimized = 1, Maximized = 2 };
 

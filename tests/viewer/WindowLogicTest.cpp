@@ -110,6 +110,21 @@ TEST(WindowPlacement, StoredValuesAreCheckedOneByOne) {
   EXPECT_EQ(StoredValues(Maximized)[SettingWindowState], 2);
 }
 
+TEST(WindowPlacement, APaneBetweenSplittersKeepsItsMinimumAndLeavesTheOtherSideItsOwn) {
+  struct TCase {
+    int32_t Wanted, Min, Total, MinOther, Kept;
+  };
+  const TCase Cases[] = {
+      {210, 60, 700, 200, 210},  // as wanted
+      {10, 60, 700, 200, 60},    // below its minimum
+      {650, 60, 700, 200, 500},  // the other side keeps its minimum
+      {210, 60, 220, 200, 60},   // both minimums cannot be had: this one's wins
+  };
+  for (const TCase& Case : Cases)
+    EXPECT_EQ(ClampPane(Case.Wanted, Case.Min, Case.Total, Case.MinOther), Case.Kept)
+        << Case.Wanted << " in " << Case.Total;
+}
+
 // ------------------------------------------------------------------------------------------------
 // Recent files
 
@@ -285,6 +300,15 @@ TEST(FrameListLogic, CopyOfTheSelectedRowsHasTheListsForm) {
                 u", 256, 256, 48000 Hz, 64 kbps, \r\n");
   EXPECT_EQ(Window->ListText(u"\n", {}), Window->ListText(u"\n"));
   EXPECT_EQ(Window->ListText(u"\n", {7}), u"");
+
+  // A selected node of the tree: its line and the lines of the nodes under it.
+  const TTreeModel& Tree = Window->Tree();
+  const TTreeModel::TNodeId Syncinfo = Tree.Node(Tree.Roots()[0]).Children[0];
+  ASSERT_EQ(Tree.Node(Syncinfo).Text.rfind(u"syncinfo()", 0), 0u);
+  std::u16string Expected = Tree.Node(Syncinfo).Text + u"\r\n";
+  for (const TTreeModel::TNodeId Child : Tree.Node(Syncinfo).Children) Expected += Tree.Node(Child).Text + u"\r\n";
+  EXPECT_EQ(Window->TreeText(u"\r\n", Syncinfo), Expected);
+  EXPECT_EQ(Window->TreeText(u"\n", Tree.Count()), u"");
 }
 
 TEST(FrameListLogic, ADraggedThumbMovesTheWindowLiveAndItsEndPlacesTheThumb) {
@@ -393,6 +417,74 @@ TEST(CheckReport, FindingsPastTheListsRoomAreCountedAndSaid) {
   EXPECT_EQ(Report.Findings().size(), TCheckReport::MaxListedFindings);
   EXPECT_EQ(Report.NotKept(), 3);
   EXPECT_EQ(Report.SummaryLines().back(), u"The list shows the first 100000 findings; 3 more are left out.");
+}
+
+TEST(CheckReport, ItsWindowSaysWhenItsFileIsNoLongerOpen) {
+  const TCheckReport Report(std::filesystem::path("streams") / "a.ac3", false);
+  const std::u16string Name = PathToText(std::filesystem::path("streams") / "a.ac3");
+  EXPECT_EQ(Report.WindowTitle(true), u"Stream Check - " + Name);
+  EXPECT_EQ(Report.WindowTitle(false), u"Stream Check - " + Name + u" (not open)");
+  EXPECT_EQ(Report.NotOpenText(), u"The checked file is no longer open: this report is of " + Name + u".");
+  EXPECT_EQ(Report.SuggestedSaveName(), std::filesystem::path("streams") / "a-check.txt");
+}
+
+// The files beside Target whose names start with Target's: what a save may leave behind.
+std::vector<std::filesystem::path> Leftovers(const std::filesystem::path& Target) {
+  std::vector<std::filesystem::path> Found;
+  for (const auto& Entry : std::filesystem::directory_iterator(Target.parent_path())) {
+    const std::string Name = Entry.path().filename().string();
+    if (Name != Target.filename().string() && Name.rfind(Target.filename().string(), 0) == 0) Found.push_back(Entry.path());
+  }
+  return Found;
+}
+
+TEST(CheckReport, SaveReplacesItsFileOnlyWithAWholeReport) {
+  const TCheckedFile Checked(DamagedStream());
+  const test::TTempFile Target(test::TBytes{'o', 'l', 'd'}, ".txt");
+  const auto Read = [&Target] {
+    const test::TBytes Bytes = Target.ReadAll();
+    return std::string(Bytes.begin(), Bytes.end());
+  };
+  const TRecheck NoRecheck;
+
+  // A report that kept every finding is written as it is, over the file there was.
+  EXPECT_EQ(SaveCheckReport(Checked.Report, Target.Path(), TReportFormat::Text, NoRecheck), u"");
+  EXPECT_EQ(Read(), Checked.Report.Saved(TReportFormat::Text));
+  EXPECT_EQ(SaveCheckReport(Checked.Report, Target.Path(), TReportFormat::Json, NoRecheck), u"");
+  EXPECT_EQ(Read(), Checked.Report.Saved(TReportFormat::Json));
+
+  // One that left findings out is written while its file is checked again.
+  TCheckReport Partial(Checked.File.Path(), false);
+  for (size_t Index = 0; Index <= TCheckReport::MaxListedFindings; ++Index) Partial.Add(TStreamFinding{});
+  int Rechecks = 0;
+  const auto Recheck = [&](TCheckEnd Wanted, std::string Failure) -> TRecheck {
+    return [&Rechecks, &Checked, Wanted, Failure](const TFindingSink& Sink, TStreamSummary& Summary, std::string& Error) {
+      ++Rechecks;
+      if (Wanted != TCheckEnd::Completed) {
+        Error = Failure;
+        return Wanted;
+      }
+      return CheckStream(Checked.File.Path(), false, Sink, Summary, {}, nullptr, Error);
+    };
+  };
+  EXPECT_EQ(SaveCheckReport(Partial, Target.Path(), TReportFormat::Text, Recheck(TCheckEnd::Completed, "")), u"");
+  EXPECT_EQ(Rechecks, 1);
+  EXPECT_EQ(Read(), Checked.Report.Saved(TReportFormat::Text));
+
+  // A check cancelled or failed on the way leaves the file as it was, and nothing beside it.
+  const std::string Before = Read();
+  EXPECT_EQ(SaveCheckReport(Partial, Target.Path(), TReportFormat::Json, Recheck(TCheckEnd::Cancelled, "")), u"");
+  EXPECT_EQ(SaveCheckReport(Partial, Target.Path(), TReportFormat::Json, Recheck(TCheckEnd::Failed, "read error")),
+            u"The report could not be saved: read error");
+  EXPECT_EQ(Rechecks, 3);
+  EXPECT_EQ(Read(), Before);
+  EXPECT_TRUE(Leftovers(Target.Path()).empty());
+
+  // A folder that does not exist: the reason, and no file.
+  const std::filesystem::path Nowhere = Target.Path() / "report.txt";
+  const std::u16string Failed = SaveCheckReport(Checked.Report, Nowhere, TReportFormat::Text, NoRecheck);
+  EXPECT_EQ(Failed.rfind(u"The report could not be saved: ", 0), 0u) << ToUtf8(Failed);
+  EXPECT_GT(Failed.size(), std::u16string_view(u"The report could not be saved: ").size() + 2);
 }
 
 }  // namespace
