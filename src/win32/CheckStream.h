@@ -1,56 +1,62 @@
 #pragma once
 // Tools > Check Stream in the Windows window: the check on a worker thread behind a progress
-// dialog that can cancel it, and the window that shows its summary and findings; activating a
-// finding (double click or Enter) hands its offset to the main window.
+// dialog that can cancel it, and the window that shows its report: the summary above the list of
+// findings, Copy and Save Report. Activating a finding (double click or Enter) hands its offset
+// to the main window. What the report holds and how it reads is TCheckReport's; this window only
+// shows it.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "viewer/StreamCheck.h"
+#include "viewer/CheckReport.h"
 #include "win32/Controls.h"
 
 namespace corvane::win32 {
 
-struct TCheckResult {
-  TCheckEnd End = TCheckEnd::Failed;
-  TStreamSummary Summary;
-  std::vector<TStreamFinding> Findings;
-  int64_t NotKept = 0;  // findings after the ones the list keeps
-  std::string Error;
-};
-
-// Checks File behind the progress dialog; true when the check completed.
-bool RunStreamCheck(HWND Owner, const std::filesystem::path& File, bool EAC3, TCheckResult& Result);
+// Checks File behind the progress dialog (owned by Owner); findings go to Sink on the worker.
+TCheckEnd RunStreamCheck(HWND Owner, const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,
+                         TStreamSummary& Summary, std::string& Error);
 
 class TStreamCheckWindow : public TWindow {
  public:
   TStreamCheckWindow();
   ~TStreamCheckWindow() override;
 
-  // Shows the result of the check of File (made the first time), owned by Owner.
-  void Show(HWND Owner, const std::filesystem::path& File, TCheckResult& Result);
-  const std::filesystem::path& File() const { return FFile; }
+  // Shows Report (the window is made the first time, over Over), the focus on its first finding.
+  void Show(HWND Over, TCheckReport Report);
+  const std::filesystem::path& File() const { return FReport.File(); }
+  // Whether the report's file is the one open in the main window; when it is not, the window
+  // says so above the summary and in its title.
+  void SetFileOpen(bool Open);
   std::function<void(int64_t Offset)> OnActivated;
 
  protected:
   LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;
 
  private:
+  void CreateControls();
   void Layout();
   void Activate(int Row);
+  // Copy: the selected findings, or the whole report when none is selected.
+  void CopyReport();
+  // Save Report: asks for a name and writes the report as text, or as JSON for a .json name.
+  void SaveReport();
+  void ContextMenu(LPARAM At);
 
-  std::filesystem::path FFile;
-  std::vector<TStreamFinding> FFindings;
-  std::vector<std::array<std::wstring, 3>> FRows;
+  TCheckReport FReport;
+  bool FFileOpen = true;
   uint32_t FDpi = 96;
+  int FSummaryHeight = 0;
   TGdiObject FFont;
   TGdiObject FFixedFont;
+  HWND lbClosed = nullptr;
   HWND Memo1 = nullptr;
   TListView ListView1;
+  HWND btnCopy = nullptr;
+  HWND btnSave = nullptr;
+  TSubclassHandler FListKeys;
 };
 
 }  // namespace corvane::win32

@@ -13,13 +13,14 @@ class TGoToOffsetDialog : public TDialog {
 
  protected:
   std::wstring Title() const override { return L"Go to Offset"; }
-  SIZE DesignClientSize() const override { return {340, 96}; }
+  SIZE DesignClientSize() const override { return {340, 112}; }
 
   void CreateControls() override {
-    AddControl(WC_STATICW, L"Byte offset in the file (decimal, or hexadecimal after 0x):", 0, 12, 12, 316, 16, -1);
-    FEdit = AddControl(WC_EDITW, W(FTyped), WS_TABSTOP | ES_AUTOHSCROLL, 12, 32, 316, 22, IdOffset, WS_EX_CLIENTEDGE);
-    AddControl(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 172, 64, 75, 23, IDOK);
-    AddControl(WC_BUTTONW, L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 253, 64, 75, 23, IDCANCEL);
+    // Room for the question on two lines, whatever the system's font.
+    AddControl(WC_STATICW, L"Byte offset in the file (decimal, or hexadecimal after 0x):", 0, 12, 10, 316, 30, -1);
+    FEdit = AddControl(WC_EDITW, W(FTyped), WS_TABSTOP | ES_AUTOHSCROLL, 12, 44, 316, 22, IdOffset, WS_EX_CLIENTEDGE);
+    AddControl(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 172, 78, 75, 23, IDOK);
+    AddControl(WC_BUTTONW, L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 253, 78, 75, 23, IDCANCEL);
   }
 
   void Shown() override {

@@ -82,7 +82,15 @@ class THexEditDialog : public TDialog {
       bbtnOKClick();
       return true;
     }
-    if (Id == IDCANCEL) CancelEdit();
+    // Escape, Cancel and the close button: with unsaved edits (a half-typed cell is one too)
+    // the user is asked first, and No keeps the dialog open.
+    if (Id == IDCANCEL) {
+      EndEdit(true);
+      if (FModel.HasUnsavedEdits() &&
+          MessageBoxW(FHandle, W(DiscardEditsQuestion).c_str(), L"Confirm", MB_ICONQUESTION | MB_YESNO | MB_DEFBUTTON2) !=
+              IDYES)
+        return true;
+    }
     return false;
   }
 
@@ -319,8 +327,6 @@ class THexEditDialog : public TDialog {
     RedrawRow(FEditCell.Row);
     if (FocusGrid) SetFocus(FGrid);
   }
-
-  void CancelEdit() { EndEdit(false); }
 
   LRESULT StringGrid1DrawCell(NMLVCUSTOMDRAW* Draw) {
     switch (Draw->nmcd.dwDrawStage) {

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <array>
 #include <cwchar>
+#include <vector>
 
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
 #include "core/StringUtils.h"
+#include "hex/HexViewLines.h"
+#include "product/ProductTexts.h"
 #include "viewer/FrameRowText.h"
-#include "viewer/SettingNames.h"
 #include "win32/CheckStream.h"
 #include "win32/GoToOffsetDialog.h"
 #include "win32/HexEditDialog.h"
@@ -22,17 +24,6 @@
 namespace corvane::win32 {
 namespace {
 
-// Design sizes of the window and its panes, in pixels at 96 per inch. Seam: the window's design
-// place and size come with the placement rules once the viewer core holds them for both windows.
-constexpr int DesignLeft = 111;
-constexpr int DesignTop = 77;
-constexpr int DesignClientWidth = 1145;
-constexpr int DesignClientHeight = 653;
-constexpr int Panel2DesignWidth = 513;
-constexpr int HexPanelHeight = 210;
-constexpr int SplitterWidth = 4;
-constexpr int MinPaneWidth = 60;
-constexpr int TreeIndent = 19;
 constexpr UINT_PTR UpdateTimer = 1;
 constexpr UINT UpdateTimerMs = 10;
 // Posted once the window is on screen: the file named on the command line is opened then, so
@@ -45,15 +36,77 @@ constexpr COLORREF ShadedRow = RGB(240, 240, 240);
 constexpr COLORREF ShadedNode = RGB(246, 246, 246);
 
 constexpr std::u16string_view LineEnd = u"\r\n";
+constexpr DWORD FormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
-const wchar_t OpenDialogFilter[] =
-    L"AC3/EAC3 ES Files (*.ac3; *.eac3)\0*.ac3;*.eac3\0AC3 ES Files (*.ac3)\0*.ac3\0"
-    L"EAC3 ES Files (*.eac3)\0*.eac3\0All Files (*.*)\0*.*\0";
+// The open dialog's filters as the system wants them: each name and its patterns (";"
+// between them), each ended by a null character, and a null character after the last.
+std::wstring OpenDialogFilter() {
+  std::wstring Filter;
+  for (const TFileFilter& Entry : OpenDialogFilters) {
+    std::wstring Patterns = W(Entry.Patterns);
+    if (Patterns == L"*") Patterns = L"*.*";
+    std::replace(Patterns.begin(), Patterns.end(), L' ', L';');
+    Filter += W(Entry.Name) + L" (" + Patterns + L")" + L'\0' + Patterns + L'\0';
+  }
+  return Filter + L'\0';
+}
 
-std::u16string TrimBlanks(const std::u16string& Text) {
-  const size_t First = Text.find_first_not_of(u" \t");
-  if (First == std::u16string::npos) return u"";
-  return Text.substr(First, Text.find_last_not_of(u" \t") - First + 1);
+TRect ToRect(const RECT& Rect) { return {Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top}; }
+
+BOOL CALLBACK AddWorkArea(HMONITOR Monitor, HDC, LPRECT, LPARAM Data) {
+  MONITORINFO Info{};
+  Info.cbSize = sizeof Info;
+  if (GetMonitorInfoW(Monitor, &Info)) reinterpret_cast<std::vector<TRect>*>(Data)->push_back(ToRect(Info.rcWork));
+  return TRUE;
+}
+
+// The work areas of the monitors there are (the desktop without its task bars), in screen pixels.
+std::vector<TRect> WorkAreas() {
+  std::vector<TRect> Areas;
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&Areas));
+  return Areas;
+}
+
+// Get/SetWindowPlacement speak workspace coordinates, which start at the primary monitor's work
+// area; the settings hold screen coordinates, as every window's settings do.
+POINT WorkspaceOrigin() {
+  MONITORINFO Info{};
+  Info.cbSize = sizeof Info;
+  if (!GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &Info)) return {0, 0};
+  return {Info.rcWork.left - Info.rcMonitor.left, Info.rcWork.top - Info.rcMonitor.top};
+}
+
+// The integer values under the settings key; one that is missing or not a DWORD is left out.
+TStoredSettings ReadStoredSettings(HKEY Key) {
+  TStoredSettings Stored;
+  for (size_t Index = 0; Index < SettingCount; ++Index) {
+    DWORD Value = 0;
+    DWORD Size = sizeof Value;
+    const std::wstring Name = W(AsciiToU16(SettingNames[Index]));
+    if (RegGetValueW(Key, nullptr, Name.c_str(), RRF_RT_REG_DWORD, nullptr, &Value, &Size) == ERROR_SUCCESS)
+      Stored[Index] = static_cast<int32_t>(Value);
+  }
+  return Stored;
+}
+
+// The recent files' names, REG_SZ values; one that is missing or not a text is empty.
+std::vector<std::u16string> ReadRecentFiles(HKEY Key) {
+  std::vector<std::u16string> Names;
+  for (const char* Stored : TRecentFiles::StoredNames) {
+    const std::wstring Name = W(AsciiToU16(Stored));
+    DWORD Bytes = 0;
+    std::wstring Text;
+    if (RegGetValueW(Key, nullptr, Name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &Bytes) == ERROR_SUCCESS &&
+        Bytes >= sizeof(wchar_t)) {
+      Text.resize(Bytes / sizeof(wchar_t));
+      if (RegGetValueW(Key, nullptr, Name.c_str(), RRF_RT_REG_SZ, nullptr, Text.data(), &Bytes) == ERROR_SUCCESS)
+        Text.resize(wcsnlen(Text.c_str(), Text.size()));
+      else
+        Text.clear();
+    }
+    Names.push_back(U(Text));
+  }
+  return Names;
 }
 
 bool IsNavigationKey(WPARAM Key) {
@@ -106,17 +159,16 @@ bool TMainWindow::Create(const std::filesystem::path& StartFile) {
   FStartFile = StartFile;
   const HINSTANCE Instance = GetModuleHandleW(nullptr);
   const HMENU Menu = LoadMenuW(Instance, MAKEINTRESOURCEW(IDR_MAINMENU));
-  // The design client area at the resolution of the monitor the window opens on.
+  // Placed and sized by the settings before it is shown (LoadRegistrySettings).
   FDpi = WindowDpi(nullptr);
-  RECT Frame{0, 0, Scale(DesignClientWidth, FDpi), Scale(DesignClientHeight, FDpi)};
-  AdjustWindowRectEx(&Frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
-  if (!CreateWindowOf(L"CorvaneMainWindow", 0, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                      W(DisplayName), DesignLeft, DesignTop, Frame.right - Frame.left, Frame.bottom - Frame.top,
-                      nullptr))
+  if (!CreateWindowOf(L"CorvaneMainWindow", 0, FormStyle, W(DisplayName), DesignFormLeft, DesignFormTop,
+                      Scale(DesignClientWidth, FDpi), Scale(DesignClientHeight, FDpi), nullptr))
     return false;
-  // Seam: the recent files of the File menu are added here from the viewer core's list, once it
-  // keeps one for both windows.
   SetMenu(FHandle, Menu);
+  // File > Open Recent, filled from the settings.
+  FRecentMenu = CreatePopupMenu();
+  InsertMenuW(GetSubMenu(Menu, 0), 1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(FRecentMenu),
+              L"Open &Recent");
   SetMainWindow(FHandle, LoadAcceleratorsW(Instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
   FListMenu = LoadMenuW(Instance, MAKEINTRESOURCEW(IDR_LISTMENU));
   FTreeMenu = LoadMenuW(Instance, MAKEINTRESOURCEW(IDR_TREEMENU));
@@ -134,24 +186,26 @@ void TMainWindow::CreateFonts() {
   FTreeBoldFont.Reset(CreatePixelFont(L"Courier New", Scale(12, FDpi), true, true));
 }
 
+int TMainWindow::TextWidth(std::u16string_view Text) const {
+  return static_cast<int>(
+      SendMessageW(ListView1.Handle(), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(W(Text).c_str())));
+}
+
+int TMainWindow::DesignColumnWidth(size_t Column) const {
+  // The design widths were chosen for a small dialog font; with a larger one a column grows
+  // until its widest text and its header fit.
+  const TFrameListColumn& Of = FrameListColumns[Column];
+  return std::max(Scale(Of.DesignWidth, FDpi),
+                  std::max(TextWidth(Of.Widest), TextWidth(Of.Header)) + Scale(ColumnTextPadding, FDpi));
+}
+
 void TMainWindow::CreateComponents() {
   const auto Font = reinterpret_cast<WPARAM>(FFont.Font());
   ListView1.Create(FHandle, IDC_LISTVIEW1, LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                    LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   SendMessageW(ListView1.Handle(), WM_SETFONT, Font, FALSE);
-  // The design widths were chosen for a small dialog font; with a larger one a column grows until
-  // its widest text and its header fit, and the left pane with the columns.
-  int Columns = 0;
-  for (const TFrameListColumn& Column : FrameListColumns) {
-    const auto Measure = [this](std::u16string_view Text) {
-      return static_cast<int>(SendMessageW(ListView1.Handle(), LVM_GETSTRINGWIDTHW, 0,
-                                           reinterpret_cast<LPARAM>(W(Text).c_str())));
-    };
-    const int Width = std::max(Scale(Column.DesignWidth, FDpi),
-                               std::max(Measure(Column.Widest), Measure(Column.Header)) + Scale(16, FDpi));
-    ListView1.AddColumn(W(Column.Header), Width);
-    Columns += Width;
-  }
+  for (size_t Column = 0; Column < FrameListColumns.size(); ++Column)
+    ListView1.AddColumn(W(FrameListColumns[Column].Header), DesignColumnWidth(Column));
   ScrollBar1.Create(FHandle, IDC_SCROLLBAR1, true);
   ScrollBar1.SetRange(0, 0);
   RedirectWheel(ScrollBar1.Handle(), ListView1.Handle());
@@ -178,13 +232,36 @@ void TMainWindow::CreateComponents() {
   Subclass(ListView1.Handle(), &FListHandler);
   FTreeHandler = [this](HWND, UINT Message, WPARAM WParam, LPARAM, LRESULT& Result) {
     if (Message != WM_KEYDOWN || WParam != 'C' || GetKeyState(VK_CONTROL) >= 0) return false;
-    Copy2Click();
+    CopySelectedNode();
     Result = 0;
     return true;
   };
   Subclass(TreeView1.Handle(), &FTreeHandler);
-  FPanel2Width = std::max(Scale(Panel2DesignWidth, FDpi),
-                          Columns + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE));
+  MeasureMinimum();
+}
+
+void TMainWindow::MeasureMinimum() {
+  const HWND List = ListView1.Handle();
+  // The height of a row, measured on a row of the empty list, and of the header.
+  const int Rows = ListView1.RowCount();
+  ListView_SetItemCountEx(List, 1, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  RECT Row{};
+  ListView_GetItemRect(List, 0, &Row, LVIR_BOUNDS);
+  ListView_SetItemCountEx(List, Rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  RECT Area{0, 0, 1000, 1000};
+  WINDOWPOS Place{};
+  HDLAYOUT HeaderLayout{&Area, &Place};
+  Header_Layout(ListView_GetHeader(List), &HeaderLayout);
+  const int Edges = 2 * GetSystemMetrics(SM_CYEDGE);
+  // The list keeps a few rows and room for its sideways scroll bar; the hex pane a few lines
+  // under its label.
+  FMinListHeight = Place.cy + MinListRows * std::max<int>(Row.bottom - Row.top, 1) + Edges +
+                   GetSystemMetrics(SM_CYHSCROLL);
+  FMinHexHeight = Scale(18, FDpi) + (MinHexLines + 1) * Scale(HexViewLineHeight, FDpi) + Edges;
+  RECT Frame{0, 0, 2 * Scale(MinPaneWidth, FDpi) + Scale(SplitterGap, FDpi),
+             FMinListHeight + Scale(SplitterGap, FDpi) + FMinHexHeight + StatusBar1.Height()};
+  AdjustWindowRectEx(&Frame, FormStyle, TRUE, 0);
+  FMinFrame = {Frame.right - Frame.left, Frame.bottom - Frame.top};
 }
 
 void TMainWindow::FormShow() {
@@ -218,6 +295,7 @@ void TMainWindow::FormClose() {
     RemoveSubclass(TreeView1.Handle(), &FTreeHandler);
     if (FShown) SaveRegistrySettings();
     FHexView.CloseFile();
+    FCheckWindow.reset();
   });
   // The update check never holds up the close: a download still running is ended, and a worker
   // that does not end at once is let go.
@@ -231,43 +309,62 @@ void TMainWindow::RefreshCaption() {
 }
 
 // ------------------------------------------------------------------------------------------------
-// Settings: twelve REG_DWORD values, read once at show and written once at close
+// Settings: thirteen REG_DWORD values and the recent files as REG_SZ values, read once at show
+// and written once at close
+
+TPlacementLimits TMainWindow::PlacementLimits() const {
+  TPlacementLimits Limits;
+  RECT Design{0, 0, Scale(DesignClientWidth, FDpi), Scale(DesignClientHeight, FDpi) + StatusBar1.Height()};
+  AdjustWindowRectEx(&Design, FormStyle, TRUE, 0);
+  Limits.DesignFrame = {DesignFormLeft, DesignFormTop, Design.right - Design.left, Design.bottom - Design.top};
+  int Columns = 0;
+  for (size_t Column = 0; Column < FrameListColumns.size(); ++Column) {
+    Limits.DesignColumnWidths[Column] = DesignColumnWidth(Column);
+    // A column keeps at least its header's text.
+    Limits.MinColumnWidths[Column] = TextWidth(FrameListColumns[Column].Header) + Scale(ColumnHeaderPadding, FDpi);
+    Columns += Limits.DesignColumnWidths[Column];
+  }
+  // The left pane is as wide as the columns at least, with the list's scroll bar and edges.
+  Limits.DesignPanel2Width = std::max(Scale(Panel2DesignWidth, FDpi), Columns + GetSystemMetrics(SM_CXVSCROLL) +
+                                                                          2 * GetSystemMetrics(SM_CXEDGE));
+  Limits.DesignHexPaneHeight = Scale(HexPaneDesignHeight, FDpi);
+  Limits.MinWindowWidth = FMinFrame.cx;
+  Limits.MinWindowHeight = FMinFrame.cy;
+  Limits.MinPanel2Width = Scale(MinPaneWidth, FDpi);
+  Limits.MinTreeWidth = Scale(MinPaneWidth, FDpi) + Scale(SplitterGap, FDpi);
+  Limits.MinHexPaneHeight = FMinHexHeight;
+  Limits.MinUpperHeight = FMinFrame.cy - FMinHexHeight;
+  return Limits;
+}
 
 void TMainWindow::LoadRegistrySettings() {
   GuardedCall(u"TForm1.LoadRegistrySettings", [&] {
+    TStoredSettings Stored;
     HKEY Key = nullptr;
-    WINDOWPLACEMENT Placement{};
-    Placement.length = sizeof Placement;
-    GetWindowPlacement(FHandle, &Placement);
-    Placement.showCmd = SW_SHOWNORMAL;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsRegistryKey, 0, KEY_READ, &Key) == ERROR_SUCCESS) {
-      // Each value is applied alone; one that is missing or not a DWORD leaves its setting as it was.
-      const auto Read = [Key](int Index, auto&& Apply) {
-        DWORD Value = 0;
-        DWORD Size = sizeof Value;
-        const std::wstring Name = W(AsciiToU16(SettingNames[static_cast<size_t>(Index)]));
-        if (RegGetValueW(Key, nullptr, Name.c_str(), RRF_RT_REG_DWORD, nullptr, &Value, &Size) == ERROR_SUCCESS)
-          Apply(static_cast<int32_t>(Value));
-      };
-      RECT& Normal = Placement.rcNormalPosition;
-      Read(SettingFormTop, [&](int32_t Top) { OffsetRect(&Normal, 0, Top - Normal.top); });
-      Read(SettingFormLeft, [&](int32_t Left) { OffsetRect(&Normal, Left - Normal.left, 0); });
-      Read(SettingFormHeight, [&](int32_t Height) { Normal.bottom = Normal.top + Height; });
-      Read(SettingFormWidth, [&](int32_t Width) { Normal.right = Normal.left + Width; });
-      for (int Column = 0; Column < 5; ++Column)
-        Read(SettingOffsetColWidth + Column, [&](int32_t Width) { ListView1.SetColumnWidth(Column, Width); });
-      Read(SettingPanel2Width, [&](int32_t Width) { FPanel2Width = Width; });
-      // A number that names no window state is taken as normal.
-      Read(SettingWindowState, [&](int32_t State) {
-        Placement.showCmd = State == 1 ? SW_SHOWMINIMIZED : State == 2 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-      });
-      Read(SettingCheckForUpdates, [&](int32_t Check) { FCheckForUpdates = Check != 0; });
+      Stored = ReadStoredSettings(Key);
+      FRecentFiles.Load(ReadRecentFiles(Key));
       RegCloseKey(Key);
     }
-    // Seam: the placement rules the Linux window follows (the window kept on a screen that
-    // exists, widths kept to a usable minimum) plug in here once they are in the viewer core.
-    // Until then the system's placement keeps a window that would lie off every screen on one.
-    SetWindowPlacement(FHandle, &Placement);
+    RebuildRecentMenu();
+    const TFormPlacement Placement = ReadPlacement(Stored, PlacementLimits(), WorkAreas());
+    for (size_t Column = 0; Column < ColumnCount; ++Column)
+      ListView1.SetColumnWidth(static_cast<int>(Column), Placement.ColumnWidths[Column]);
+    FPanel2Width = Placement.Panel2Width;
+    FHexPaneHeight = Placement.HexPaneHeight;
+    FCheckForUpdates = Placement.CheckForUpdates;
+
+    WINDOWPLACEMENT Window{};
+    Window.length = sizeof Window;
+    GetWindowPlacement(FHandle, &Window);
+    const POINT Origin = WorkspaceOrigin();
+    const TRect& Frame = Placement.Frame;
+    Window.rcNormalPosition = {Frame.Left - Origin.x, Frame.Top - Origin.y, Frame.Right() - Origin.x,
+                               Frame.Bottom() - Origin.y};
+    Window.showCmd = Placement.State == TWindowState::Minimized   ? SW_SHOWMINIMIZED
+                     : Placement.State == TWindowState::Maximized ? SW_SHOWMAXIMIZED
+                                                                  : SW_SHOWNORMAL;
+    SetWindowPlacement(FHandle, &Window);
   });
 }
 
@@ -278,30 +375,62 @@ void TMainWindow::SaveRegistrySettings() {
     return;
   // The normal (not maximized or minimized) frame, so that a maximized window comes back
   // maximized over the place it had before.
-  WINDOWPLACEMENT Placement{};
-  Placement.length = sizeof Placement;
-  GetWindowPlacement(FHandle, &Placement);
-  const RECT& Normal = Placement.rcNormalPosition;
-  const int32_t State = IsIconic(FHandle) ? 1 : IsZoomed(FHandle) ? 2 : 0;
-  const std::array<int32_t, SettingCount> Values = {
-      Normal.top,          Normal.left,         Normal.bottom - Normal.top, Normal.right - Normal.left,
-      ListView1.ColumnWidth(0), ListView1.ColumnWidth(1), ListView1.ColumnWidth(2), ListView1.ColumnWidth(3),
-      ListView1.ColumnWidth(4), FPanel2Width,       State,                      FCheckForUpdates ? 1 : 0};
-  for (size_t Index = 0; Index < Values.size(); ++Index) {
+  WINDOWPLACEMENT Window{};
+  Window.length = sizeof Window;
+  GetWindowPlacement(FHandle, &Window);
+  const POINT Origin = WorkspaceOrigin();
+  TFormPlacement Placement;
+  Placement.Frame = ToRect(Window.rcNormalPosition);
+  Placement.Frame.Left += Origin.x;
+  Placement.Frame.Top += Origin.y;
+  for (size_t Column = 0; Column < ColumnCount; ++Column)
+    Placement.ColumnWidths[Column] = ListView1.ColumnWidth(static_cast<int>(Column));
+  Placement.Panel2Width = FPanel2Width;
+  Placement.HexPaneHeight = PanesHeight() - UpperHeight() - Scale(SplitterGap, FDpi);
+  Placement.State = IsIconic(FHandle)   ? TWindowState::Minimized
+                    : IsZoomed(FHandle) ? TWindowState::Maximized
+                                        : TWindowState::Normal;
+  Placement.CheckForUpdates = FCheckForUpdates;
+  const std::array<int32_t, SettingCount> Values = StoredValues(Placement);
+  bool Failed = false;
+  for (size_t Index = 0; Index < Values.size() && !Failed; ++Index) {
     const DWORD Value = static_cast<DWORD>(Values[Index]);
     const std::wstring Name = W(AsciiToU16(SettingNames[Index]));
-    // The first write that fails ends the save.
-    if (RegSetValueExW(Key, Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Value), sizeof Value) !=
-        ERROR_SUCCESS) {
-      ReportCallFailure(u"TForm1.SaveRegistrySettings");
-      break;
-    }
+    Failed = RegSetValueExW(Key, Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Value), sizeof Value) !=
+             ERROR_SUCCESS;
   }
+  // The recent files as texts, as the registry can hold them; an unused name is removed.
+  const auto Recent = FRecentFiles.Stored();
+  for (size_t Index = 0; Index < Recent.size() && !Failed; ++Index) {
+    const std::wstring Name = W(AsciiToU16(TRecentFiles::StoredNames[Index]));
+    const std::wstring Text = W(Recent[Index]);
+    if (Text.empty()) {
+      RegDeleteValueW(Key, Name.c_str());
+      continue;
+    }
+    Failed = RegSetValueExW(Key, Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Text.c_str()),
+                            static_cast<DWORD>((Text.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS;
+  }
+  // The first write that fails ends the save.
+  if (Failed) ReportCallFailure(u"TForm1.SaveRegistrySettings");
   RegCloseKey(Key);
 }
 
 // ------------------------------------------------------------------------------------------------
-// Layout: the list and its bar on the left, the splitter, the tree, the hex pane below
+// Layout: the list and its bar on the left, the splitter, the tree; below the second splitter
+// the hex pane
+
+int TMainWindow::PanesHeight() const {
+  RECT Client{};
+  GetClientRect(FHandle, &Client);
+  return std::max<int>(Client.bottom - StatusBar1.Height(), 0);
+}
+
+int TMainWindow::UpperHeight() const {
+  // The hex pane keeps the height it was given as far as the list keeps its few rows.
+  const int Panes = PanesHeight() - Scale(SplitterGap, FDpi);
+  return std::max(Panes - ClampPane(FHexPaneHeight, FMinHexHeight, Panes, FMinListHeight), 0);
+}
 
 void TMainWindow::Layout() {
   if (!ListView1.Handle()) return;
@@ -309,12 +438,14 @@ void TMainWindow::Layout() {
   RECT Client{};
   GetClientRect(FHandle, &Client);
   const int Width = Client.right;
-  const int Height = std::max<int>(Client.bottom - StatusBar1.Height(), 0);
+  const int Height = PanesHeight();
   const int Bar = GetSystemMetrics(SM_CXVSCROLL) * static_cast<int>(FDpi) / static_cast<int>(WindowDpi(nullptr));
-  const int HexHeight = std::min(Scale(HexPanelHeight, FDpi), Height);
-  const int Upper = Height - HexHeight;
-  const int Gap = Scale(SplitterWidth, FDpi);
-  FPanel2Width = std::clamp(FPanel2Width, std::min(Scale(MinPaneWidth, FDpi), Width), std::max(Width - Gap, 0));
+  const int Gap = Scale(SplitterGap, FDpi);
+  const int Upper = UpperHeight();
+  const int HexTop = Upper + Gap;
+  const int HexHeight = std::max(Height - HexTop, 0);
+  const int MinPane = Scale(MinPaneWidth, FDpi);
+  FPanel2Width = ClampPane(FPanel2Width, std::min(MinPane, Width), Width, MinPane + Gap);
 
   HDWP Moves = BeginDeferWindowPos(7);
   const auto Place = [&Moves](HWND Control, int X, int Y, int W, int H) {
@@ -324,20 +455,23 @@ void TMainWindow::Layout() {
   Place(ScrollBar1.Handle(), FPanel2Width - Bar, 0, Bar, Upper);
   Place(TreeView1.Handle(), FPanel2Width + Gap, 0, Width - FPanel2Width - Gap, Upper);
   const int Margin = Scale(4, FDpi);
-  const int Top = Upper + Scale(16, FDpi);
+  const int PaneTop = HexTop + Scale(16, FDpi);
   const int PaneHeight = HexHeight - Scale(18, FDpi);
-  Place(lbPacket, Margin, Upper + Scale(2, FDpi), Scale(200, FDpi), Scale(14, FDpi));
-  Place(Memo1.Handle(), Margin, Top, Width - 2 * Margin - Bar, PaneHeight);
-  Place(ScrollBar2.Handle(), Width - Margin - Bar, Top, Bar, PaneHeight);
+  Place(lbPacket, Margin, HexTop + Scale(1, FDpi), Scale(200, FDpi), Scale(14, FDpi));
+  Place(Memo1.Handle(), Margin, PaneTop, Width - 2 * Margin - Bar, PaneHeight);
+  Place(ScrollBar2.Handle(), Width - Margin - Bar, PaneTop, Bar, PaneHeight);
   EndDeferWindowPos(Moves);
+  // The splitters are the window's own background between the panes.
+  InvalidateRect(FHandle, nullptr, TRUE);
   if (FShown && std::min(ListView1.FullyVisibleRows(), MaxFrameRows) != FFrames->VisibleRows()) FormResize();
 }
 
-bool TMainWindow::SplitterHit(int X, int Y) const {
-  RECT Client{};
-  GetClientRect(FHandle, &Client);
-  const int Upper = Client.bottom - StatusBar1.Height() - Scale(HexPanelHeight, FDpi);
-  return Y < Upper && X >= FPanel2Width && X < FPanel2Width + Scale(SplitterWidth, FDpi);
+TMainWindow::TSplitter TMainWindow::SplitterAt(int X, int Y) const {
+  const int Upper = UpperHeight();
+  const int Gap = Scale(SplitterGap, FDpi);
+  if (Y >= Upper && Y < Upper + Gap) return TSplitter::HexPane;
+  if (Y < Upper && X >= FPanel2Width && X < FPanel2Width + Gap) return TSplitter::Panes;
+  return TSplitter::None;
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -373,34 +507,39 @@ LRESULT TMainWindow::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
         POINT At{};
         GetCursorPos(&At);
         ScreenToClient(FHandle, &At);
-        if (SplitterHit(At.x, At.y)) {
-          SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+        const TSplitter Splitter = FDragging != TSplitter::None ? FDragging : SplitterAt(At.x, At.y);
+        if (Splitter != TSplitter::None) {
+          SetCursor(LoadCursorW(nullptr, Splitter == TSplitter::Panes ? IDC_SIZEWE : IDC_SIZENS));
           return TRUE;
         }
       }
       break;
     case WM_LBUTTONDOWN:
-      if (SplitterHit(GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam))) {
-        FSplitterDragging = true;
-        SetCapture(FHandle);
-      }
+      FDragging = SplitterAt(GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam));
+      if (FDragging != TSplitter::None) SetCapture(FHandle);
       return 0;
     case WM_MOUSEMOVE:
-      if (FSplitterDragging) {
-        FPanel2Width = GET_X_LPARAM(LParam) - Scale(SplitterWidth, FDpi) / 2;
+      if (FDragging == TSplitter::Panes) {
+        FPanel2Width = GET_X_LPARAM(LParam) - Scale(SplitterGap, FDpi) / 2;
+        Layout();
+      } else if (FDragging == TSplitter::HexPane) {
+        // The splitter's middle follows the mouse; the hex pane takes what lies below it.
+        const int Gap = Scale(SplitterGap, FDpi);
+        FHexPaneHeight = PanesHeight() - (GET_Y_LPARAM(LParam) - Gap / 2) - Gap;
+        FHexPaneHeight = PanesHeight() - Gap - UpperHeight();
         Layout();
       }
       return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
-      if (FSplitterDragging) {
-        FSplitterDragging = false;
+      if (FDragging != TSplitter::None) {
+        FDragging = TSplitter::None;
         if (Message == WM_LBUTTONUP) ReleaseCapture();
       }
       return 0;
     case WM_GETMINMAXINFO: {
       auto* Limits = reinterpret_cast<MINMAXINFO*>(LParam);
-      Limits->ptMinTrackSize = {Scale(400, FDpi), Scale(360, FDpi)};
+      if (FMinFrame.cx > 0) Limits->ptMinTrackSize = {FMinFrame.cx, FMinFrame.cy};
       return 0;
     }
     case WM_DPICHANGED: {
@@ -410,10 +549,12 @@ LRESULT TMainWindow::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
       for (HWND Control : {ListView1.Handle(), lbPacket, StatusBar1.Handle()})
         SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Font()), TRUE);
       SendMessageW(TreeView1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FTreeFont.Font()), TRUE);
-      for (int Column = 0; Column < 5; ++Column)
+      for (int Column = 0; Column < ColumnCount; ++Column)
         ListView1.SetColumnWidth(Column, MulDiv(ListView1.ColumnWidth(Column), static_cast<int>(FDpi), static_cast<int>(Old)));
       FPanel2Width = MulDiv(FPanel2Width, static_cast<int>(FDpi), static_cast<int>(Old));
+      FHexPaneHeight = MulDiv(FHexPaneHeight, static_cast<int>(FDpi), static_cast<int>(Old));
       FHexView.SetFont();
+      MeasureMinimum();
       const auto* Suggested = reinterpret_cast<const RECT*>(LParam);
       SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
                    Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -436,6 +577,10 @@ LRESULT TMainWindow::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
 }
 
 void TMainWindow::Command(int Id) {
+  if (Id >= IDM_RECENTFILE && Id < IDM_RECENTFILE + static_cast<int>(TRecentFiles::MaxFiles)) {
+    OpenRecentFile(static_cast<size_t>(Id - IDM_RECENTFILE));
+    return;
+  }
   switch (Id) {
     case IDM_OPEN: Open1Click(); break;
     case IDM_CLOSE: Close1Click(); break;
@@ -494,13 +639,21 @@ bool TMainWindow::Ask(UINT Style, const std::u16string& Text) {
   return Answer == IDYES || Answer == IDOK;
 }
 
+TFrameWindow::TAskCallback TMainWindow::OpenAnywayQuestion() {
+  return [this](std::u16string_view Question) {
+    return Ask(MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON1, std::u16string(Question));
+  };
+}
+
+TFrameWindow::TTellCallback TMainWindow::TellError() {
+  return [this](std::u16string_view Message) { Ask(MB_ICONERROR | MB_OK, std::u16string(Message)); };
+}
+
 bool TMainWindow::OpenFile(const std::filesystem::path& FileName) {
   const TStep Step{*this};
   TBusyCursor Busy;
   const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
-  const bool Opened = FFrames->OpenConfirmed(FileName, [this](std::u16string_view Question) {
-    return Ask(MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON1, std::u16string(Question));
-  });
+  const bool Opened = FFrames->OpenConfirmed(FileName, OpenAnywayQuestion(), TellError());
   if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
   return Opened;
 }
@@ -508,10 +661,11 @@ bool TMainWindow::OpenFile(const std::filesystem::path& FileName) {
 void TMainWindow::Open1Click() {
   GuardedCall(u"TForm1.Open1Click", [&] {
     std::wstring Chosen(32768, L'\0');
+    const std::wstring Filter = OpenDialogFilter();
     OPENFILENAMEW Dialog{};
     Dialog.lStructSize = sizeof Dialog;
     Dialog.hwndOwner = FHandle;
-    Dialog.lpstrFilter = OpenDialogFilter;
+    Dialog.lpstrFilter = Filter.c_str();
     Dialog.nFilterIndex = 1;
     Dialog.lpstrFile = Chosen.data();
     Dialog.nMaxFile = static_cast<DWORD>(Chosen.size());
@@ -521,9 +675,7 @@ void TMainWindow::Open1Click() {
     const TStep Step{*this};
     TBusyCursor Busy;
     const int32_t LoadsBefore = FFrames->HexPane().LoadCount;
-    FFrames->OpenChosenFile(std::filesystem::path(Chosen), [this](std::u16string_view Question) {
-      return Ask(MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON1, std::u16string(Question));
-    });
+    FFrames->OpenChosenFile(std::filesystem::path(Chosen), OpenAnywayQuestion(), TellError());
     if (FFrames->HexPane().LoadCount != LoadsBefore) AfterLoad();
   });
 }
@@ -541,16 +693,42 @@ void TMainWindow::OpenDroppedFiles(HDROP Drop) {
       Path.resize(Length);
       Paths.emplace_back(Path);
     }
-    FFrames->OpenDroppedFiles(Paths, [this](std::u16string_view Question) {
-      return Ask(MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON1, std::u16string(Question));
-    });
+    FFrames->OpenDroppedFiles(Paths, OpenAnywayQuestion(), TellError());
     // Each dropped file closes the one before, so the views follow whatever is open now.
     AfterLoad();
   });
   DragFinish(Drop);
 }
 
+void TMainWindow::OpenRecentFile(size_t Index) {
+  const TRecentFiles::TChoice Choice = FRecentFiles.Choose(Index);
+  if (!Choice.File) {
+    RebuildRecentMenu();
+    if (!Choice.Message.empty()) Ask(MB_ICONINFORMATION | MB_OK, Choice.Message);
+    return;
+  }
+  OpenFile(*Choice.File);
+}
+
+void TMainWindow::RebuildRecentMenu() {
+  while (GetMenuItemCount(FRecentMenu) > 0) DeleteMenu(FRecentMenu, 0, MF_BYPOSITION);
+  const size_t Count = FRecentFiles.Files().size();
+  for (size_t Index = 0; Index < Count; ++Index)
+    AppendMenuW(FRecentMenu, MF_STRING, static_cast<UINT_PTR>(IDM_RECENTFILE + static_cast<int>(Index)),
+                W(FRecentFiles.MenuText(Index)).c_str());
+  EnableMenuItem(GetSubMenu(GetMenu(FHandle), 0), 1, MF_BYPOSITION | (Count > 0 ? MF_ENABLED : MF_GRAYED));
+}
+
+void TMainWindow::TellCheckWindowWhetherOpen() {
+  if (FCheckWindow) FCheckWindow->SetFileOpen(FFrames->IsOpen() && FCheckWindow->File() == FFrames->FileName());
+}
+
 void TMainWindow::AfterLoad() {
+  if (FFrames->IsOpen()) {
+    FRecentFiles.Add(FFrames->FileName());
+    RebuildRecentMenu();
+  }
+  TellCheckWindowWhetherOpen();
   RefreshCaption();
   // A load selects the first row and gives the list the focus.
   ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
@@ -571,27 +749,22 @@ void TMainWindow::GoToOffset1Click() {
     Ask(MB_ICONERROR | MB_OK, u"There is no file loaded.");
     return;
   }
-  // Seam: the value typed last is remembered by the viewer core once it keeps it; the dialog
-  // then starts with it.
-  std::u16string Typed;
+  // The question starts with the value typed last.
+  std::u16string Typed = FGoToOffset.LastText();
   if (!AskOffset(FHandle, Typed)) return;
-  const std::u16string Trimmed = TrimBlanks(Typed);
-  const std::optional<int64_t> Offset = ParsePosition(Trimmed);
-  if (!Offset) {
-    Ask(MB_ICONERROR | MB_OK,
-        u"\"" + Trimmed + u"\" is not a byte offset. Type a decimal number, or a hexadecimal one after 0x.");
+  const TGoToOffset::TAnswer Answer = FGoToOffset.Read(Typed);
+  if (!Answer.Offset) {
+    Ask(MB_ICONERROR | MB_OK, Answer.Error);
     return;
   }
   TGoToResult Result;
   {
     const TStep Step{*this};
     TBusyCursor Busy;
-    Result = FFrames->GoToOffset(*Offset);
+    Result = FFrames->GoToOffset(*Answer.Offset);
   }
   if (Result == TGoToResult::PastEnd) {
-    // Seam: numbers shown to the user take the viewer core's formatting once it has it.
-    Ask(MB_ICONERROR | MB_OK, u"Offset " + IntToStr(*Offset) + u" is past the end of the file, which has " +
-                                  IntToStr(FFrames->FileSize()) + u" bytes.");
+    Ask(MB_ICONERROR | MB_OK, PastEndText(*Answer.Offset, FFrames->FileSize()));
     return;
   }
   ShowMovedWindow();
@@ -643,24 +816,32 @@ void TMainWindow::CheckStream1Click() {
     Ask(MB_ICONERROR | MB_OK, u"There is no file loaded.");
     return;
   }
-  TCheckResult Result;
-  const std::filesystem::path File = FFrames->FileName();
-  if (!RunStreamCheck(FHandle, File, FFrames->EAC3(), Result)) {
-    if (Result.End == TCheckEnd::Cancelled)
-      ShowMessage(u"The stream check was cancelled.");
-    else
-      Ask(MB_ICONERROR | MB_OK, u"The stream could not be checked: " + FromUtf8(Result.Error));
+  TCheckReport Report(FFrames->FileName(), FFrames->EAC3());
+  TStreamSummary Summary;
+  std::string Error;
+  const TCheckEnd End = RunStreamCheck(
+      FHandle, Report.File(), Report.EAC3(), [&Report](const TStreamFinding& Finding) { return Report.Add(Finding), true; },
+      Summary, Error);
+  if (End == TCheckEnd::Cancelled) {
+    ShowMessage(u"The stream check was cancelled.");
     return;
   }
+  if (End == TCheckEnd::Failed) {
+    Ask(MB_ICONERROR | MB_OK, u"The stream could not be checked: " + FromUtf8(Error));
+    return;
+  }
+  Report.SetSummary(Summary);
   if (!FCheckWindow) {
     FCheckWindow = std::make_unique<TStreamCheckWindow>();
     FCheckWindow->OnActivated = [this](int64_t Offset) { ShowCheckedFinding(Offset); };
   }
-  FCheckWindow->Show(FHandle, File, Result);
+  FCheckWindow->Show(FHandle, std::move(Report));
 }
 
 void TMainWindow::ShowCheckedFinding(int64_t Offset) {
-  if (!FCheckWindow || FCheckWindow->File() != FFrames->FileName()) {
+  // A question or dialog of the main window is still open.
+  if (!IsWindowEnabled(FHandle)) return;
+  if (!FCheckWindow || !FFrames->IsOpen() || FCheckWindow->File() != FFrames->FileName()) {
     Ask(MB_ICONERROR | MB_OK, u"The checked file is no longer open.");
     return;
   }
@@ -670,12 +851,26 @@ void TMainWindow::ShowCheckedFinding(int64_t Offset) {
     if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
   }
   ShowMovedWindow();
+  // The main window comes in front of the report, with the list and the tree.
   SetForegroundWindow(FHandle);
+  SetFocus(ListView1.Handle());
 }
 
 void TMainWindow::Copy1Click() { CopyTextToClipboard(FHandle, FFrames->ListText(LineEnd)); }
 
 void TMainWindow::Copy2Click() { CopyTextToClipboard(FHandle, FFrames->TreeText(LineEnd)); }
+
+void TMainWindow::CopySelectedRows() {
+  std::vector<int32_t> Rows;
+  if (const int Selected = ListView1.SelectedRow(); Selected >= 0) Rows.push_back(Selected);
+  CopyTextToClipboard(FHandle, FFrames->ListText(LineEnd, Rows));
+}
+
+void TMainWindow::CopySelectedNode() {
+  const LPARAM Node = TreeView1.SelectedData();
+  CopyTextToClipboard(FHandle, Node >= 0 ? FFrames->TreeText(LineEnd, static_cast<TTreeModel::TNodeId>(Node))
+                                         : FFrames->TreeText(LineEnd));
+}
 
 void TMainWindow::CheckForUpdates1Click() {
   FCheckForUpdates = !FCheckForUpdates;
@@ -687,7 +882,7 @@ void TMainWindow::CheckForUpdates1Click() {
     SetTimer(FHandle, UpdateTimer, UpdateTimerMs, nullptr);
 }
 
-void TMainWindow::About1Click() { ShowAbout(FHandle, DisplayName, u"2017"); }
+void TMainWindow::About1Click() { ShowAbout(FHandle, DisplayName, AboutNoticeYear); }
 
 void TMainWindow::tmUpdateTimer() {
   GuardedCall(u"TForm1.tmUpdateTimer", [&] {
@@ -700,7 +895,7 @@ void TMainWindow::tmUpdateTimer() {
       KillTimer(FHandle, UpdateTimer);
       FUpdateCheck->Stop(UpdateStopLimit);
       FUpdateDone = true;
-      if (NeedToUpdate) ShowMessage(u"An update of Corvane is available.");
+      if (NeedToUpdate) ShowMessage(std::u16string(UpdateAvailableText));
     }
   });
 }
@@ -712,7 +907,7 @@ bool TMainWindow::ListView1Message(UINT Message, WPARAM WParam, LPARAM LParam, L
   switch (Message) {
     case WM_KEYDOWN:
       if (WParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
-        Copy1Click();
+        CopySelectedRows();
         Result = 0;
         return true;
       }
@@ -727,7 +922,7 @@ bool TMainWindow::ListView1Message(UINT Message, WPARAM WParam, LPARAM LParam, L
     case WM_RBUTTONDOWN:
       // The list selects the row under the mouse first.
       Result = DefSubclassProc(ListView1.Handle(), Message, WParam, LParam);
-      ListView1KeyUp();
+      ListView1MouseDown();
       return true;
     case WM_DROPFILES:
       OpenDroppedFiles(reinterpret_cast<HDROP>(WParam));
@@ -757,6 +952,17 @@ bool TMainWindow::ListView1KeyDown(WPARAM Key) {
 void TMainWindow::ListView1KeyUp() {
   GuardedCall(u"TForm1.ListView1KeyUp", [&] {
     const TStep Step{*this};
+    // A release that moved nothing (Ctrl after a Ctrl+wheel over the hex pane) leaves the tree
+    // and the hex pane where they are.
+    if (!FFrames->ListView1KeyUp(ListView1.SelectedRow())) return;
+    ShowDetail();
+    ShowHexPane();
+  });
+}
+
+void TMainWindow::ListView1MouseDown() {
+  GuardedCall(u"TForm1.ListView1MouseDown", [&] {
+    const TStep Step{*this};
     const int Selected = ListView1.SelectedRow();
     if (Selected < 0) return;
     TBusyCursor Busy;
@@ -768,7 +974,7 @@ void TMainWindow::ListView1KeyUp() {
 
 void TMainWindow::ScrollBar1Scroll(int Code) {
   // Each click on an arrow or a page area, and each release of the thumb, is one navigation
-  // step from the place the window was left at.
+  // step from the place the window was left at; a dragged thumb is followed live.
   const int Last = FFrames->ScrollLastPosition();
   const int Max = FFrames->ScrollMax();
   int Position = Last;
@@ -780,12 +986,28 @@ void TMainWindow::ScrollBar1Scroll(int Code) {
     case SB_TOP: Position = 0; break;
     case SB_BOTTOM: Position = Max; break;
     case SB_THUMBTRACK:
-      ScrollBar1.SetPosition(ScrollBar1.TrackPosition());
+      TrackListThumb(ScrollBar1.TrackPosition());
       return;
     case SB_THUMBPOSITION: Position = ScrollBar1.TrackPosition(); break;
     default: return;
   }
   MyScrollMouseDown(std::clamp(Position, 0, std::max(Max, 0)));
+}
+
+void TMainWindow::TrackListThumb(int Position) {
+  // The thumb stays where the user holds it and the list follows it. The bar reports each
+  // mouse move while it holds the mouse; moves are merged while a step runs, so a step is never
+  // queued behind the mouse.
+  GuardedCall(u"TForm1.TrackListThumb", [&] {
+    const TStep Step{*this};
+    ScrollBar1.SetPosition(Position);
+    ListView1.SelectRow(-1);
+    if (FFrames->TrackThumb(Position)) {
+      ListView1.SetRowCount(FFrames->ListRowCount());
+      ListView1.Repaint();
+    }
+    ShowStatus();
+  });
 }
 
 void TMainWindow::MyScrollMouseDown(int Position) {

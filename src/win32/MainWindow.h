@@ -1,7 +1,8 @@
 #pragma once
 // TMainWindow, the Windows program's main window: the frame list with its own scroll bar on the
 // left, the selected frame's syntax tree on the right, the hex pane below, menus, shortcut keys,
-// the status bar, the settings in the registry and the window's side of the update check. Every
+// the status bar, the settings in the registry (placement, recent files) and the window's side of
+// the update check. Every
 // decision about the open file, the frame window and the navigation is the frame window's
 // (TFrameWindow); this class maps the controls' messages onto it and shows what it says.
 
@@ -11,6 +12,9 @@
 
 #include "product/UpdateCheckThread.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/RecentFiles.h"
+#include "viewer/ViewerTexts.h"
+#include "viewer/WindowPlacement.h"
 #include "win32/Controls.h"
 #include "win32/HexPane.h"
 
@@ -35,11 +39,18 @@ class TMainWindow : public TWindow {
  private:
   // --- Set-up and close ------------------------------------------------------------------------
   void CreateComponents();
+  // The smallest sizes of the list, the hex pane and the frame in the window's fonts.
+  void MeasureMinimum();
+  int TextWidth(std::u16string_view Text) const;
+  int DesignColumnWidth(size_t Column) const;
   void CreateFonts();
   void FormShow();
   void FormClose();
   void LoadRegistrySettings();
   void SaveRegistrySettings();
+  // The design placement and the smallest sizes of the window, its columns and panes, measured
+  // in its fonts at its resolution.
+  TPlacementLimits PlacementLimits() const;
   void Layout();
   void RefreshCaption();
 
@@ -52,18 +63,28 @@ class TMainWindow : public TWindow {
   void CheckStream1Click();
   void Copy1Click();
   void Copy2Click();
+  // Ctrl+C in the list: the selected row as Copy writes rows (all rows when none is selected);
+  // in the tree: the selected node's line (the whole tree when none is selected).
+  void CopySelectedRows();
+  void CopySelectedNode();
   void CheckForUpdates1Click();
   void About1Click();
   bool OpenFile(const std::filesystem::path& FileName);
   void OpenDroppedFiles(HDROP Drop);
+  void OpenRecentFile(size_t Index);
+  void RebuildRecentMenu();
+  void TellCheckWindowWhetherOpen();
   void tmUpdateTimer();
 
   // --- The frame list, its scroll bar, the tree ------------------------------------------------
   bool ListView1Message(UINT Message, WPARAM WParam, LPARAM LParam, LRESULT& Result);
   bool ListView1KeyDown(WPARAM Key);
   void ListView1KeyUp();
+  void ListView1MouseDown();
   void MyScrollMouseDown(int Position);
   void ScrollBar1Scroll(int Code);
+  // One step of a dragged thumb: the window shows the frames from where the thumb is held.
+  void TrackListThumb(int Position);
   LRESULT Notify(NMHDR* Header);
   LRESULT ListView1CustomDraw(NMLVCUSTOMDRAW* Draw);
   LRESULT TreeView1CustomDraw(NMTVCUSTOMDRAW* Draw);
@@ -82,9 +103,15 @@ class TMainWindow : public TWindow {
   void AfterLoad();
   void ShowMovedWindow();
   bool Ask(UINT Style, const std::u16string& Text);
+  TFrameWindow::TAskCallback OpenAnywayQuestion();
+  TFrameWindow::TTellCallback TellError();
 
-  // The splitter between the list and the tree.
-  bool SplitterHit(int X, int Y) const;
+  // The splitters: between the list and the tree, and between the upper panes and the hex pane.
+  enum class TSplitter { None, Panes, HexPane };
+  TSplitter SplitterAt(int X, int Y) const;
+  // The client height above the status bar, and the part of it the upper panes take.
+  int PanesHeight() const;
+  int UpperHeight() const;
 
   // A step that reads on past its first MiB shows the hourglass until it ends.
   struct TStep {
@@ -94,6 +121,9 @@ class TMainWindow : public TWindow {
 
   std::unique_ptr<TFrameWindow> FFrames;
   std::filesystem::path FStartFile;
+  TRecentFiles FRecentFiles;
+  TGoToOffset FGoToOffset;
+  HMENU FRecentMenu = nullptr;
   uint32_t FDpi = 96;
   TGdiObject FFont;
   TGdiObject FTreeFont;
@@ -120,7 +150,12 @@ class TMainWindow : public TWindow {
   std::u16string FMessage;
   std::vector<std::u16string> FStatusParts;
   int FPanel2Width = 0;
-  bool FSplitterDragging = false;
+  int FHexPaneHeight = 0;
+  TSplitter FDragging = TSplitter::None;
+  // The smallest frame, and the smallest heights of the list and the hex pane, at FDpi.
+  SIZE FMinFrame{};
+  int FMinListHeight = 0;
+  int FMinHexHeight = 0;
   bool FLongStep = false;
   bool FCheckForUpdates = true;
   bool FShown = false;

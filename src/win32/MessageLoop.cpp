@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <map>
+#include <vector>
 
 #include "viewer/FrameWindow.h"
 
@@ -11,6 +12,11 @@ namespace {
 
 HWND MainWindow = nullptr;
 HACCEL MainAccelerators = nullptr;
+
+std::map<HWND, HACCEL>& WindowKeys() {
+  static std::map<HWND, HACCEL> Keys;
+  return Keys;
+}
 
 std::map<HWND, HWND>& WheelRedirects() {
   static std::map<HWND, HWND> Redirects;
@@ -27,6 +33,16 @@ HWND WheelTarget(const MSG& Message) {
   return Redirect != WheelRedirects().end() ? Redirect->second : Target;
 }
 
+// Disables a visible window of the program, remembering it, unless it is the modal one (first).
+BOOL CALLBACK DisableWindow(HWND Window, LPARAM Data) {
+  auto& Disabled = *reinterpret_cast<std::vector<HWND>*>(Data);
+  if (Window != Disabled.front() && IsWindowVisible(Window) && IsWindowEnabled(Window)) {
+    EnableWindow(Window, FALSE);
+    Disabled.push_back(Window);
+  }
+  return TRUE;
+}
+
 void Dispatch(MSG& Message, HWND Dialog) {
   WheelToKeyMessage(Message);
   if (!Dialog && MainWindow && MainAccelerators &&
@@ -34,6 +50,13 @@ void Dispatch(MSG& Message, HWND Dialog) {
       TranslateAcceleratorW(MainWindow, MainAccelerators, &Message))
     return;
   if (Dialog && IsDialogMessageW(Dialog, &Message)) return;
+  if (!Dialog && Message.hwnd) {
+    const HWND Root = GetAncestor(Message.hwnd, GA_ROOT);
+    const auto Keys = WindowKeys().find(Root);
+    if (Keys != WindowKeys().end() &&
+        ((Keys->second && TranslateAcceleratorW(Root, Keys->second, &Message)) || IsDialogMessageW(Root, &Message)))
+      return;
+  }
   TranslateMessage(&Message);
   DispatchMessageW(&Message);
 }
@@ -43,6 +66,15 @@ void Dispatch(MSG& Message, HWND Dialog) {
 void SetMainWindow(HWND Window, HACCEL Accelerators) {
   MainWindow = Window;
   MainAccelerators = Accelerators;
+}
+
+void SetWindowKeys(HWND Window, HACCEL Accelerators) {
+  const auto Known = WindowKeys().find(Window);
+  if (Known != WindowKeys().end()) {
+    if (Known->second) DestroyAcceleratorTable(Known->second);
+    WindowKeys().erase(Known);
+  }
+  if (Accelerators) WindowKeys()[Window] = Accelerators;
 }
 
 void RedirectWheel(HWND From, HWND To) { WheelRedirects()[From] = To; }
@@ -65,8 +97,9 @@ int RunMessageLoop() {
 }
 
 void RunModalLoop(HWND Dialog, HWND Owner, const bool& Done) {
-  const bool OwnerWasEnabled = Owner && IsWindowEnabled(Owner);
-  if (OwnerWasEnabled) EnableWindow(Owner, FALSE);
+  // The first entry is the dialog, which stays enabled.
+  std::vector<HWND> Disabled{Dialog};
+  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(&Disabled));
   MSG Message{};
   while (!Done) {
     const BOOL Got = GetMessageW(&Message, nullptr, 0, 0);
@@ -77,9 +110,10 @@ void RunModalLoop(HWND Dialog, HWND Owner, const bool& Done) {
     }
     Dispatch(Message, Dialog);
   }
-  // The owner is enabled before the dialog goes, so that the focus returns to it.
-  if (OwnerWasEnabled) EnableWindow(Owner, TRUE);
-  if (Owner) SetActiveWindow(Owner);
+  // The windows are enabled before the dialog goes, so that the focus returns to the owner.
+  for (auto Window = Disabled.rbegin(); Window + 1 != Disabled.rend(); ++Window)
+    if (IsWindow(*Window)) EnableWindow(*Window, TRUE);
+  if (Owner && IsWindowEnabled(Owner)) SetActiveWindow(Owner);
 }
 
 }  // namespace corvane::win32

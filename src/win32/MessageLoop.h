@@ -10,6 +10,9 @@ namespace corvane::win32 {
 
 // The main window and its shortcut keys; they apply while no modal window is up.
 void SetMainWindow(HWND Window, HACCEL Accelerators);
+// A window of its own beside the main one (the check report): its shortcut keys (taken over and
+// destroyed with it; nullptr forgets the window) and the dialog keys Tab, Enter and Escape.
+void SetWindowKeys(HWND Window, HACCEL Accelerators);
 // A wheel over From goes to To as a key (the frame list's own scroll bar hands it to the list).
 void RedirectWheel(HWND From, HWND To);
 
@@ -18,8 +21,8 @@ bool WheelToKeyMessage(MSG& Message);
 
 // Runs the program's loop until WM_QUIT; returns its exit code.
 int RunMessageLoop();
-// Runs a loop for the modal window Dialog (owned by Owner, which is disabled meanwhile) until
-// Done is true or the program is asked to quit (the quit is passed on).
+// Runs a loop for the modal window Dialog (owned by Owner) until Done is true or the program is
+// asked to quit (the quit is passed on). Every other window of the program is disabled meanwhile.
 void RunModalLoop(HWND Dialog, HWND Owner, const bool& Done);
 
 }  // namespace corvane::win32

@@ -17,6 +17,8 @@
 #define IDM_ABOUT 1008
 #define IDM_COPYLIST 1009
 #define IDM_COPYTREE 1010
+// The recent files of File > Open Recent, one id each from here on.
+#define IDM_RECENTFILE 1100
 
 #define IDC_LISTVIEW1 2001
 #define IDC_SCROLLBAR1 2002
