@@ -135,9 +135,17 @@ int TListView::FullyVisibleRows() const { return ListView_GetCountPerPage(FHandl
 
 void TListView::RedrawRows(int First, int Last) { ListView_RedrawItems(FHandle, First, Last); }
 
-void TListView::Repaint() {
-  InvalidateRect(FHandle, nullptr, FALSE);
-  UpdateWindow(FHandle);
+void TListView::ScrollRows(int Rows) {
+  RECT First{};
+  if (RowCount() == 0 || !ListView_GetItemRect(FHandle, 0, &First, LVIR_BOUNDS)) {
+    InvalidateRect(FHandle, nullptr, FALSE);
+    return;
+  }
+  RECT Client{};
+  GetClientRect(FHandle, &Client);
+  const int Height = First.bottom - First.top;
+  const RECT Area{Client.left, First.top, Client.right, std::min<LONG>(First.top + RowCount() * Height, Client.bottom)};
+  ScrollWindowEx(FHandle, 0, -Rows * Height, &Area, &Area, nullptr, nullptr, SW_INVALIDATE);
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -195,6 +203,8 @@ bool TRichEdit::Create(HWND Parent, int Id) {
 }
 
 void TRichEdit::SetFont(const wchar_t* Face, int Points) {
+  FFace = Face;
+  FPoints = Points;
   CHARFORMAT2W Format{};
   Format.cbSize = sizeof Format;
   Format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
@@ -214,21 +224,59 @@ void TRichEdit::SetText(const std::u16string& Text) {
   SendMessageW(FHandle, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&Set), reinterpret_cast<LPARAM>(Wide.c_str()));
 }
 
-void TRichEdit::Mark(int64_t Start, int64_t Length, COLORREF Text, COLORREF Background, bool Bold) {
-  CHARRANGE Range{static_cast<LONG>(Start), static_cast<LONG>(Start + Length)};
-  SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&Range));
-  CHARFORMAT2W Format{};
-  Format.cbSize = sizeof Format;  // 116 bytes
-  Format.dwMask = CFM_COLOR | CFM_BOLD | CFM_BACKCOLOR;
-  Format.dwEffects = Bold ? CFE_BOLD : 0;
-  Format.crTextColor = Text;
-  Format.crBackColor = Background;
-  SendMessageW(FHandle, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&Format));
-}
-
-void TRichEdit::SetCaret(int64_t Position) {
-  CHARRANGE Range{static_cast<LONG>(Position), static_cast<LONG>(Position)};
-  SendMessageW(FHandle, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&Range));
+void TRichEdit::SetMarkedText(std::u16string_view Text, const std::vector<TMark>& Marks) {
+  // The colour table: the text's default (entry 0) and every colour the runs use.
+  std::vector<COLORREF> Colours;
+  const auto ColourIndex = [&Colours](COLORREF Colour) {
+    const auto Found = std::find(Colours.begin(), Colours.end(), Colour);
+    if (Found != Colours.end()) return static_cast<size_t>(Found - Colours.begin()) + 1;
+    Colours.push_back(Colour);
+    return Colours.size();
+  };
+  // Which run each character shows (the last one that covers it); -1 for none.
+  std::vector<int> Run(Text.size(), -1);
+  std::vector<std::string> Switch(Marks.size());
+  for (size_t Index = 0; Index < Marks.size(); ++Index) {
+    const TMark& Mark = Marks[Index];
+    const size_t Back = ColourIndex(Mark.Background);
+    Switch[Index] = "\\cf" + std::to_string(ColourIndex(Mark.Text)) + "\\cb" + std::to_string(Back) + "\\highlight" +
+                    std::to_string(Back) + (Mark.Bold ? "\\b " : "\\b0 ");
+    const int64_t End = std::min<int64_t>(Mark.Start + Mark.Length, static_cast<int64_t>(Text.size()));
+    for (int64_t At = std::max<int64_t>(Mark.Start, 0); At < End; ++At) Run[static_cast<size_t>(At)] = static_cast<int>(Index);
+  }
+  std::string Rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 ";
+  for (const wchar_t Char : FFace) Rtf += Char < 0x80 ? static_cast<char>(Char) : '?';
+  Rtf += ";}}{\\colortbl;";
+  for (const COLORREF Colour : Colours)
+    Rtf += "\\red" + std::to_string(GetRValue(Colour)) + "\\green" + std::to_string(GetGValue(Colour)) + "\\blue" +
+           std::to_string(GetBValue(Colour)) + ";";
+  // The plain look is spelled out: the text must not take the weight or colours of what the
+  // control showed before.
+  const std::string Plain = "\\cf0\\cb0\\highlight0\\b0 ";
+  Rtf += "}\\f0\\fs" + std::to_string(2 * FPoints) + Plain;
+  int Current = -1;
+  for (size_t At = 0; At < Text.size(); ++At) {
+    if (Run[At] != Current) {
+      Current = Run[At];
+      Rtf += Current < 0 ? Plain : Switch[static_cast<size_t>(Current)];
+    }
+    const char16_t Char = Text[At];
+    if (Char == u'\r') {
+      Rtf += "\\par\n";
+    } else if (Char == u'\\' || Char == u'{' || Char == u'}') {
+      Rtf += '\\';
+      Rtf += static_cast<char>(Char);
+    } else if (Char >= 0x20 && Char < 0x80) {
+      Rtf += static_cast<char>(Char);
+    } else {
+      Rtf += "\\u" + std::to_string(static_cast<int16_t>(Char)) + "?";
+    }
+  }
+  Rtf += "}";
+  SETTEXTEX Set{};
+  Set.flags = ST_DEFAULT;
+  Set.codepage = CP_ACP;
+  SendMessageW(FHandle, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&Set), reinterpret_cast<LPARAM>(Rtf.c_str()));
 }
 
 int TRichEdit::LineHeight() const {
@@ -270,6 +318,15 @@ SCROLLINFO TScrollBar::Info(UINT Mask) const {
   Info.fMask = Mask;
   GetScrollInfo(FHandle, SB_CTL, &Info);
   return Info;
+}
+
+void TScrollBar::MovePosition(int Position) {
+  SCROLLINFO Info{};
+  Info.cbSize = sizeof Info;
+  Info.fMask = SIF_POS;
+  Info.nPos = Position;
+  SetScrollInfo(FHandle, SB_CTL, &Info, FALSE);
+  InvalidateRect(FHandle, nullptr, FALSE);
 }
 
 int TScrollBar::Max() const { return Info(SIF_RANGE).nMax; }

@@ -61,7 +61,9 @@ class TListView {
   // Rows that fit in full in the list's height.
   int FullyVisibleRows() const;
   void RedrawRows(int First, int Last);
-  void Repaint();
+  // Moves the painted rows up by Rows (down when negative) and marks the rows it uncovered for
+  // painting: for rows that still hold what they showed, Rows further on.
+  void ScrollRows(int Rows);
 
  private:
   HWND FHandle = nullptr;
@@ -90,16 +92,26 @@ class TRichEdit {
   void SetFont(const wchar_t* Face, int Points);
   // Replaces the text; every character in the plain look.
   void SetText(const std::u16string& Text);
-  // Colours Length characters from Start: text, background and weight. The characters stay
-  // selected until SetCaret.
-  void Mark(int64_t Start, int64_t Length, COLORREF Text, COLORREF Background, bool Bold);
-  void SetCaret(int64_t Position);
+  // A run of characters in colours of its own.
+  struct TMark {
+    int64_t Start;
+    int64_t Length;
+    COLORREF Text;
+    COLORREF Background;
+    bool Bold;
+  };
+  // Replaces the text and colours the runs (a later run over an earlier one) in one go: one
+  // document in the control's own format, laid out once, instead of a text and a formatting
+  // pass per run. Line breaks are '\r'.
+  void SetMarkedText(std::u16string_view Text, const std::vector<TMark>& Marks);
   void Clear() { SetText(u""); }
   // The height of one line in the pane's font.
   int LineHeight() const;
 
  private:
   HWND FHandle = nullptr;
+  std::wstring FFace = L"Courier New";
+  int FPoints = 10;
 };
 
 // A stand-alone scroll bar.
@@ -111,6 +123,8 @@ class TScrollBar {
   int Max() const;
   int Position() const;
   void SetPosition(int Position);
+  // The same without painting the bar at once: it is painted with the rest of the window.
+  void MovePosition(int Position);
   // Where the thumb is being dragged to (the full 32 bits).
   int TrackPosition() const;
 

@@ -1,5 +1,7 @@
 #include "win32/HexPane.h"
 
+#include <vector>
+
 #include "core/ODSUtls.h"
 
 namespace corvane::win32 {
@@ -84,10 +86,12 @@ void THexPane::Show(int64_t Offset) {
     if (!Pane) return;
     const HWND Control = FRichEdit->Handle();
     SendMessageW(Control, WM_SETREDRAW, FALSE, 0);
-    FRichEdit->SetText(Pane->Text);
-    for (const THexCharRange& Run : Pane->Frame) FRichEdit->Mark(Run.Start, Run.Length, HighlightText, HighlightBack, true);
-    for (const THexCharRange& Run : Pane->Field) FRichEdit->Mark(Run.Start, Run.Length, HighlightText, FieldBack, true);
-    if (!Pane->Frame.empty() || !Pane->Field.empty()) FRichEdit->SetCaret(0);
+    // Text and highlights in one go: the control lays the lines out once, not once more for
+    // every highlighted run.
+    std::vector<TRichEdit::TMark> Marks;
+    for (const THexCharRange& Run : Pane->Frame) Marks.push_back({Run.Start, Run.Length, HighlightText, HighlightBack, true});
+    for (const THexCharRange& Run : Pane->Field) Marks.push_back({Run.Start, Run.Length, HighlightText, FieldBack, true});
+    FRichEdit->SetMarkedText(Pane->Text, Marks);
     // The dump always starts at the top of the pane.
     SendMessageW(Control, WM_VSCROLL, SB_TOP, 0);
     SendMessageW(Control, WM_SETREDRAW, TRUE, 0);

@@ -1003,8 +1003,8 @@ void TMainWindow::TrackListThumb(int Position) {
     ScrollBar1.SetPosition(Position);
     ListView1.SelectRow(-1);
     if (FFrames->TrackThumb(Position)) {
-      ListView1.SetRowCount(FFrames->ListRowCount());
-      ListView1.Repaint();
+      RefillList();
+      UpdateWindow(ListView1.Handle());
     }
     ShowStatus();
   });
@@ -1103,12 +1103,46 @@ void TMainWindow::TreeView1Change() {
 // ------------------------------------------------------------------------------------------------
 // Showing the frame window's state
 
+int TMainWindow::ShownRowsShift(const std::vector<TShownRow>& Now) const {
+  // The smallest move that puts every row still in view where it was: each row then shows the
+  // same frame, in the same shade, as the row it came from.
+  const int Count = static_cast<int>(Now.size());
+  if (Count != static_cast<int>(FShownRows.size()) || Count < 2) return 0;
+  for (int Distance = 1; Distance <= Count / 2; ++Distance)
+    for (const int Shift : {Distance, -Distance}) {
+      bool Same = true;
+      for (int Row = std::max(0, -Shift); Same && Row < std::min(Count, Count - Shift); ++Row)
+        Same = Now[static_cast<size_t>(Row)] == FShownRows[static_cast<size_t>(Row + Shift)];
+      if (Same) return Shift;
+    }
+  return 0;
+}
+
+void TMainWindow::RefillList() {
+  const int Count = FFrames->ListRowCount();
+  std::vector<TShownRow> Now(static_cast<size_t>(Count));
+  for (int Row = 0; Row < Count; ++Row)
+    Now[static_cast<size_t>(Row)] = {Row < FFrames->AC3FramesCount() ? FFrames->FrameOffset(Row) : -1,
+                                     FFrames->RowShaded(Row)};
+  if (const int Shift = ShownRowsShift(Now); Shift != 0) {
+    // A step of a row or a few: the rows still in view are moved, only those that come into
+    // view are drawn, and the selection is drawn again where it was moved to.
+    const int Before = ListView1.SelectedRow();
+    ListView1.ScrollRows(Shift);
+    if (Before - Shift >= 0 && Before - Shift < Count) ListView1.RedrawRows(Before - Shift, Before - Shift);
+  } else {
+    ListView1.SetRowCount(Count);
+  }
+  FShownRows = std::move(Now);
+}
+
 void TMainWindow::ShowFrameList(int SelectedRow, bool Refilled) {
-  if (Refilled) ListView1.SetRowCount(FFrames->ListRowCount());
+  if (Refilled) RefillList();
   ListView1.SelectRow(SelectedRow);
   if (ScrollBar1.Max() != FFrames->ScrollMax()) ScrollBar1.SetRange(0, FFrames->ScrollMax());
-  if (ScrollBar1.Position() != FFrames->ScrollPosition()) ScrollBar1.SetPosition(FFrames->ScrollPosition());
-  if (Refilled) ListView1.Repaint();
+  // The bar is painted with the list, not on its own first.
+  if (ScrollBar1.Position() != FFrames->ScrollPosition()) ScrollBar1.MovePosition(FFrames->ScrollPosition());
+  if (Refilled) UpdateWindow(ListView1.Handle());
   ShowStatus();
 }
 

@@ -96,6 +96,17 @@ class TMainWindow : public TWindow {
 
   // --- Showing the frame window's state ----------------------------------------------------------
   void ShowFrameList(int SelectedRow, bool Refilled = true);
+  // A row as the list last painted it: the frame it showed and its shade.
+  struct TShownRow {
+    int64_t Offset = -1;
+    bool Shaded = false;
+    bool operator==(const TShownRow&) const = default;
+  };
+  // How far the rows moved since the list was last painted (positive: up), when every row still
+  // in view shows what another showed before; 0 otherwise.
+  int ShownRowsShift(const std::vector<TShownRow>& Now) const;
+  // The list after a refill: its rows drawn again, as few as the move allows.
+  void RefillList();
   void ShowDetail();
   void ShowHexPane();
   void ShowStatus();
@@ -149,6 +160,7 @@ class TMainWindow : public TWindow {
   std::vector<TTreeModel::TNodeId> FTreeShape;
   std::u16string FMessage;
   std::vector<std::u16string> FStatusParts;
+  std::vector<TShownRow> FShownRows;
   int FPanel2Width = 0;
   int FHexPaneHeight = 0;
   TSplitter FDragging = TSplitter::None;
