@@ -11,6 +11,7 @@
 #include "cli/CliJson.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
 #include "viewer/DialnormRewrite.h"
@@ -42,7 +43,7 @@ constexpr std::string_view HelpText =
     "Usage: corvane-cli COMMAND [OPTIONS] FILE [OFFSET]\n"
     "\n"
     "Lists, decodes and checks the syncframes of an AC-3 or E-AC-3 elementary stream. Only\n"
-    "dialnorm writes; the other commands only read the file.\n"
+    "dialnorm and restore write; the other commands only read the file.\n"
     "\n"
     "Commands:\n"
     "  detect FILE            Runs the stream test (E-AC-3 first, then AC-3) and prints one line\n"
@@ -70,12 +71,27 @@ constexpr std::string_view HelpText =
     "                         stderr when it is a terminal.\n"
     "  dialnorm --set N FILE  Sets dialnorm (and dialnorm2) to N, 1 to 31, in every frame and\n"
     "                         rewrites the CRC words of each frame it changes; no other bit\n"
-    "                         changes. A frame that fails its CRC, or is not whole, is left as\n"
-    "                         it is and named. Exit status 0 when every frame carries N, 1 when\n"
-    "                         a frame was left as it was.\n"
-    "    --output OUT         Writes the changed stream to OUT (through a temporary file beside\n"
-    "                         it, renamed into place once complete) and leaves FILE as it is.\n"
-    "                         Without it FILE is changed in place.\n"
+    "                         changes. Each frame is rewritten as the kind its own bsid makes it.\n"
+    "                         A frame that fails its CRC, or is not whole, is left as it is and\n"
+    "                         named. Exit status 0 when every frame carries N, 1 when a frame\n"
+    "                         was left as it was. In place, the frames go out in batches whose\n"
+    "                         old bytes are kept in an undo journal beside FILE\n"
+    "                         (.FILE.corvane-journal) until the run ends: a run that is stopped\n"
+    "                         leaves every frame as it was or rewritten once the next write or\n"
+    "                         restore has rolled back its last batch.\n"
+    "    --output OUT         Writes the changed stream to a new file beside OUT\n"
+    "                         (.OUT.corvane-XXXXXX.tmp) that takes OUT's place once complete,\n"
+    "                         and leaves FILE as it is; fails when FILE changes meanwhile. A\n"
+    "                         symlink is followed; OUT must be a regular file with one link, or\n"
+    "                         absent. An existing OUT keeps its mode and owner; a new one gets\n"
+    "                         FILE's mode with the owner's write bit.\n"
+    "  restore FILE           Rolls back the unfinished change that a stopped dialnorm or hex\n"
+    "                         edit left in FILE's undo journal, and removes the journal.\n"
+    "                         Exit status 0 when FILE has no unfinished change afterwards.\n"
+    "\n"
+    "A writer takes FILE's writer lock (OUT's with --output) and fails at once when another\n"
+    "program holds it; readers are not kept out. check warns on stderr while FILE has an\n"
+    "unfinished change.\n"
     "\n"
     "Options for every command:\n"
     "  --force                Opens a file that fails the stream test anyway (list, tree,\n"
@@ -99,8 +115,9 @@ constexpr std::string_view HelpText =
     "found none, check found a problem, dialnorm left a frame as it was, tree found no syncword\n"
     "at OFFSET (the tree is printed all the same), or the file became shorter while list --all\n"
     "read it; 2 bad usage, a file that cannot be read or written or is not a regular file, an\n"
-    "offset past its end, or output that cannot be written. A dialnorm in place that fails\n"
-    "part-way says how far it got.\n";
+    "offset past its end, output that cannot be written, or a write that did not complete (one\n"
+    "line says why and what state the file is in). A dialnorm or restore whose file is complete\n"
+    "keeps its status when only its report cannot be written, and says so.\n";
 
 struct TOptions {
   std::string Command;
@@ -140,10 +157,6 @@ std::filesystem::path PathFromArg(const std::string& Arg) {
   return std::filesystem::path(Arg);
 #endif
 }
-
-// The name as messages and JSON give it: bytes of it that are not UTF-8 (legal in a Linux file
-// name) come out as U+FFFD.
-std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
 
 // The file's name in a JSON document; a name that had bytes replaced says so.
 void PutFileName(TJson& Json, const std::filesystem::path& File) {
@@ -500,6 +513,7 @@ int TestedKind(const std::filesystem::path& File, bool Force, std::FILE* Err, bo
 int RunCheck(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
   bool EAC3 = false;
   if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
+  if (const std::string Note = UnfinishedChangeNote(File); !Note.empty()) PutError(Err, "warning: " + Note);
   TOutputBlock Output(Out);
   int64_t Findings = 0;
   if (Options.Json) {
@@ -564,36 +578,26 @@ std::string SkippedReason(const TDialnormSkipped& Skipped) {
 
 std::string FramesText(int64_t Count) { return std::to_string(Count) + (Count == 1 ? " frame" : " frames"); }
 
-int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
+int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err,
+                bool& FileComplete) {
   bool EAC3 = false;
   if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
   TDialnormRequest Request;
   Request.File = File;
-  Request.EAC3 = EAC3;
   Request.Dialnorm = static_cast<uint32_t>(*Options.Set);
   if (Options.Output) Request.Output = PathFromArg(*Options.Output);
   Request.Skipped = [Out](const TDialnormSkipped& Skipped) {
     PutLine(Out, ToUtf8(OffsetText(Skipped.Offset)) + " left as it was: " + SkippedReason(Skipped));
   };
+  Request.Notice = [Err](const std::string& Text) { PutError(Err, Text); };
   TProgressLine Progress(Err, "rewritten");
   Request.Progress = [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); };
   const TDialnormResult Result = RewriteDialnorm(Request);
   if (!Result.Completed) {
     PutError(Err, Result.Error);
-    if (Request.Output) {
-      PutError(Err, PathText(*Request.Output) + " was not written");
-    } else if (Result.FailedAt >= 0) {
-      const std::string At = ToUtf8(OffsetText(Result.FailedAt));
-      PutError(Err, "stopped at the frame at " + At + ": the " + FramesText(Result.Rewritten) +
-                        " rewritten before it carry the new dialnorm; it and the frames after it are unchanged");
-      if (!Result.FailedFrameRestored)
-        PutError(Err, "the frame at " + At + " may be half written: its old bytes could not be written back either");
-    } else {
-      PutError(Err, "stopped after " + FramesText(Result.Rewritten) +
-                        " were rewritten; the frames after them are unchanged");
-    }
     return ExitFailure;
   }
+  FileComplete = true;
   const int64_t Left = Result.BadCrc + Result.NotWhole;
   PutLine(Out, FramesText(Result.Frames) + ": " + std::to_string(Result.Rewritten) + " rewritten, " +
                    std::to_string(Result.AlreadySet) + " already at dialnorm " + std::to_string(Request.Dialnorm) +
@@ -601,6 +605,24 @@ int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std:
                    std::to_string(Result.BadCrc) + " failing a CRC, " + std::to_string(Result.NotWhole) +
                    " not whole)");
   return Result.AllSet() ? ExitDone : ExitProblem;
+}
+
+int RunRestore(const std::filesystem::path& File, std::FILE* Out, std::FILE* Err, bool& FileComplete) {
+  const TRecovery Recovery = RestoreFile(File);
+  switch (Recovery.Outcome) {
+    case TRecovery::TOutcome::Failed:
+      PutError(Err, Recovery.Text);
+      return ExitFailure;
+    case TRecovery::TOutcome::Nothing:
+      PutLine(Out, PathText(File) + " has no unfinished change");
+      break;
+    case TRecovery::TOutcome::RolledBack:
+    case TRecovery::TOutcome::Discarded:
+      PutLine(Out, Recovery.Text);
+      break;
+  }
+  FileComplete = true;
+  return ExitDone;
 }
 
 // Sends the analysis' diagnostic lines to stderr when they were asked for and drops them
@@ -620,7 +642,8 @@ class TDebugLines {
   TDebugSink FPrevious;
 };
 
-int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
+// FileComplete: the command wrote a file, and it is complete and correct.
+int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err, bool& FileComplete) {
   const TOptions Options = ParseArgs(Args);
   if (Options.Help) {
     PutText(Out, HelpText);
@@ -633,7 +656,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.Command.empty()) throw TUsageError("no command given");
   const bool Tree = Options.Command == "tree";
   const bool Dialnorm = Options.Command == "dialnorm";
-  if (Options.Command != "detect" && Options.Command != "list" && Options.Command != "check" && !Tree && !Dialnorm)
+  const bool Restore = Options.Command == "restore";
+  if (Options.Command != "detect" && Options.Command != "list" && Options.Command != "check" && !Tree && !Dialnorm &&
+      !Restore)
     throw TUsageError("unknown command '" + Options.Command + "'");
   const size_t Wanted = Tree ? 2 : 1;
   if (Options.Operands.size() != Wanted)
@@ -643,7 +668,7 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.All && Options.RowsGiven) throw TUsageError("--all lists windows of 256 rows; --rows does not apply");
   if (!Dialnorm && (Options.Set || Options.Output)) throw TUsageError("--set and --output belong to dialnorm");
   if (Dialnorm && !Options.Set) throw TUsageError("dialnorm needs --set N");
-  if (Dialnorm && Options.Json) throw TUsageError("dialnorm has no --json form");
+  if ((Dialnorm || Restore) && Options.Json) throw TUsageError(Options.Command + " has no --json form");
 
   std::optional<int64_t> Offset;
   if (Tree) {
@@ -657,7 +682,8 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.Command == "detect") return RunDetect(Options, File, Out);
   if (Options.Command == "list") return RunList(Options, File, Out, Err);
   if (Options.Command == "check") return RunCheck(Options, File, Out, Err);
-  if (Dialnorm) return RunDialnorm(Options, File, Out, Err);
+  if (Dialnorm) return RunDialnorm(Options, File, Out, Err, FileComplete);
+  if (Restore) return RunRestore(File, Out, Err, FileComplete);
   return RunTree(Options, File, *Offset, Out, Err);
 }
 
@@ -665,8 +691,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
 
 int RunCli(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   int Status;
+  bool FileComplete = false;
   try {
-    Status = Run(Args, Out, Err);
+    Status = Run(Args, Out, Err, FileComplete);
   } catch (const TUsageError& Error) {
     PutError(Err, std::string(Error.what()) + " (see corvane-cli --help)");
     Status = ExitFailure;
@@ -677,7 +704,10 @@ int RunCli(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err)
   // Output that could not be written is a failure, also where it only shows when the last
   // buffered bytes go out.
   const bool OutputLost = std::fflush(Out) != 0 || std::ferror(Out) != 0;
-  if (OutputLost && Status != ExitFailure) {
+  if (OutputLost && FileComplete) {
+    // The file is what counts: its status stands.
+    PutError(Err, "cannot write the report, but the file is complete and correct");
+  } else if (OutputLost && Status != ExitFailure) {
     PutError(Err, "cannot write the output");
     Status = ExitFailure;
   }

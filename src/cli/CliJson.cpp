@@ -149,8 +149,13 @@ TJson FindingJson(const TStreamFinding& Finding) {
       break;
     case TFindingKind::Change:
       Json["field"] = ChangeFieldKey(Finding.Changed);
-      Json["from"] = Finding.Previous;
-      Json["to"] = Finding.Value;
+      if (Finding.Changed == TChangeField::Kind) {
+        Json["from"] = Finding.Previous != 0 ? "E-AC-3" : "AC-3";
+        Json["to"] = Finding.Value != 0 ? "E-AC-3" : "AC-3";
+      } else {
+        Json["from"] = Finding.Previous;
+        Json["to"] = Finding.Value;
+      }
       break;
     case TFindingKind::NoFrames:
       break;
@@ -171,6 +176,7 @@ TJson SummaryJson(const TStreamSummary& Summary) {
   Json["kind"] = Summary.EAC3 ? "E-AC-3" : "AC-3";
   Json["file_size"] = Summary.FileSize;
   Json["frames"] = Summary.Frames;
+  if (Summary.OtherKindFrames > 0) Json["other_kind_frames"] = Summary.OtherKindFrames;
   Json["duration"] = Summary.Seconds;
   Json["sampling_rates"] = BitsJson(Summary.SamplingRates, [](uint32_t fscod) { return AC3SamplingRateTable[fscod]; });
   Json["bit_rates"] = Summary.Kbps;

@@ -179,7 +179,6 @@ TEST(DialnormRewrite, EveryFramePassesAfterwardsAndOnlyItsDialnormAndCrcBitsChan
     std::vector<int64_t> Skipped;
     TDialnormRequest Request;
     Request.File = File.Path();
-    Request.EAC3 = Case.EAC3;
     Request.Dialnorm = 9;
     Request.Skipped = [&](const TDialnormSkipped& Frame) { Skipped.push_back(Frame.Offset); };
 
@@ -213,72 +212,6 @@ TEST(DialnormRewrite, EveryFramePassesAfterwardsAndOnlyItsDialnormAndCrcBitsChan
     EXPECT_EQ(Again.AlreadySet, Result.Frames - 2);
     EXPECT_EQ(File.ReadAll(), After);
   }
-}
-
-// A writer that fails at the Failing-th frame: it writes HalfWritten of that frame's bytes first,
-// and writing the old bytes back fails too when RestoreFails.
-struct TFailingWriter {
-  int Failing;
-  bool RestoreFails;
-  int Calls = 0;
-  int32_t operator()(TFileStream& Stream, int64_t Offset, const uint8_t* Bytes, int32_t Count) {
-    ++Calls;
-    if (Calls == Failing) {
-      Stream.Seek(Offset);
-      Stream.Write(Bytes, Count / 2);
-      return -1;
-    }
-    if (Calls == Failing + 1 && RestoreFails) return -1;
-    Stream.Seek(Offset);
-    return Stream.Write(Bytes, Count);
-  }
-};
-
-TEST(DialnormRewrite, AWriteFailurePartWaySaysHowFarItGotAndHalfWritesNoFrame) {
-  const TBytes Before = test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3"));
-  for (const bool RestoreFails : {false, true}) {
-    SCOPED_TRACE(RestoreFails ? "the old bytes cannot be written back" : "the old bytes are written back");
-    const test::TTempFile File(Before);
-    auto Writer = std::make_shared<TFailingWriter>(TFailingWriter{3, RestoreFails});
-    TDialnormRequest Request;
-    Request.File = File.Path();
-    Request.Dialnorm = 9;
-    Request.WriteBytes = [Writer](TFileStream& Stream, int64_t Offset, const uint8_t* Bytes, int32_t Count) {
-      return (*Writer)(Stream, Offset, Bytes, Count);
-    };
-    const TDialnormResult Result = RewriteDialnorm(Request);
-    EXPECT_FALSE(Result.Completed);
-    EXPECT_EQ(Result.FailedAt, 2 * 1536);
-    EXPECT_EQ(Result.Rewritten, 2);
-    EXPECT_EQ(Result.FailedFrameRestored, !RestoreFails);
-    EXPECT_EQ(
-        Result.Error.rfind("cannot write " + ToUtf8(File.Path().u16string()) + " at offset 0x0000000000000C00: ", 0),
-        0u)
-        << Result.Error;
-    const TBytes After = File.ReadAll();
-    const TBytes Rewritten(After.begin(), After.begin() + 2 * 1536);
-    ExpectRewritten(TBytes(Before.begin(), Before.begin() + 2 * 1536), Rewritten, false, 9, {});
-    // The failed frame is as it was when its old bytes went back; the frames after it always are.
-    const auto Failed = Before.begin() + 2 * 1536;
-    EXPECT_EQ(std::equal(Failed, Failed + 1536, After.begin() + 2 * 1536), !RestoreFails);
-    EXPECT_TRUE(std::equal(Failed + 1536, Before.end(), After.begin() + 3 * 1536));
-  }
-
-  // Into an output file, a failure leaves no output and no temporary file.
-  const test::TTempFile File(Before);
-  const TTempFolder Folder;
-  TDialnormRequest Request;
-  Request.File = File.Path();
-  Request.Dialnorm = 9;
-  Request.Output = Folder.Path() / "out.ac3";
-  auto Writer = std::make_shared<TFailingWriter>(TFailingWriter{3, false});
-  Request.WriteBytes = [Writer](TFileStream& Stream, int64_t Offset, const uint8_t* Bytes, int32_t Count) {
-    return (*Writer)(Stream, Offset, Bytes, Count);
-  };
-  const TDialnormResult Result = RewriteDialnorm(Request);
-  EXPECT_FALSE(Result.Completed);
-  EXPECT_EQ(Folder.Entries(), 0u);
-  EXPECT_EQ(File.ReadAll(), Before);
 }
 
 }  // namespace

@@ -296,9 +296,9 @@ TEST_F(HexEditDialogTest, FailedWriteIsToldToTheUserAndEditFileAnswersFalse) {
   EXPECT_EQ(Prompts, (std::vector<TPromptCall>{
                          {THexEditPromptKind::Confirm, ConfirmText},
                          {THexEditPromptKind::Error,
-                          "The changes could not be written to the file: 0 of 1 changed bytes were written."}}));
-  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - could not write "
-                                                         u"the byte at 0x0000000000001234 (0 of 1 bytes written)."});
+                          "The changes could not be written to the file: the file is not open for writing."}}));
+  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - the file is not "
+                                                         u"open for writing"});
   EXPECT_EQ(File.ReadAll(), Original);
 }
 
