@@ -185,6 +185,8 @@ bool TFileStream::Flush() {
 
 bool TFileStream::FlushData() { return Flush(); }
 
+void TFileStream::StartFlush(int64_t, int64_t) {}
+
 bool TFileStream::Identity(TIdentity& Identity) const {
   BY_HANDLE_FILE_INFORMATION Info{};
   if (!FHandle) SetLastError(ERROR_INVALID_HANDLE);
@@ -365,6 +367,15 @@ bool TFileStream::FlushData() {
 #endif
   if (!Synced) SetError("flush");
   return Synced;
+}
+
+void TFileStream::StartFlush(int64_t Offset, int64_t Count) {
+#ifdef __linux__
+  if (FHandle >= 0 && Count > 0) ::sync_file_range(FHandle, Offset, Count, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)Offset;
+  (void)Count;
+#endif
 }
 
 bool TFileStream::Identity(TIdentity& Identity) const {

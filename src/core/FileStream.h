@@ -58,6 +58,9 @@ class TFileStream {
   bool Flush();
   // Pushes written bytes to the storage, and the size when it changed (not the times).
   bool FlushData();
+  // Starts pushing the written bytes at Offset on to the storage without waiting for them, so
+  // that a flush later finds less to do (Linux; elsewhere nothing).
+  void StartFlush(int64_t Offset, int64_t Count);
 
   // Reads at an offset without using the position.
   int32_t ReadAt(int64_t Offset, void* Buffer, int32_t Count) const;

@@ -393,6 +393,7 @@ bool TUndoJournal::Commit() {
       Undo(End);
       return false;
     }
+    FTarget.StartFlush(From, Count);
     First = End;
   }
   if (!FTarget.FlushData()) {
@@ -617,6 +618,7 @@ bool TOutputFile::Append(const uint8_t* Data, int64_t Count) {
   if (!WriteFully(FTemp, TWriteRole::Target, FWritten, Data, Count, FHooks, Reason)) {
     return Fail(Reason + " (while writing the temporary file " + PathText(FTemporary) + "); it was left as it was");
   }
+  FTemp.StartFlush(FWritten, Count);
   FWritten += Count;
   return true;
 }

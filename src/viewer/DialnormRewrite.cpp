@@ -16,6 +16,8 @@ namespace corvane {
 namespace {
 
 constexpr int32_t DialnormBits = 5;
+// dialnorm and dialnorm2 lie within this many bytes of each other in any header.
+constexpr int32_t MaxHeaderBytes = 64;
 // Changed bytes this close together go into the journal as one stretch.
 constexpr int32_t JoinGap = 8;
 
@@ -76,12 +78,24 @@ TDialnormChange SetDialnorm(uint8_t* Frame, int32_t Size, uint32_t Dialnorm, typ
   }
   if (!Found) return TDialnormChange::Impossible;
   if (!Differs) return TDialnormChange::AlreadySet;
+  // The header's bytes as they were, for a CRC update from the changed bytes alone.
+  std::array<uint8_t, MaxHeaderBytes> Old{};
+  int32_t From = Size;
+  int32_t To = 0;
   for (const TFieldPosition& Field : Decoded.Layout.Decoded()) {
     if (Field.Field != TDialnormIds<TKind>::Dialnorm && Field.Field != TDialnormIds<TKind>::Dialnorm2) continue;
-    PutBits(Frame, Field.BitOffset, DialnormBits, Dialnorm);
-    if (Edited) Edited->Add(Field.BitOffset / 8, (Field.BitOffset + DialnormBits - 1) / 8);
+    const int32_t First = Field.BitOffset / 8;
+    const int32_t Last = (Field.BitOffset + DialnormBits - 1) / 8;
+    From = std::min(From, First);
+    To = std::max(To, Last + 1);
+    if (Edited) Edited->Add(First, Last);
   }
-  TKind::RepairCrc(Frame, Size);
+  const bool Updatable = Checked && To - From <= MaxHeaderBytes;
+  if (Updatable) std::memcpy(Old.data(), Frame + From, static_cast<size_t>(To - From));
+  for (const TFieldPosition& Field : Decoded.Layout.Decoded())
+    if (Field.Field == TDialnormIds<TKind>::Dialnorm || Field.Field == TDialnormIds<TKind>::Dialnorm2)
+      PutBits(Frame, Field.BitOffset, DialnormBits, Dialnorm);
+  if (!Updatable || !TKind::UpdateCrc(Frame, Size, From, To, Old.data())) TKind::RepairCrc(Frame, Size);
   if (Edited) {
     if constexpr (std::is_same_v<TKind, TAC3Kind>) Edited->Add(2, 3);
     Edited->Add(Size - 2, Size - 1);
