@@ -22,11 +22,7 @@ namespace {
 
 using TBytes = std::vector<uint8_t>;
 using test::TTempFolder;
-
-void WriteFile(const std::filesystem::path& File, const TBytes& Bytes) {
-  std::ofstream Out(File, std::ios::binary | std::ios::trunc);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
+using test::WriteFile;
 
 TBytes Pattern(size_t Count, uint8_t Seed) {
   TBytes Bytes(Count);

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,12 @@
 #include "core/SafeWrite.h"
 
 namespace corvane::test {
+
+inline void WriteFile(const std::filesystem::path& File, const std::vector<uint8_t>& Bytes) {
+  std::ofstream Out(File, std::ios::binary | std::ios::trunc);
+  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+  if (!Out) throw std::runtime_error("cannot write " + File.string());
+}
 
 // A fresh folder in the temporary directory, removed with everything in it.
 class TTempFolder {
