@@ -1,13 +1,16 @@
 #pragma once
-// Test-only helpers for the writers' faults: a folder of its own, a child process that a write
-// hook kills at a chosen step, and a small file system that fills up for real (when the tests run
-// as root). POSIX only.
+// Test-only helpers for the writers' faults: a folder of its own, write hooks that fail for want
+// of space and, on POSIX, a child process that a write hook kills at a chosen step and a small
+// file system that fills up for real (when the tests run as root).
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -35,9 +39,14 @@ inline void WriteFile(const std::filesystem::path& File, const std::vector<uint8
 class TTempFolder {
  public:
   TTempFolder() {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "corvane_writer_XXXXXX").string();
-    if (!mkdtemp(Pattern.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = Pattern;
+    std::random_device Seed;
+    for (int Attempt = 0; Attempt < 100 && FPath.empty(); ++Attempt) {
+      const std::filesystem::path Path =
+          std::filesystem::temp_directory_path() / ("corvane_writer_" + std::to_string(Seed()));
+      std::error_code Error;
+      if (std::filesystem::create_directory(Path, Error)) FPath = Path;
+    }
+    if (FPath.empty()) throw std::runtime_error("cannot make a temporary folder");
   }
   ~TTempFolder() {
     std::error_code Ignored;
@@ -58,6 +67,21 @@ class TTempFolder {
  private:
   std::filesystem::path FPath;
 };
+
+// Hooks under which every write into the target fails with Errno once it reaches byte FailAt of
+// the file (the bytes before it go out), and every journal write once Journal is set.
+inline TWriteHooks FailingHooks(int64_t FailAt, int Errno, bool Journal = false) {
+  TWriteHooks Hooks;
+  Hooks.Limit = [=](TWriteRole Role, int64_t Offset, int32_t Count, int& Set) {
+    Set = Errno;
+    if (Role == TWriteRole::Journal) return Journal ? 0 : Count;
+    if (FailAt < 0 || Offset + Count <= FailAt) return Count;
+    return static_cast<int32_t>(std::max<int64_t>(FailAt - Offset, 0));
+  };
+  return Hooks;
+}
+
+#ifndef _WIN32
 
 // Runs Body in a child process and answers its wait status; the child exits with 0 when Body
 // returns true, 1 otherwise.
@@ -96,19 +120,6 @@ inline TWriteHooks KillingHooks(const TKillPoint& Point, int& Count) {
   return Hooks;
 }
 
-// Hooks under which every write into the target fails with Errno once it reaches byte FailAt of
-// the file (the bytes before it go out), and every journal write once Journal is set.
-inline TWriteHooks FailingHooks(int64_t FailAt, int Errno, bool Journal = false) {
-  TWriteHooks Hooks;
-  Hooks.Limit = [=](TWriteRole Role, int64_t Offset, int32_t Count, int& Set) {
-    Set = Errno;
-    if (Role == TWriteRole::Journal) return Journal ? 0 : Count;
-    if (FailAt < 0 || Offset + Count <= FailAt) return Count;
-    return static_cast<int32_t>(std::max<int64_t>(FailAt - Offset, 0));
-  };
-  return Hooks;
-}
-
 // A tmpfs of Bytes bytes mounted on a folder of its own, where the process may mount one (as
 // root); Why() says why not otherwise. Unmounted and removed with the object.
 class TSmallFileSystem {
@@ -139,5 +150,7 @@ class TSmallFileSystem {
   bool FMounted = false;
   std::string FWhy;
 };
+
+#endif  // !_WIN32
 
 }  // namespace corvane::test

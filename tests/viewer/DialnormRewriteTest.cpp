@@ -4,7 +4,10 @@
 // changes) leaves every frame either as it was or rewritten, with one line that says so.
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -388,6 +391,7 @@ TEST(DialnormRewrite, AWriteThatFailsPartWayStopsWithOneLineAndEveryFrameOldOrNe
   }
 }
 
+#ifndef _WIN32
 // Killed at a chosen point, a rewrite leaves every frame old or new once the next writer (or a
 // restore) has rolled back its unfinished batch, and the next run completes.
 TEST(DialnormRewrite, AWriterKilledAtAChosenPointLeavesEveryFrameOldOrNewAndTheNextRunCompletes) {
@@ -567,6 +571,8 @@ TEST(DialnormRewrite, AReadOnlySourceIsRewrittenIntoAnOutputByAnOrdinaryUser) {
     EXPECT_EQ(Info.st_uid, Nobody);
   }
 }
+
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace corvane
