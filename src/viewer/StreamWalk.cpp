@@ -113,7 +113,9 @@ class TWalker {
         FVisitor(Visitor),
         FProgress(Progress),
         FPassed(Passed),
-        FBuffer(std::make_unique<uint8_t[]>(ReadSize + Padding)) {}
+        // A small file fits whole; the bytes are read before they are looked at.
+        FCapacity(static_cast<int32_t>(std::clamp<int64_t>(Size, 0, ReadSize))),
+        FBuffer(std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FCapacity + Padding))) {}
 
   TStreamWalkEnd Run(std::string& Error) {
     const TStreamWalkEnd End = Walk();
@@ -169,8 +171,8 @@ class TWalker {
       std::memmove(FBuffer.get(), FBuffer.get() + (Position - FBase), static_cast<size_t>(Keep));
       FBase = Position;
       FLoaded = Keep;
-      while (FLoaded < ReadSize && FBase + FLoaded < FSize) {
-        const auto Count = static_cast<int32_t>(std::min<int64_t>(ReadSize - FLoaded, FSize - FBase - FLoaded));
+      while (FLoaded < FCapacity && FBase + FLoaded < FSize) {
+        const auto Count = static_cast<int32_t>(std::min<int64_t>(FCapacity - FLoaded, FSize - FBase - FLoaded));
         const int32_t Got = FFile.ReadAt(FBase + FLoaded, FBuffer.get() + FLoaded, Count);
         if (Got < 0) {
           FReadFailed = true;
@@ -207,6 +209,7 @@ class TWalker {
   TStreamVisitor& FVisitor;
   const TFrameWindow::TWalkProgress& FProgress;
   const TPassedBytes& FPassed;
+  const int32_t FCapacity;
   std::unique_ptr<uint8_t[]> FBuffer;
   int64_t FBase = 0;      // the file offset of the buffer's first byte
   int32_t FLoaded = 0;    // bytes in the buffer
