@@ -16,7 +16,7 @@
 
 namespace corvane {
 
-// The CRC register after Size bytes, starting from Crc. Table-driven, eight bytes a step.
+// The CRC register after Size bytes, starting from Crc. Table-driven, sixteen bytes a step.
 uint16_t Crc16(const uint8_t* Data, size_t Size, uint16_t Crc = 0);
 
 // Where crc1's stretch ends in an AC-3 frame of FrameBytes bytes: 2 * (words / 2 + words / 8).
