@@ -193,9 +193,14 @@ class TRewriter final : public TStreamVisitor {
   std::unique_ptr<TAC3PlusFrame> FPlus = std::make_unique<TAC3PlusFrame>();
 };
 
-// Tells what the look at an earlier writer's journal came to; false when it failed.
-bool Recovered(TUndoJournal& Journal, const TDialnormRequest& Request, TDialnormResult& Result) {
-  const TRecovery Recovery = Journal.Recover();
+// Opens the file for writing, with its writer lock, and rolls back what an earlier writer left
+// unfinished, telling what it did; false, with the result's error, when either fails.
+bool OpenAndRecover(const TDialnormRequest& Request, TFileStream& Writer, TDialnormResult& Result) {
+  if (!Writer.Open(Request.File, TFileStream::TMode::ReadWrite)) {
+    Result.Error = "cannot write " + PathText(Request.File) + ": " + Writer.LastReason();
+    return false;
+  }
+  const TRecovery Recovery = TUndoJournal(Writer, Request.Hooks).Recover();
   if (Recovery.Outcome == TRecovery::TOutcome::Failed) {
     Result.Error = Recovery.Text;
     return false;
@@ -208,12 +213,8 @@ TDialnormResult RewriteInPlace(const TDialnormRequest& Request) {
   TDialnormResult Result;
   const std::string Name = PathText(Request.File);
   TFileStream Writer;
-  if (!Writer.Open(Request.File, TFileStream::TMode::ReadWrite)) {
-    Result.Error = "cannot write " + Name + ": " + Writer.LastReason();
-    return Result;
-  }
+  if (!OpenAndRecover(Request, Writer, Result)) return Result;
   TUndoJournal Journal(Writer, Request.Hooks);
-  if (!Recovered(Journal, Request, Result)) return Result;
   TFileStream::TIdentity Start;
   TFileStream Reader;
   if (!Writer.Identity(Start) || !Reader.Open(Request.File, TFileStream::TMode::Read)) {
@@ -257,12 +258,7 @@ TDialnormResult RewriteIntoOutput(const TDialnormRequest& Request) {
     std::error_code Error;
     if (std::filesystem::equivalent(Request.File, Output, Error)) {
       TFileStream Writer;
-      if (!Writer.Open(Request.File, TFileStream::TMode::ReadWrite)) {
-        Result.Error = "cannot write " + Name + ": " + Writer.LastReason();
-        return Result;
-      }
-      TUndoJournal Journal(Writer, Request.Hooks);
-      if (!Recovered(Journal, Request, Result)) return Result;
+      if (!OpenAndRecover(Request, Writer, Result)) return Result;
     } else if (Request.Notice) {
       Request.Notice(UnfinishedChangeNote(Request.File));
     }
