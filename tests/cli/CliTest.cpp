@@ -812,6 +812,20 @@ TEST(CliCheck, JsonCarriesTheFindingsAndTheSummary) {
   EXPECT_EQ(Rates["findings"][0]["field"], "bit_rate");
   EXPECT_EQ(Rates["findings"][0]["from"], 448);
   EXPECT_EQ(Rates["findings"][0]["to"], 384);
+
+  // A frame of the other kind: a change of kind, named by the kinds, and counted in the summary.
+  TBytes Mixed = test::ReadTestFile(AC3File());
+  const TBytes Other = test::SplitFrames(test::ReadTestFile(EAC3File()), true)[0];
+  Mixed.insert(Mixed.begin() + 1792, Other.begin(), Other.end());
+  const test::TTempFile Kinds(Mixed, ".ac3");
+  const auto Kind = nlohmann::json::parse(RunCommand({"check", "--json", Kinds.Path().string()}).Out);
+  ASSERT_GE(Kind["findings"].size(), 1u);
+  EXPECT_EQ(Kind["findings"][0]["offset"], 1792);
+  EXPECT_EQ(Kind["findings"][0]["field"], "kind");
+  EXPECT_EQ(Kind["findings"][0]["from"], "AC-3");
+  EXPECT_EQ(Kind["findings"][0]["to"], "E-AC-3");
+  EXPECT_EQ(Kind["summary"]["frames"], 33);
+  EXPECT_EQ(Kind["summary"]["other_kind_frames"], 1);
 }
 
 TEST(CliDialnorm, RewritesInPlaceOrIntoAnOutputFileAndNamesTheFramesLeftAsTheyWere) {
