@@ -351,7 +351,9 @@ bool TUndoJournal::Commit() {
                       : Name() + " is shorter now (" + std::to_string(Size) +
                             " bytes) than when it was read: it was cut short meanwhile, and nothing is written "
                             "past its end";
+    // The batches before this one are in the file and synced: their journal undoes nothing now.
     FChanges.clear();
+    DropJournal();
     return false;
   }
   if (!WriteJournal()) {

@@ -539,6 +539,7 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
     EXPECT_FALSE(Result.Completed);
     EXPECT_NE(Result.Error.find(Case.Error), std::string::npos) << Result.Error;
     EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(File.Path)), Case.SizeAfter);
+    EXPECT_FALSE(JournalPresent(File.Path));
     if (Case.Output) {
       EXPECT_EQ(test::ReadTestFile(File.Output), test::ReadTestFile(test::TestDataPath("ac3_32k_mono.ac3")));
       EXPECT_EQ(File.Folder.Names(), (std::vector<std::string>{"out.ac3", "stream.ac3"}));
