@@ -391,8 +391,8 @@ TEST(OutputFile, LeftoversOfKilledRunsAreRemovedAndNamedAndALockedTargetIsRefuse
                                                ", a temporary file that an earlier run left behind when it was "
                                                "stopped"});
   EXPECT_EQ(Folder.Names(),
-            (std::vector<std::string>{".other.ac3.corvane-abc123.tmp", ".out.ac3.corvane-abc_12.tmp",
-                                      ".out.ac3.corvane-abc1234.tmp", ".out.ac3.corvane-live99.tmp", "out.ac3",
+            (std::vector<std::string>{".other.ac3.corvane-abc123.tmp", ".out.ac3.corvane-abc1234.tmp",
+                                      ".out.ac3.corvane-abc_12.tmp", ".out.ac3.corvane-live99.tmp", "out.ac3",
                                       "source.ac3"}));
 }
 
