@@ -205,8 +205,8 @@ bool UpdateAC3PlusFrameCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To
   const int32_t FrameBytes = AC3PlusCodedFrameSize(Data);
   if (!Fits(FrameBytes, Size) || From < 2 || From >= To || To > FrameBytes - 2) return false;
   // crc2 ends its stretch: the change lies FrameBytes - 2 - To bytes before it.
-  XorWord(Data + FrameBytes - 2, MulMod(DeltaCrc(Data + From, Old, To - From),
-                                        Shifts().Forward[static_cast<size_t>(FrameBytes - 2 - To)]));
+  XorWord(Data + FrameBytes - 2,
+          MulMod(DeltaCrc(Data + From, Old, To - From), Shifts().Forward[static_cast<size_t>(FrameBytes - 2 - To)]));
   return true;
 }
 

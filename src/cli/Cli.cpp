@@ -13,8 +13,8 @@
 #include "core/ODSUtls.h"
 #include "core/SafeWrite.h"
 #include "core/StringUtils.h"
-#include "viewer/FrameRowText.h"
 #include "viewer/DialnormRewrite.h"
+#include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
 #include "viewer/StreamCheck.h"
 

@@ -230,8 +230,8 @@ TRecovery TUndoJournal::Recover() {
       if (!RemoveFile(FPath, Reason)) return Fail("cannot remove " + Journal + ": " + Reason);
       SyncFolder(FolderOf(FPath), Reason);
       Result.Outcome = TRecovery::TOutcome::Discarded;
-      Result.Text = "removed the undo journal of an earlier write to " + Name() +
-                    " that stopped before it changed the file";
+      Result.Text =
+          "removed the undo journal of an earlier write to " + Name() + " that stopped before it changed the file";
       return Result;
     }
     case TParse::Complete:
@@ -322,7 +322,8 @@ bool TUndoJournal::WriteJournal() {
     }
     // The journal's name must last as long as its bytes.
     if (!SyncFolder(FolderOf(FPath), Reason)) {
-      FError = "cannot sync the folder of " + Journal + ": " + Reason + "; " + Name() + " was not changed by this batch";
+      FError =
+          "cannot sync the folder of " + Journal + ": " + Reason + "; " + Name() + " was not changed by this batch";
       DropJournal();
       return false;
     }
@@ -331,8 +332,8 @@ bool TUndoJournal::WriteJournal() {
                   Reason) ||
       !FJournal.FlushData()) {
     if (Reason.empty()) Reason = FJournal.LastReason();
-    FError = "cannot write the undo journal " + Journal + ": " + Reason + "; " + Name() +
-             " was not changed by this batch";
+    FError =
+        "cannot write the undo journal " + Journal + ": " + Reason + "; " + Name() + " was not changed by this batch";
     // The batch before this one is in the file and synced: a journal cut off here undoes nothing.
     DropJournal();
     return false;
@@ -367,7 +368,8 @@ bool TUndoJournal::Commit() {
   for (size_t First = 0; First < FChanges.size();) {
     size_t End = First + 1;
     const int64_t From = FChanges[First].Offset;
-    while (End < FChanges.size() && FChanges[End].Offset - (FChanges[End - 1].Offset + FChanges[End - 1].Length) <= WriteGap &&
+    while (End < FChanges.size() &&
+           FChanges[End].Offset - (FChanges[End - 1].Offset + FChanges[End - 1].Length) <= WriteGap &&
            FChanges[End].Offset + FChanges[End].Length - From <= WriteSpan)
       ++End;
     const int64_t To = FChanges[End - 1].Offset + FChanges[End - 1].Length;
@@ -424,8 +426,8 @@ void TUndoJournal::Undo(size_t Changes) {
     Undone = FTarget.ReadAt(Change.Offset, Now.data(), Change.Length) == Change.Length;
     if (!Undone || std::equal(Now.begin(), Now.end(), FOld.begin() + static_cast<std::ptrdiff_t>(Change.At))) continue;
     Wrote = true;
-    Undone = WriteFully(FTarget, TWriteRole::Target, Change.Offset, FOld.data() + Change.At, Change.Length, FHooks,
-                        Reason);
+    Undone =
+        WriteFully(FTarget, TWriteRole::Target, Change.Offset, FOld.data() + Change.At, Change.Length, FHooks, Reason);
   }
   Undone = Undone && (!Wrote || FTarget.FlushData());
   FChanges.clear();
@@ -479,9 +481,8 @@ bool IsTemporaryName(const std::filesystem::path& Target, const std::filesystem:
   if (Name.compare(0, Head.size(), Head) != 0 || Name.compare(Name.size() - Tail.size(), Tail.size(), Tail) != 0)
     return false;
   return std::all_of(Name.begin() + static_cast<std::ptrdiff_t>(Head.size()),
-                     Name.end() - static_cast<std::ptrdiff_t>(Tail.size()), [](auto Ch) {
-                       return (Ch >= 'a' && Ch <= 'z') || (Ch >= '0' && Ch <= '9');
-                     });
+                     Name.end() - static_cast<std::ptrdiff_t>(Tail.size()),
+                     [](auto Ch) { return (Ch >= 'a' && Ch <= 'z') || (Ch >= '0' && Ch <= '9'); });
 }
 
 namespace {
@@ -632,7 +633,8 @@ bool TOutputFile::Commit() {
   bool Moded = Handle >= 0;
   if (Moded && FExisted) {
     // The owner where the process may set it; the mode always.
-    if (FTargetIdentity.Owner != static_cast<uint32_t>(::geteuid()) || FTargetIdentity.Group != static_cast<uint32_t>(::getegid()))
+    if (FTargetIdentity.Owner != static_cast<uint32_t>(::geteuid()) ||
+        FTargetIdentity.Group != static_cast<uint32_t>(::getegid()))
       (void)::fchown(Handle, FTargetIdentity.Owner, FTargetIdentity.Group);
     Moded = ::fchmod(Handle, static_cast<mode_t>(FTargetIdentity.Mode)) == 0;
   } else if (Moded) {
@@ -650,8 +652,8 @@ bool TOutputFile::Commit() {
   FLock.Close();
   if (!MoveFileExW(FTemporary.c_str(), FResolved.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD Code = GetLastError();
-    return Fail("cannot rename " + PathText(FTemporary) + " to it: " +
-                std::system_category().message(static_cast<int>(Code)) + Kept);
+    return Fail("cannot rename " + PathText(FTemporary) +
+                " to it: " + std::system_category().message(static_cast<int>(Code)) + Kept);
   }
 #else
   if (::rename(FTemporary.c_str(), FResolved.c_str()) != 0)

@@ -6,8 +6,8 @@
 
 #include "analysis/AC3Crc.h"
 #include "core/FileStream.h"
-#include "core/SafeWrite.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 
 namespace corvane {

@@ -239,9 +239,9 @@ TDialnormResult RewriteInPlace(const TDialnormRequest& Request) {
   }
   const int64_t Size = Writer.Size();
   if (Size != Start.Size) {
-    Result.Error = Name + " changed size while it was rewritten (" + std::to_string(Start.Size) + " bytes at the start, " +
-                   std::to_string(Size) + " now): only the frames of its first " + std::to_string(Start.Size) +
-                   " bytes were looked at";
+    Result.Error = Name + " changed size while it was rewritten (" + std::to_string(Start.Size) +
+                   " bytes at the start, " + std::to_string(Size) + " now): only the frames of its first " +
+                   std::to_string(Start.Size) + " bytes were looked at";
     return Result;
   }
   Result.Completed = true;

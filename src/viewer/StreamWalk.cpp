@@ -93,8 +93,8 @@ TDecision Decide(const uint8_t* Data, int32_t Avail, bool AtEnd) {
     if (Crc.Passed()) return FrameOf(Candidate.Size, TFrameFit::Whole, Crc);
     if (const int32_t Inside = FindGoodFrame(Data, 1, Candidate.Size, Avail); Inside > 0) return CutBy(Inside);
     const bool OneCrcPasses = !Candidate.EAC3 && (Crc.crc1 == TCrcVerdict::Ok || Crc.crc2 == TCrcVerdict::Ok);
-    const bool Followed = (AtEnd && Candidate.Size == Avail) ||
-                          (Avail - Candidate.Size >= 2 && IsSyncword(Data + Candidate.Size));
+    const bool Followed =
+        (AtEnd && Candidate.Size == Avail) || (Avail - Candidate.Size >= 2 && IsSyncword(Data + Candidate.Size));
     return OneCrcPasses || Followed ? FrameOf(Candidate.Size, TFrameFit::Whole, Crc) : TDecision{};
   }
   // Fewer bytes than its size are at hand only at the end of the file.
@@ -146,10 +146,10 @@ class TWalker {
         continue;
       }
       if (!JunkUpTo(Position)) return TStreamWalkEnd::Stopped;
-      const TStreamFrame Frame{Position,          Decision.Fit == TFrameFit::SizeUnknown ? 0 : AC3OrPlusSize(Data),
-                               Decision.Size,     Decision.Fit,
-                               Decision.Crc,      (Data[5] >> 3) > 10,
-                               Data,              Decision.Size};
+      const TStreamFrame Frame{Position,      Decision.Fit == TFrameFit::SizeUnknown ? 0 : AC3OrPlusSize(Data),
+                               Decision.Size, Decision.Fit,
+                               Decision.Crc,  (Data[5] >> 3) > 10,
+                               Data,          Decision.Size};
       if (!FVisitor.Frame(Frame)) return TStreamWalkEnd::Stopped;
       Position += Decision.Size;
       FCovered = Position;

@@ -206,12 +206,12 @@ TEST(FrameCrc, UpdateFromTheChangedBytesGivesTheRepairsWords) {
   const TCase Cases[] = {
       {{test::TestDataPath("ac3_48k_51.ac3"), false}, 6, 8, true},
       {{test::TestDataPath("ac3_44k_stereo.ac3"), false}, 5, 40, true},
-      {{test::TestDataPath("ac3_32k_mono.ac3"), false}, 100, -2, true},     // up to crc1's end
-      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 900, 1000, false},    // across it
-      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 2, 8, false},         // on crc1 itself
+      {{test::TestDataPath("ac3_32k_mono.ac3"), false}, 100, -2, true},   // up to crc1's end
+      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 900, 1000, false},  // across it
+      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 2, 8, false},       // on crc1 itself
       {{test::TestDataPath("eac3_51_48k_meta.eac3"), true}, 4, 9, true},
       {{test::TestDataPath("eac3_stereo_44k.eac3"), true}, 300, 301, true},
-      {{test::TestDataPath("eac3_stereo_48k.eac3"), true}, 7, -1, false},   // on crc2
+      {{test::TestDataPath("eac3_stereo_48k.eac3"), true}, 7, -1, false},  // on crc2
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.File.Path.filename().string() + " " + std::to_string(Case.From));
@@ -220,7 +220,8 @@ TEST(FrameCrc, UpdateFromTheChangedBytesGivesTheRepairsWords) {
       const auto Size = static_cast<int32_t>(Original.size());
       const int32_t To = Case.To == -1 ? Size : Case.To == -2 ? AC3Crc1End(Size) : Case.To;
       TBytes Updated = Original;
-      for (int32_t Byte = Case.From; Byte < To; ++Byte) Updated[static_cast<size_t>(Byte)] ^= static_cast<uint8_t>(Random() | 1);
+      for (int32_t Byte = Case.From; Byte < To; ++Byte)
+        Updated[static_cast<size_t>(Byte)] ^= static_cast<uint8_t>(Random() | 1);
       TBytes Repaired = Updated;
       const auto Update = Case.File.EAC3 ? UpdateAC3PlusFrameCrc : UpdateAC3FrameCrc;
       const TBytes Changed = Updated;
@@ -229,7 +230,8 @@ TEST(FrameCrc, UpdateFromTheChangedBytesGivesTheRepairsWords) {
         EXPECT_EQ(Updated, Changed);
         continue;
       }
-      ASSERT_TRUE(Case.File.EAC3 ? RepairAC3PlusFrameCrc(Repaired.data(), Size) : RepairAC3FrameCrc(Repaired.data(), Size));
+      ASSERT_TRUE(Case.File.EAC3 ? RepairAC3PlusFrameCrc(Repaired.data(), Size)
+                                 : RepairAC3FrameCrc(Repaired.data(), Size));
       ASSERT_EQ(Updated, Repaired);
     }
   }

@@ -16,7 +16,6 @@
 #include "viewer/ViewerTestSupport.h"
 
 #ifndef _WIN32
-#include "support/WriterFaults.h"
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -25,6 +24,8 @@
 
 #include <chrono>
 #include <thread>
+
+#include "support/WriterFaults.h"
 #endif
 
 namespace corvane {
@@ -249,9 +250,9 @@ TEST(CliDebug, DiagnosticLinesGoToStderrOnlyWhenAskedFor) {
 TEST(CliHelp, DocumentsEveryCommand) {
   const TRun Help = RunCommand({"--help"});
   EXPECT_EQ(Help.Status, 0);
-  for (const char* Word : {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE",
-                           "--output OUT", "restore FILE", "--rows", "--from", "--all", "--force", "--json",
-                           "Exit status"})
+  for (const char* Word :
+       {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE", "--output OUT",
+        "restore FILE", "--rows", "--from", "--all", "--force", "--json", "Exit status"})
     EXPECT_NE(Help.Out.find(Word), std::string::npos) << Word;
 }
 
@@ -883,9 +884,10 @@ TEST(CliRestore, AStoppedRewriteIsWarnedOfAndRolledBackOnRequestOrByTheNextWrite
   EXPECT_NE(test::ReadTestFile(File), Original);
 
   const TRun Checked = RunCommand({"check", Name});
-  EXPECT_EQ(Checked.Err, "corvane-cli: warning: " + Name + " has an unfinished change: a write to it stopped "
-                         "part-way; the next write or a restore rolls it back (undo journal " +
-                         (Folder / ".film.ac3.corvane-journal").string() + ")\n");
+  EXPECT_EQ(Checked.Err, "corvane-cli: warning: " + Name +
+                             " has an unfinished change: a write to it stopped "
+                             "part-way; the next write or a restore rolls it back (undo journal " +
+                             (Folder / ".film.ac3.corvane-journal").string() + ")\n");
   const TRun Restored = RunCommand({"restore", Name});
   EXPECT_EQ(Restored.Status, 0);
   EXPECT_EQ(Restored.Err, "");

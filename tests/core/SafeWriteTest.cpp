@@ -2,9 +2,9 @@
 // journal that leaves the file old or new whatever stops a batch, and a new file that takes a
 // target's place only when complete, and only where a regular file may be replaced.
 
-#include "core/SafeWrite.h"
-
 #include <gtest/gtest.h>
+
+#include "core/SafeWrite.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -41,7 +41,7 @@ TEST(WriterLock, OneWriterAtATimeAndReadersAlways) {
     TMode Second;
     bool SecondOpens;
   } Cases[] = {
-      {TMode::ReadWrite, TMode::ReadWrite, false}, {TMode::ReadWrite, TMode::ReadLocked, false},
+      {TMode::ReadWrite, TMode::ReadWrite, false},  {TMode::ReadWrite, TMode::ReadLocked, false},
       {TMode::ReadLocked, TMode::ReadWrite, false}, {TMode::ReadWrite, TMode::Read, true},
       {TMode::Read, TMode::ReadWrite, true},        {TMode::Read, TMode::Read, true},
   };
@@ -67,7 +67,8 @@ struct TBatchFile {
   TBytes Old = Pattern(64 * 1024, 1);
   TBytes New = [this] {
     TBytes Bytes = Old;
-    for (const size_t At : {size_t{100}, size_t{101}, size_t{102}, size_t{40000}, size_t{40001}}) Bytes[At] = static_cast<uint8_t>(~Bytes[At]);
+    for (const size_t At : {size_t{100}, size_t{101}, size_t{102}, size_t{40000}, size_t{40001}})
+      Bytes[At] = static_cast<uint8_t>(~Bytes[At]);
     return Bytes;
   }();
   TBatchFile() { WriteFile(Path, Old); }
@@ -164,7 +165,10 @@ TEST(UndoJournal, AJournalThatCannotBeUsedIsRemovedWhenUnfinishedAndKeptOtherwis
       {"empty", {}, {}, TOutcome::Discarded, "stopped before it changed the file"},
       {"cut in its magic", Cut(5), {}, TOutcome::Discarded, "stopped before it changed the file"},
       {"cut in its header", Cut(20), {}, TOutcome::Discarded, "stopped before it changed the file"},
-      {"cut before its checksum's last byte", Cut(Complete.size() - 1), {}, TOutcome::Discarded,
+      {"cut before its checksum's last byte",
+       Cut(Complete.size() - 1),
+       {},
+       TOutcome::Discarded,
        "stopped before it changed the file"},
       {"not Corvane's", {'h', 'e', 'l', 'l', 'o'}, {}, TOutcome::Failed, "is not an undo journal of Corvane"},
       {"the file changed since", Complete,
@@ -199,19 +203,31 @@ TEST(UndoJournal, AFailedBatchIsUndoneOrKeptForTheNextWriterAndNeverWritesPastTh
     const char* Error;
     bool JournalKept;
   } Cases[] = {
-      {"the second write fails", test::FailingHooks(40000, ENOSPC), {}, "at offset 40000: No space left on device; the batch was undone", false},
+      {"the second write fails",
+       test::FailingHooks(40000, ENOSPC),
+       {},
+       "at offset 40000: No space left on device; the batch was undone",
+       false},
       {"every write fails, the undo too", test::FailingHooks(0, EIO), {}, "Input/output error", false},
-      {"the journal cannot be written", test::FailingHooks(-1, ENOSPC, true), {},
-       "cannot write the undo journal", false},
-      {"the file was cut short", {}, [](const TBatchFile& File) { std::filesystem::resize_file(File.Path, 30000); },
-       "is shorter now (30000 bytes) than when it was read", false},
-      {"another program changed it", {},
+      {"the journal cannot be written",
+       test::FailingHooks(-1, ENOSPC, true),
+       {},
+       "cannot write the undo journal",
+       false},
+      {"the file was cut short",
+       {},
+       [](const TBatchFile& File) { std::filesystem::resize_file(File.Path, 30000); },
+       "is shorter now (30000 bytes) than when it was read",
+       false},
+      {"another program changed it",
+       {},
        [](const TBatchFile& File) {
          TBytes Other = File.Old;
          Other[40001] = 0;
          WriteFile(File.Path, Other);
        },
-       "was changed by another program while it was written (the bytes at offset 40000", false},
+       "was changed by another program while it was written (the bytes at offset 40000",
+       false},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -253,8 +269,8 @@ TEST(OutputFile, ReplacesOnlyARegularFileWithOneLinkAndKeepsItsModeAndOwner) {
   struct TCase {
     const char* Name;
     std::function<std::filesystem::path(const TTempFolder&)> Make;  // the target as named
-    const char* Error;                                               // empty: it is replaced
-    std::filesystem::path Written;                                   // relative: in the folder
+    const char* Error;                                              // empty: it is replaced
+    std::filesystem::path Written;                                  // relative: in the folder
     uint32_t Mode;
   };
   const auto Regular = [&](const TTempFolder& Folder, const char* Name, mode_t Mode) {
@@ -266,27 +282,36 @@ TEST(OutputFile, ReplacesOnlyARegularFileWithOneLinkAndKeepsItsModeAndOwner) {
       {"absent", [](const TTempFolder& Folder) { return Folder / "out.ac3"; }, "", "out.ac3", 0644},
       {"a file of mode 600", [&](const TTempFolder& Folder) { return Regular(Folder, "out.ac3", 0600); }, "", "out.ac3",
        0600},
-      {"a symlink to a file", [&](const TTempFolder& Folder) {
+      {"a symlink to a file",
+       [&](const TTempFolder& Folder) {
          Regular(Folder, "real.ac3", 0640);
          std::filesystem::create_symlink("real.ac3", Folder / "out.ac3");
          return Folder / "out.ac3";
-       }, "", "real.ac3", 0640},
-      {"a symlink to nothing", [](const TTempFolder& Folder) {
+       },
+       "", "real.ac3", 0640},
+      {"a symlink to nothing",
+       [](const TTempFolder& Folder) {
          std::filesystem::create_symlink("later.ac3", Folder / "out.ac3");
          return Folder / "out.ac3";
-       }, "", "later.ac3", 0644},
-      {"a FIFO", [](const TTempFolder& Folder) {
+       },
+       "", "later.ac3", 0644},
+      {"a FIFO",
+       [](const TTempFolder& Folder) {
          mkfifo((Folder / "out.ac3").c_str(), 0600);
          return Folder / "out.ac3";
-       }, "it is a FIFO, not a regular file", "", 0},
-      {"a symlink to a FIFO", [](const TTempFolder& Folder) {
+       },
+       "it is a FIFO, not a regular file", "", 0},
+      {"a symlink to a FIFO",
+       [](const TTempFolder& Folder) {
          mkfifo((Folder / "fifo").c_str(), 0600);
          std::filesystem::create_symlink("fifo", Folder / "out.ac3");
          return Folder / "out.ac3";
-       }, "fifo): it is a FIFO, not a regular file", "", 0},
+       },
+       "fifo): it is a FIFO, not a regular file", "", 0},
       {"a device", [](const TTempFolder&) { return std::filesystem::path("/dev/null"); },
        "cannot write /dev/null: it is a device, not a regular file", "", 0},
-      {"a socket", [](const TTempFolder& Folder) {
+      {"a socket",
+       [](const TTempFolder& Folder) {
          sockaddr_un Address{};
          Address.sun_family = AF_UNIX;
          std::strncpy(Address.sun_path, (Folder / "out.ac3").c_str(), sizeof(Address.sun_path) - 1);
@@ -294,16 +319,21 @@ TEST(OutputFile, ReplacesOnlyARegularFileWithOneLinkAndKeepsItsModeAndOwner) {
          bind(Socket, reinterpret_cast<sockaddr*>(&Address), sizeof(Address));
          close(Socket);
          return Folder / "out.ac3";
-       }, "it is a socket, not a regular file", "", 0},
-      {"a folder", [](const TTempFolder& Folder) {
+       },
+       "it is a socket, not a regular file", "", 0},
+      {"a folder",
+       [](const TTempFolder& Folder) {
          std::filesystem::create_directory(Folder / "out.ac3");
          return Folder / "out.ac3";
-       }, "it is a folder, not a regular file", "", 0},
-      {"a file with two hard links", [&](const TTempFolder& Folder) {
+       },
+       "it is a folder, not a regular file", "", 0},
+      {"a file with two hard links",
+       [&](const TTempFolder& Folder) {
          Regular(Folder, "out.ac3", 0644);
          std::filesystem::create_hard_link(Folder / "out.ac3", Folder / "other.ac3");
          return Folder / "out.ac3";
-       }, "it has 2 hard links, and a new file in its place would part it from the others", "", 0},
+       },
+       "it has 2 hard links, and a new file in its place would part it from the others", "", 0},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -390,10 +420,9 @@ TEST(OutputFile, LeftoversOfKilledRunsAreRemovedAndNamedAndALockedTargetIsRefuse
   EXPECT_EQ(Warnings, std::vector<std::string>{"removed " + (Folder / ".out.ac3.corvane-abc123.tmp").string() +
                                                ", a temporary file that an earlier run left behind when it was "
                                                "stopped"});
-  EXPECT_EQ(Folder.Names(),
-            (std::vector<std::string>{".other.ac3.corvane-abc123.tmp", ".out.ac3.corvane-abc1234.tmp",
-                                      ".out.ac3.corvane-abc_12.tmp", ".out.ac3.corvane-live99.tmp", "out.ac3",
-                                      "source.ac3"}));
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{".other.ac3.corvane-abc123.tmp", ".out.ac3.corvane-abc1234.tmp",
+                                                      ".out.ac3.corvane-abc_12.tmp", ".out.ac3.corvane-live99.tmp",
+                                                      "out.ac3", "source.ac3"}));
 }
 
 // Writes that stop at a chosen byte for want of space: the reason is the real one, and the

@@ -68,7 +68,7 @@ class TFolderFile {
  public:
   TFolderFile() {
     std::string Pattern = (std::filesystem::exists("/dev/shm") ? std::string("/dev/shm")
-                                                              : std::filesystem::temp_directory_path().string()) +
+                                                               : std::filesystem::temp_directory_path().string()) +
                           "/corvane-fuzz-XXXXXX";
     FUZZ_CHECK(mkdtemp(Pattern.data()) != nullptr);
     FFolder = Pattern;

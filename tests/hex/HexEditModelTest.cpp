@@ -1,5 +1,3 @@
-#include "hex/HexEditModel.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 #include "core/ODSUtls.h"
 #include "core/SafeWrite.h"
 #include "core/StringUtils.h"
+#include "hex/HexEditModel.h"
 #include "hex/HexTestFiles.h"
 
 namespace corvane {

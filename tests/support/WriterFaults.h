@@ -59,7 +59,8 @@ class TTempFolder {
   // The names in the folder, sorted.
   std::vector<std::string> Names() const {
     std::vector<std::string> Found;
-    for (const auto& Entry : std::filesystem::directory_iterator(FPath)) Found.push_back(Entry.path().filename().string());
+    for (const auto& Entry : std::filesystem::directory_iterator(FPath))
+      Found.push_back(Entry.path().filename().string());
     std::sort(Found.begin(), Found.end());
     return Found;
   }

@@ -379,7 +379,8 @@ TEST(DialnormRewrite, AWriteThatFailsPartWayStopsWithOneLineAndEveryFrameOldOrNe
     }
     const std::string FailedAt = ToUtf8(OffsetText(Case.Rewritten * 1536));
     EXPECT_NE(Result.Error.find("; the batch was undone; stopped at the frame at " + FailedAt + ": the " +
-                                std::to_string(Case.Rewritten) + " frames before it carry dialnorm 9, it and the "
+                                std::to_string(Case.Rewritten) +
+                                " frames before it carry dialnorm 9, it and the "
                                 "frames after it are as they were"),
               std::string::npos)
         << Result.Error;
@@ -501,11 +502,11 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
     const char* Error;
     int64_t SizeAfter;
   } Cases[] = {
-      {"grows", true, TWriteStep::Wrote, [&](const TRewriteFile& File) { Append(File.Path); }, "changed while it was read",
-       64 * 1536},
+      {"grows", true, TWriteStep::Wrote, [&](const TRewriteFile& File) { Append(File.Path); },
+       "changed while it was read", 64 * 1536},
       {"shrinks", true, TWriteStep::Wrote,
-       [](const TRewriteFile& File) { std::filesystem::resize_file(File.Path, 30 * 1536); }, "changed while it was read",
-       30 * 1536},
+       [](const TRewriteFile& File) { std::filesystem::resize_file(File.Path, 30 * 1536); },
+       "changed while it was read", 30 * 1536},
       {"is written", true, TWriteStep::Wrote,
        [](const TRewriteFile& File) {
          std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -520,7 +521,8 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
        "changed while it was read", 63 * 1536},
       {"is cut to nothing in place", false, TWriteStep::TargetSynced,
        [](const TRewriteFile& File) { std::filesystem::resize_file(File.Path, 0); },
-       "is shorter now (0 bytes) than when it was read: it was cut short meanwhile, and nothing is written past its end",
+       "is shorter now (0 bytes) than when it was read: it was cut short meanwhile, and nothing is written past its "
+       "end",
        0},
       {"grows in place", false, TWriteStep::TargetSynced, [&](const TRewriteFile& File) { Append(File.Path); },
        "changed size while it was rewritten (96768 bytes at the start, 98304 now)", 64 * 1536},

@@ -219,13 +219,20 @@ TEST(StreamCheck, JunkOfAnyLengthWithOrWithoutAFalseSyncwordIsOneStretch) {
     TFalse False;
     TWhere Where;
   } Cases[] = {
-      {1, TFalse::None, TWhere::Between},           {3, TFalse::None, TWhere::Between},
-      {3, TFalse::End, TWhere::Between},            {4097, TFalse::None, TWhere::Between},
-      {4097, TFalse::Start, TWhere::Between},       {4097, TFalse::Middle, TWhere::Between},
-      {4097, TFalse::End, TWhere::Between},         {(1 << 20) + 3, TFalse::None, TWhere::Between},
-      {(1 << 20) + 3, TFalse::Start, TWhere::Between}, {(1 << 20) + 3, TFalse::Middle, TWhere::Between},
-      {(1 << 20) + 3, TFalse::End, TWhere::Between}, {4097, TFalse::Start, TWhere::Start},
-      {4097, TFalse::End, TWhere::Start},           {4097, TFalse::Start, TWhere::End},
+      {1, TFalse::None, TWhere::Between},
+      {3, TFalse::None, TWhere::Between},
+      {3, TFalse::End, TWhere::Between},
+      {4097, TFalse::None, TWhere::Between},
+      {4097, TFalse::Start, TWhere::Between},
+      {4097, TFalse::Middle, TWhere::Between},
+      {4097, TFalse::End, TWhere::Between},
+      {(1 << 20) + 3, TFalse::None, TWhere::Between},
+      {(1 << 20) + 3, TFalse::Start, TWhere::Between},
+      {(1 << 20) + 3, TFalse::Middle, TWhere::Between},
+      {(1 << 20) + 3, TFalse::End, TWhere::Between},
+      {4097, TFalse::Start, TWhere::Start},
+      {4097, TFalse::End, TWhere::Start},
+      {4097, TFalse::Start, TWhere::End},
       {4097, TFalse::Middle, TWhere::End},
   };
   for (const auto& Case : Cases) {
@@ -249,7 +256,8 @@ TEST(StreamCheck, JunkOfAnyLengthWithOrWithoutAFalseSyncwordIsOneStretch) {
     const int64_t JunkAt = Case.Where == TWhere::Start ? 0 : 2 * 1536;
 
     const TCheckRun Run = Check(Stream, false);
-    const std::string Bytes = Case.Length == 1 ? "1 byte that belongs" : std::to_string(Case.Length) + " bytes that belong";
+    const std::string Bytes =
+        Case.Length == 1 ? "1 byte that belongs" : std::to_string(Case.Length) + " bytes that belong";
     EXPECT_EQ(Run.Lines, std::vector<std::string>{At(JunkAt) + " problem: " + Bytes + " to no frame"});
     EXPECT_EQ(Run.Summary.Frames, static_cast<int64_t>(Frames));
     EXPECT_EQ(Run.Summary.FrameBytes + Run.Summary.JunkBytes, static_cast<int64_t>(Stream.size()));
@@ -271,7 +279,8 @@ TEST(StreamCheck, JunkOfAnyLengthWithOrWithoutAFalseSyncwordIsOneStretch) {
 // an AC-3 frame, a syncword where its size ends, or the end of the file there. Otherwise its
 // bytes are junk, and a good frame after them is found where it starts.
 TEST(StreamCheck, ADamagedFrameIsAFrameOnlyWhereSomethingVouchesForIt) {
-  const std::vector<TBytes> EAC3 = test::SplitFrames(test::ReadTestFile(test::TestDataPath("eac3_stereo_48k.eac3")), true);
+  const std::vector<TBytes> EAC3 =
+      test::SplitFrames(test::ReadTestFile(test::TestDataPath("eac3_stereo_48k.eac3")), true);
   const auto Flipped = [](TBytes Frame, size_t At) {
     Frame[At] ^= 0x10;
     return Frame;
@@ -283,18 +292,30 @@ TEST(StreamCheck, ADamagedFrameIsAFrameOnlyWhereSomethingVouchesForIt) {
     std::vector<TBytes> Parts;
     std::vector<std::string> Lines;
   } Cases[] = {
-      {"an E-AC-3 frame followed by a frame", true, {EAC3[0], Flipped(EAC3[1], 200), EAC3[2]},
+      {"an E-AC-3 frame followed by a frame",
+       true,
+       {EAC3[0], Flipped(EAC3[1], 200), EAC3[2]},
        {At(static_cast<int64_t>(EAC3[0].size())) + " problem: crc2 fails"}},
-      {"an E-AC-3 frame at the end of the file", true, {EAC3[0], Flipped(EAC3[1], 200)},
+      {"an E-AC-3 frame at the end of the file",
+       true,
+       {EAC3[0], Flipped(EAC3[1], 200)},
        {At(static_cast<int64_t>(EAC3[0].size())) + " problem: crc2 fails"}},
-      {"an E-AC-3 frame followed by junk", true, {EAC3[0], Flipped(EAC3[1], 200), Junk, EAC3[2]},
+      {"an E-AC-3 frame followed by junk",
+       true,
+       {EAC3[0], Flipped(EAC3[1], 200), Junk, EAC3[2]},
        {At(static_cast<int64_t>(EAC3[0].size())) + " problem: " + std::to_string(EAC3[1].size() + 50) +
         " bytes that belong to no frame"}},
-      {"an AC-3 header whose size code is damaged", false, {Rate48()[0], Flipped(Rate48()[1], 4), Rate48()[2]},
+      {"an AC-3 header whose size code is damaged",
+       false,
+       {Rate48()[0], Flipped(Rate48()[1], 4), Rate48()[2]},
        {At(1536) + " problem: 1536 bytes that belong to no frame"}},
-      {"an AC-3 header damaged elsewhere", false, {Rate48()[0], Flipped(Rate48()[1], 6), Rate48()[2]},
+      {"an AC-3 header damaged elsewhere",
+       false,
+       {Rate48()[0], Flipped(Rate48()[1], 6), Rate48()[2]},
        {At(1536) + " problem: crc1 fails"}},
-      {"an AC-3 frame damaged in its last 3/8, followed by junk", false, {Rate48()[0], Flipped(Rate48()[1], 1400), Junk},
+      {"an AC-3 frame damaged in its last 3/8, followed by junk",
+       false,
+       {Rate48()[0], Flipped(Rate48()[1], 1400), Junk},
        {At(1536) + " problem: crc2 fails", At(3072) + " problem: 50 bytes that belong to no frame"}},
   };
   for (const auto& Case : Cases) {

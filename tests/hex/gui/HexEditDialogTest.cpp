@@ -397,7 +397,9 @@ TEST_F(HexEditDialogTest, AnUnfinishedSaveIsRolledBackBeforeTheBytesAreShown) {
     Model.SetEditText(5, 2, u"00");
     TFileStream Stream;
     TWriteHooks Hooks;
-    Hooks.Limit = [](TWriteRole Role, int64_t, int32_t Count, int&) { return Role == TWriteRole::Target ? Count / 2 : Count; };
+    Hooks.Limit = [](TWriteRole Role, int64_t, int32_t Count, int&) {
+      return Role == TWriteRole::Target ? Count / 2 : Count;
+    };
     Hooks.Reached = [](TWriteStep Step) {
       if (Step == TWriteStep::Wrote) _exit(0);  // killed, as far as the file can tell
     };
@@ -418,7 +420,8 @@ TEST_F(HexEditDialogTest, AnUnfinishedSaveIsRolledBackBeforeTheBytesAreShown) {
   EXPECT_EQ(Shown, Q(ByteToHex(Original[0x1234])));
   ASSERT_EQ(Prompts.size(), 1u);
   EXPECT_EQ(Prompts[0].Kind, THexEditPromptKind::Information);
-  EXPECT_TRUE(Prompts[0].Text.startsWith("rolled back the unfinished change of an earlier write to ")) << Prompts[0].Text.toStdString();
+  EXPECT_TRUE(Prompts[0].Text.startsWith("rolled back the unfinished change of an earlier write to "))
+      << Prompts[0].Text.toStdString();
   EXPECT_EQ(File.ReadAll(), Original);
   EXPECT_FALSE(JournalPresent(File.Path()));
 }
