@@ -707,6 +707,7 @@ void TCorvaneForm::AfterLoad() {
   if (FFrames->ListRowCount() > 0) ListView1->setFocus();
   ShowDetail();
   ShowHexPane();
+  if (const std::u16string Note = FFrames->UnfinishedChangeNote(); !Note.empty()) statusBar()->showMessage(Q(Note));
 }
 
 void TCorvaneForm::Close1Click() {

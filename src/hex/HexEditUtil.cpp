@@ -21,6 +21,7 @@
 
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 #include "hex/HexViewUtils_RichEdit.h"
 
@@ -411,24 +412,11 @@ bool THexEditForm::UpdateRow(int Row) {
 bool THexEditForm::SaveChanges() {
   try {
     if (!FFileStream) return ReportCallFailure(u"THexEditForm.SaveChanges");
-    FLastSave = FModel.SaveChanges(*FFileStream);
+    FLastSave = FModel.Save(*FFileStream, cbRepairCrc->isChecked());
     return FLastSave.Ok;
   } catch (...) {
     ReportCallFailure(u"THexEditForm.SaveChanges");
     return false;
-  }
-}
-
-void THexEditForm::RepairFrameCrc() {
-  const THexSaveResult Repair = FModel.SaveFrameCrc(*FFileStream);
-  if (Repair.Total == 0) {
-    Ask(this, THexEditPromptKind::Information, NoWholeFrameText);
-  } else if (!Repair.Ok) {
-    FSaveFailed = true;
-    Ask(this, THexEditPromptKind::Error,
-        QStringLiteral("The changes were written, but not the frame's CRC words: %1 of their %2 bytes were written.")
-            .arg(Repair.Written)
-            .arg(Repair.Total));
   }
 }
 
@@ -439,15 +427,12 @@ void THexEditForm::bbtnOKClick() {
       if (FModel.ChangedCells().empty()) {
         Ask(this, THexEditPromptKind::Information, NoChangesText);
       } else if (Ask(this, THexEditPromptKind::Confirm, ConfirmSaveText)) {
-        FLastSave = THexSaveResult{false, 0, static_cast<int32_t>(FModel.ChangedCells().size())};
         if (!SaveChanges()) {
           FSaveFailed = true;
           Ask(this, THexEditPromptKind::Error,
-              QStringLiteral("The changes could not be written to the file: %1 of %2 changed bytes were written.")
-                  .arg(FLastSave.Written)
-                  .arg(FLastSave.Total));
-        } else if (cbRepairCrc->isChecked()) {
-          RepairFrameCrc();
+              QStringLiteral("The changes could not be written to the file: %1.").arg(ToQString(FLastSave.Error)));
+        } else if (FLastSave.CrcSkipped) {
+          Ask(this, THexEditPromptKind::Information, NoWholeFrameText);
         }
       }
     }
@@ -464,6 +449,15 @@ bool EditFile(TFileStream* FileStream, const std::u16string& AdditionalCaption, 
     return false;
   }
   try {
+    // An earlier write to the file that was stopped part-way is rolled back before its bytes are
+    // shown, so that the dialog never shows (or saves over) a half-written frame.
+    const TRecovery Recovery = TUndoJournal(*FileStream).Recover();
+    if (Recovery.Outcome == TRecovery::TOutcome::Failed) {
+      Ask(Parent, THexEditPromptKind::Error, QString::fromStdString(Recovery.Text));
+      return false;
+    }
+    if (Recovery.Outcome != TRecovery::TOutcome::Nothing)
+      Ask(Parent, THexEditPromptKind::Information, QString::fromStdString(Recovery.Text + "."));
     THexEditForm Form(Parent);
     Form.SetUp(FileStream, AdditionalCaption, CanModify, Offset, Size);
     const int Result = Form.exec();
