@@ -403,6 +403,8 @@ void TCorvaneForm::CreateMenus() {
 
 void TCorvaneForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
+  // Some window systems know the frame as soon as the window exists.
+  FitPendingFrame();
   if (FShown) return;
   FShown = true;
   FormShow();
@@ -410,9 +412,7 @@ void TCorvaneForm::showEvent(QShowEvent* Event) {
 
 void TCorvaneForm::FormShow() {
   try {
-    FCheckForUpdates = true;
     RefreshCaption();
-    LoadRegistrySettings();
     // Every finished mouse interaction with the list's scroll bar is one navigation step.
     ScrollBar1->installEventFilter(this);
     if (!FExternalInit) ShowSplash(Q(DisplayName), this);
@@ -432,7 +432,6 @@ void TCorvaneForm::FormShow() {
   } catch (...) {
     ReportCallFailure(u"TForm1.FormShow");
   }
-  WatchFrameMargins();
 }
 
 void TCorvaneForm::closeEvent(QCloseEvent* Event) {
@@ -510,39 +509,70 @@ TPlacementLimits TCorvaneForm::PlacementLimits() const {
   return Limits;
 }
 
-void TCorvaneForm::ApplyFrame(const TRect& Frame) {
-  // The window system places and sizes the client area; the frame's margins around it are
-  // known only once it has framed the window (none before, and none offscreen).
+void TCorvaneForm::PlaceFrame(const TRect& Frame, bool FrameSized) {
+  // Before the window exists, a position given to move() is the frame's: the window manager puts
+  // the frame's corner there, however wide its borders and title bar turn out to be. Moving the
+  // client area instead would need the frame's margins, which the window system reports only
+  // after it has framed the window, and not always then (a window that lands where it asked to
+  // be gets no word of its frame).
   const QMargins Margins = FrameMargins();
-  setGeometry(Frame.Left + Margins.left(), Frame.Top + Margins.top(), Frame.Width - Margins.left() - Margins.right(),
-              Frame.Height - Margins.top() - Margins.bottom());
+  const QSize Client(Frame.Width - Margins.left() - Margins.right(), Frame.Height - Margins.top() - Margins.bottom());
+  if (testAttribute(Qt::WA_WState_Created)) {
+    setGeometry(QRect(QPoint(Frame.Left + Margins.left(), Frame.Top + Margins.top()), Client));
+  } else {
+    move(Frame.Left, Frame.Top);
+    resize(Client);
+  }
+  // A frame's size needs the client area made smaller by the margins once they are known.
+  if (FrameSized && Margins.isNull()) FPendingFrame = Frame;
+  else FPendingFrame.reset();
 }
 
-void TCorvaneForm::WatchFrameMargins() {
-  if (!FPendingFrame) return;
-  // Looks for the frame's margins a little while after the window is shown; a window that
-  // starts maximized gets its frame when it is first restored (changeEvent).
-  QTimer::singleShot(10, this, [this] {
-    if (!FPendingFrame || FClosed) return;
+void TCorvaneForm::FitPendingFrame() {
+  if (!FPendingFrame || FFitQueued) return;
+  // After every event already queued: the window system reports a new place and a new size as
+  // two events, and between them the window's size is not yet the one it has.
+  FFitQueued = true;
+  QTimer::singleShot(0, this, [this] {
+    FFitQueued = false;
+    if (!FPendingFrame || !isVisible() || isMaximized() || isMinimized() || isFullScreen()) return;
     const QMargins Margins = FrameMargins();
-    if (!Margins.isNull() && !isMaximized() && !isMinimized()) {
-      ApplyFrame(*FPendingFrame);
-      FPendingFrame.reset();
-      return;
-    }
-    if (++FMarginPolls < 500) WatchFrameMargins();
+    if (Margins.isNull()) return;
+    resize(FPendingFrame->Width - Margins.left() - Margins.right(),
+           FPendingFrame->Height - Margins.top() - Margins.bottom());
+    FPendingFrame.reset();
   });
+}
+
+void TCorvaneForm::WindowSystemMovedOrSized(const QEvent* Event) {
+  if (isMaximized()) FMaximizedClient = geometry();
+  if (!isMaximized() && !isMinimized() && !FrameMargins().isNull()) FNormalMargins = FrameMargins();
+  // Only a geometry the window system reports (not the echo of one this program set) comes with
+  // the frame's margins read afresh.
+  if (Event->spontaneous()) FitPendingFrame();
+}
+
+void TCorvaneForm::moveEvent(QMoveEvent* Event) {
+  QMainWindow::moveEvent(Event);
+  WindowSystemMovedOrSized(Event);
+}
+
+void TCorvaneForm::setVisible(bool Visible) {
+  // The placement is read before the window is first shown, while a position still names the
+  // frame's corner.
+  if (Visible && !FPlaced) {
+    FPlaced = true;
+    LoadRegistrySettings();
+  }
+  QMainWindow::setVisible(Visible);
 }
 
 void TCorvaneForm::changeEvent(QEvent* Event) {
   QMainWindow::changeEvent(Event);
-  if (Event->type() != QEvent::WindowStateChange || isMaximized() || isMinimized() || !FPendingFrame) return;
-  // Restored from the state it started in: now the normal frame from the settings applies.
-  QTimer::singleShot(0, this, [this] {
-    if (!FPendingFrame || isMaximized() || isMinimized()) return;
-    ApplyFrame(*FPendingFrame);
-    if (!FrameMargins().isNull()) FPendingFrame.reset();
-  });
+  // Restored from the state the window started in. Some window managers say so before they
+  // give the normal geometry (the margins then are still the maximized frame's): the geometry's
+  // own event fits the frame. When the geometry came first, its margins are the normal frame's.
+  if (Event->type() == QEvent::WindowStateChange && geometry() != FMaximizedClient) FitPendingFrame();
 }
 
 TRect TCorvaneForm::NormalFrame() const {
@@ -563,11 +593,15 @@ void TCorvaneForm::LoadRegistrySettings() {
     for (size_t Index = 0; Index < SettingCount; ++Index) Stored[Index] = ReadSettingValue(*Settings, SettingNames[Index]);
     std::vector<TRect> WorkAreas;
     for (const QScreen* Screen : QGuiApplication::screens()) WorkAreas.push_back(ToRect(Screen->availableGeometry()));
-    const TFormPlacement Placement = ReadPlacement(Stored, PlacementLimits(), WorkAreas);
+    const TPlacementLimits Limits = PlacementLimits();
+    const TFormPlacement Placement = ReadPlacement(Stored, Limits, WorkAreas);
 
-    ApplyFrame(Placement.Frame);
-    FPendingFrame = Placement.Frame;
-    FMarginPolls = 0;
+    // The design size is the client area's, menu and status bars included; a stored size, or
+    // one the screen cut down, is the frame's.
+    const bool FrameSized = Stored[SettingFormWidth] || Stored[SettingFormHeight] ||
+                            Placement.Frame.Width != Limits.DesignFrame.Width ||
+                            Placement.Frame.Height != Limits.DesignFrame.Height;
+    PlaceFrame(Placement.Frame, FrameSized);
     for (size_t Column = 0; Column < ColumnCount; ++Column)
       ListView1->setColumnWidth(static_cast<int>(Column), Placement.ColumnWidths[Column]);
     const int Width = Placement.Frame.Width;
@@ -1064,7 +1098,7 @@ bool TCorvaneForm::WheelToKey(QObject* Watched, QEvent* Event) {
 
 void TCorvaneForm::resizeEvent(QResizeEvent* Event) {
   QMainWindow::resizeEvent(Event);
-  if (!isMaximized() && !isMinimized() && !FrameMargins().isNull()) FNormalMargins = FrameMargins();
+  WindowSystemMovedOrSized(Event);
   FormResize();
 }
 
