@@ -16,14 +16,18 @@ source "$(dirname "${BASH_SOURCE[0]}")/x11-session.sh"
 x11_enter "$0" "$@"
 x11_session
 
-# The design place of a first start; the design size depends on the desktop's fonts.
+# The design place of a first start and its client area's width (its height depends on the
+# desktop's fonts, the menu and status bars being part of it).
 design_corner="111 77"
+design_client_width=1145
 corner_is() { read -r left top _ <<<"$(frame_of "$wid")" && [ "$left $top" = "$1" ]; }
+client_width() { xwininfo -id "$wid" | awk '/^  Width/{print $2}'; }
 
 # 1. No settings, no user action: the second start shows the frame where the first left it.
 app_start
 poll "$x11_deadline" corner_is "$design_corner" || fail "a first start is not at $design_corner: $(frame_of "$wid")"
 first=$(frame_of "$wid")
+[ "$(client_width)" = "$design_client_width" ] || fail "a first start's client area is $(client_width) wide, not $design_client_width"
 app_quit
 app_start
 poll "$x11_deadline" frame_is "$first" || fail "the window moved between two starts: $first, then $(frame_of "$wid")"
