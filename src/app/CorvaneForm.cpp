@@ -242,10 +242,11 @@ void TCorvaneForm::CreateComponents() {
   connect(ScrollBar1, &QScrollBar::sliderMoved, this, [this](int Position) {
     if (FListThumb.Moved(Position)) QTimer::singleShot(0, this, [this] { TrackListThumb(); });
   });
-  // However small the window, the list keeps a few rows.
+  // However small the window, the list keeps a few rows, below its header and above the
+  // scroll bar it shows when the columns are wider than the pane.
   ListView1->setMinimumHeight(ListView1->horizontalHeader()->sizeHint().height() +
                               MinListRows * ListView1->verticalHeader()->defaultSectionSize() +
-                              2 * ListView1->frameWidth());
+                              ListView1->horizontalScrollBar()->sizeHint().height() + 2 * ListView1->frameWidth());
   ListLayout->addWidget(ListView1);
   ListLayout->addWidget(ScrollBar1);
 

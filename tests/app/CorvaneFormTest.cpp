@@ -870,6 +870,16 @@ TEST_F(CorvaneForm, PlacementComesBackAndStoredValuesAreKeptUsable) {
   EXPECT_LT(Mended.Panel1->height(), Mended.height());
 }
 
+TEST_F(CorvaneForm, AtItsSmallestTheWindowStillListsFourFrames) {
+  TCorvaneForm& Form = Start(SamplePath());
+  Form.resize(1, 1);
+  QCoreApplication::processEvents();
+  // The columns are wider than the pane then: the list's sideways scroll bar takes no row.
+  ASSERT_TRUE(Form.ListView1->horizontalScrollBar()->isVisible());
+  EXPECT_GE(Form.ListView1->FullyVisibleRows(), 4);
+  EXPECT_GE(Rows(), 4);
+}
+
 TEST_F(CorvaneForm, RecentFilesAreKeptAndAMissingOneIsTakenOffWhenChosen) {
   const TTempFile First(SampleBytes(), ".ac3");
   auto Second = std::make_unique<TTempFile>(SampleBytes(), ".ec3");
