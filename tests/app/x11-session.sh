@@ -91,7 +91,7 @@ framed() {
 find_window() {
   local id
   found=
-  for id in $(xdotool search --onlyvisible --pid "$app_pid" --name "$1" 2>/dev/null); do
+  for id in $(xdotool search --all --onlyvisible --pid "$app_pid" --name "$1" 2>/dev/null); do
     if xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q "= _NET_WM_WINDOW_TYPE_${2:-NORMAL}\b"; then
       found=$id
       return 0
@@ -100,7 +100,8 @@ find_window() {
   return 1
 }
 
-main_window_framed() { find_window '^Corvane( |$)' NORMAL && framed "$found"; }
+# The main window's title: the program's name, then the open file's in brackets.
+main_window_framed() { find_window '^Corvane($|\()' NORMAL && framed "$found"; }
 
 app_start() {
   "$corvane" "$@" >>"$work/corvane.log" 2>&1 &
