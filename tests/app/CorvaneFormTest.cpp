@@ -870,14 +870,23 @@ TEST_F(CorvaneForm, PlacementComesBackAndStoredValuesAreKeptUsable) {
   EXPECT_LT(Mended.Panel1->height(), Mended.height());
 }
 
-TEST_F(CorvaneForm, AtItsSmallestTheWindowStillListsFourFrames) {
-  TCorvaneForm& Form = Start(SamplePath());
+TEST_F(CorvaneForm, AtTheirSmallestTheWindowAndTheCheckReportKeepFourLines) {
+  const TTempFile File(DamagedSample(), ".ac3");
+  TCorvaneForm& Form = Start(File.Path());
   Form.resize(1, 1);
   QCoreApplication::processEvents();
   // The columns are wider than the pane then: the list's sideways scroll bar takes no row.
   ASSERT_TRUE(Form.ListView1->horizontalScrollBar()->isVisible());
   EXPECT_GE(Form.ListView1->FullyVisibleRows(), 4);
   EXPECT_GE(Rows(), 4);
+
+  Form.CheckStream1->trigger();
+  TStreamCheckWindow& Window = *Form.CheckWindow();
+  Window.resize(1, 1);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(Window.ListView1->horizontalScrollBar()->isVisible());
+  EXPECT_GE(Window.ListView1->viewport()->height(), 4 * Window.ListView1->sizeHintForRow(0));
+  EXPECT_GE(Window.Memo1->viewport()->height(), 4 * Window.Memo1->fontMetrics().lineSpacing());
 }
 
 TEST_F(CorvaneForm, RecentFilesAreKeptAndAMissingOneIsTakenOffWhenChosen) {
