@@ -262,6 +262,16 @@ void TCorvaneForm::CreateComponents() {
   TreeView1->setUniformRowHeights(true);
   TreeView1->setFont(TreeFont());
   TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  // A node's value is never cut off: a pane narrower than the widest shown node scrolls
+  // sideways; a wider one still shades its rows across the whole pane.
+  TreeView1->header()->setStretchLastSection(true);
+  const auto FitTreeColumn = [this] {
+    const QAbstractItemView* View = TreeView1;  // the tree's own measure, public only here
+    TreeView1->header()->setMinimumSectionSize(View->sizeHintForColumn(0));
+  };
+  connect(TreeView1, &QTreeView::expanded, this, FitTreeColumn);
+  connect(TreeView1, &QTreeView::collapsed, this, FitTreeColumn);
+  connect(FTreeModel, &QAbstractItemModel::modelReset, this, FitTreeColumn);
   TreeLayout->addWidget(TreeView1);
 
   Splitter1->addWidget(Panel2);

@@ -870,7 +870,7 @@ TEST_F(CorvaneForm, PlacementComesBackAndStoredValuesAreKeptUsable) {
   EXPECT_LT(Mended.Panel1->height(), Mended.height());
 }
 
-TEST_F(CorvaneForm, AtTheirSmallestTheWindowAndTheCheckReportKeepFourLines) {
+TEST_F(CorvaneForm, AtTheirSmallestTheWindowAndTheCheckReportKeepFourLinesAndWholeNodes) {
   const TTempFile File(DamagedSample(), ".ac3");
   TCorvaneForm& Form = Start(File.Path());
   Form.resize(1, 1);
@@ -879,6 +879,10 @@ TEST_F(CorvaneForm, AtTheirSmallestTheWindowAndTheCheckReportKeepFourLines) {
   ASSERT_TRUE(Form.ListView1->horizontalScrollBar()->isVisible());
   EXPECT_GE(Form.ListView1->FullyVisibleRows(), 4);
   EXPECT_GE(Rows(), 4);
+  // The tree's nodes are whole, the pane scrolling sideways to their values.
+  const QString Syncword = TreeChild(TreeChild(TreeRoot(), "syncinfo()"), "syncword").data().toString();
+  EXPECT_GE(Form.TreeView1->columnWidth(0), QFontMetrics(Form.TreeView1->font()).horizontalAdvance(Syncword));
+  EXPECT_TRUE(Form.TreeView1->horizontalScrollBar()->isVisible());
 
   Form.CheckStream1->trigger();
   TStreamCheckWindow& Window = *Form.CheckWindow();
