@@ -19,12 +19,6 @@ if ! command -v i686-w64-mingw32-g++-posix >/dev/null; then
 fi
 export WINEDEBUG=${WINEDEBUG:--all}
 
-# The JSON library's headers and CMake package, staged as scripts/build-windows-cli.sh does.
-mkdir -p "$prefix/include" "$prefix/share/cmake"
-rm -rf "$prefix/include/nlohmann" "$prefix/share/cmake/nlohmann_json"
-cp -r /usr/include/nlohmann "$prefix/include/"
-cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
-
 run_tests=yes
 if [ -f /usr/src/googletest/CMakeLists.txt ]; then
   if [ ! -f "$prefix/lib/cmake/GTest/GTestConfig.cmake" ]; then
