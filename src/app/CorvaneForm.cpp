@@ -75,6 +75,8 @@ constexpr int MinPaneWidth = 160;
 constexpr int UpdateTimerMs = 10;
 constexpr int CheckProgressSteps = 1000;
 constexpr int CheckPollMs = 20;
+// How long a window stored maximized waits for its frame before it is maximized without one.
+constexpr int MaximizeFallbackMs = 1000;
 
 // The year of the maker's notice in the about window.
 const QString AboutNoticeYear = QStringLiteral("2017");
@@ -552,11 +554,17 @@ void TCorvaneForm::FitPendingFrame() {
     resize(FPendingFrame->Width - Margins.left() - Margins.right(),
            FPendingFrame->Height - Margins.top() - Margins.bottom());
     FPendingFrame.reset();
+    MaximizeIfStoredSo();
   });
 }
 
+void TCorvaneForm::MaximizeIfStoredSo() {
+  if (!FMaximizeWhenPlaced) return;
+  FMaximizeWhenPlaced = false;
+  setWindowState(windowState() | Qt::WindowMaximized);
+}
+
 void TCorvaneForm::WindowSystemMovedOrSized(const QEvent* Event) {
-  if (isMaximized()) FMaximizedClient = geometry();
   if (!isMaximized() && !isMinimized() && !FrameMargins().isNull()) FNormalMargins = FrameMargins();
   // Only a geometry the window system reports (not the echo of one this program set) comes with
   // the frame's margins read afresh.
@@ -576,14 +584,20 @@ void TCorvaneForm::setVisible(bool Visible) {
     LoadRegistrySettings();
   }
   QMainWindow::setVisible(Visible);
+  if (Visible && FMaximizeWhenPlaced) {
+    // A window manager that draws no frame reports no margins: the window is maximized all the
+    // same once it has had the time to frame it.
+    QTimer::singleShot(MaximizeFallbackMs, this, [this] {
+      FPendingFrame.reset();
+      MaximizeIfStoredSo();
+    });
+  }
 }
 
 void TCorvaneForm::changeEvent(QEvent* Event) {
   QMainWindow::changeEvent(Event);
-  // Restored from the state the window started in. Some window managers say so before they
-  // give the normal geometry (the margins then are still the maximized frame's): the geometry's
-  // own event fits the frame. When the geometry came first, its margins are the normal frame's.
-  if (Event->type() == QEvent::WindowStateChange && geometry() != FMaximizedClient) FitPendingFrame();
+  // Restored from the minimized state the window started in: the frame is fitted now.
+  if (Event->type() == QEvent::WindowStateChange) FitPendingFrame();
 }
 
 TRect TCorvaneForm::NormalFrame() const {
@@ -623,7 +637,17 @@ void TCorvaneForm::LoadRegistrySettings() {
         setWindowState(Qt::WindowMinimized);
         break;
       case TWindowState::Maximized:
-        setWindowState(Qt::WindowMaximized);
+        // A window that restores itself from maximized gets back the normal frame the window
+        // manager knew when it maximized it. A window shown maximized at once would hand it a
+        // frame whose client area is still to be fitted, and on its restore the margins reported
+        // first are still those of the maximized frame. So the window is shown normal, fitted,
+        // and then maximized.
+        if (FPendingFrame) {
+          setWindowState(Qt::WindowNoState);
+          FMaximizeWhenPlaced = true;
+        } else {
+          setWindowState(Qt::WindowMaximized);
+        }
         break;
       case TWindowState::Normal:
         setWindowState(Qt::WindowNoState);

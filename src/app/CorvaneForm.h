@@ -201,6 +201,7 @@ class TCorvaneForm : public QMainWindow {
   void PlaceFrame(const TRect& Frame, bool FrameSized);
   void FitPendingFrame();
   void WindowSystemMovedOrSized(const QEvent* Event);
+  void MaximizeIfStoredSo();
   TRect NormalFrame() const;
   void RebuildRecentMenu();
   void TellCheckWindowWhetherOpen();
@@ -230,11 +231,10 @@ class TCorvaneForm : public QMainWindow {
   bool FShown = false;
   bool FClosed = false;
   // The stored frame whose client area still waits for the frame's margins: until the window
-  // manager has framed the window, or until a window that started maximized is first restored.
+  // manager has framed the window, or until a window that started minimized is first restored.
   std::optional<TRect> FPendingFrame;
-  // The client area as last seen maximized: a restore that still shows it has no normal
-  // geometry yet.
-  QRect FMaximizedClient;
+  // The window was stored maximized: it is maximized once its normal frame is placed.
+  bool FMaximizeWhenPlaced = false;
   bool FFitQueued = false;
   bool FPlaced = false;  // the settings were read, before the first show
   // The margins of the window's frame as last seen in the normal state.
