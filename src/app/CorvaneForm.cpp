@@ -565,7 +565,9 @@ void TCorvaneForm::MaximizeIfStoredSo() {
 }
 
 void TCorvaneForm::WindowSystemMovedOrSized(const QEvent* Event) {
-  if (!isMaximized() && !isMinimized() && !FrameMargins().isNull()) FNormalMargins = FrameMargins();
+  const QMargins Margins = FrameMargins();
+  if (isMaximized() && !Margins.isNull()) FMaximizedMargins = Margins;
+  if (!isMaximized() && !isMinimized() && !Margins.isNull()) FNormalMargins = NormalMargins();
   // Only a geometry the window system reports (not the echo of one this program set) comes with
   // the frame's margins read afresh.
   if (Event->spontaneous()) FitPendingFrame();
@@ -600,12 +602,20 @@ void TCorvaneForm::changeEvent(QEvent* Event) {
   if (Event->type() == QEvent::WindowStateChange) FitPendingFrame();
 }
 
+QMargins TCorvaneForm::NormalMargins() const {
+  // Restored from maximized, the window may hear of its new geometry before the window manager
+  // has put the normal frame's margins on it, and those of the maximized frame stay until the
+  // next change of geometry: the normal frame's margins seen before hold until others come.
+  const QMargins Margins = FrameMargins();
+  return Margins == FMaximizedMargins && !FNormalMargins.isNull() ? FNormalMargins : Margins;
+}
+
 TRect TCorvaneForm::NormalFrame() const {
   // Maximized or minimized, the window keeps its normal geometry; the margins are the ones it
   // had when it was last seen normal (a maximized frame may draw no borders).
   const bool Normal = !isMaximized() && !isMinimized() && !isFullScreen();
   const QRect Client = Normal ? geometry() : normalGeometry();
-  const QMargins Margins = Normal ? FrameMargins() : FNormalMargins;
+  const QMargins Margins = Normal ? NormalMargins() : FNormalMargins;
   if (FPendingFrame && !Normal) return *FPendingFrame;
   return ToRect(Client.marginsAdded(Margins));
 }

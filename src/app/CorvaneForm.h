@@ -198,6 +198,7 @@ class TCorvaneForm : public QMainWindow {
   // exists, its client area fitted once the window system reports the frame's margins.
   TPlacementLimits PlacementLimits() const;
   QMargins FrameMargins() const;
+  QMargins NormalMargins() const;
   void PlaceFrame(const TRect& Frame, bool FrameSized);
   void FitPendingFrame();
   void WindowSystemMovedOrSized(const QEvent* Event);
@@ -237,8 +238,9 @@ class TCorvaneForm : public QMainWindow {
   bool FMaximizeWhenPlaced = false;
   bool FFitQueued = false;
   bool FPlaced = false;  // the settings were read, before the first show
-  // The margins of the window's frame as last seen in the normal state.
+  // The margins of the window's frame as last seen in the normal and in the maximized state.
   QMargins FNormalMargins;
+  QMargins FMaximizedMargins;
   TRecentFiles FRecentFiles;
   TGoToOffset FGoToOffset;
   TThumbFollower FListThumb;

@@ -3,8 +3,8 @@
 # starts it, each check comparing the window manager's frame (title bar included):
 #   - no settings, no user action: started twice, the frame stays where it was;
 #   - moved by the user near the top edge, quit, started again: the frame comes back there;
-#   - maximized, quit, started again (maximized) and restored: the frame before maximizing, its
-#     title bar on the screen;
+#   - maximized and restored, maximized, quit, started again (maximized) and restored: the frame
+#     before maximizing, its title bar on the screen;
 #   - a stored place off every screen and an Offset column of width 0: the window on the screen
 #     and the column wide enough to read.
 #   tests/app/window-placement.sh CORVANE
@@ -47,9 +47,14 @@ app_start
 poll "$x11_deadline" frame_is "$moved" || fail "the moved window came back elsewhere: left at $moved, back at $(frame_of "$wid")"
 echo "moved, quit, start: the frame comes back at $moved"
 
-# 3. Maximized, quit, started again and restored: the frame it had before it was maximized.
+# 3. Maximized and restored, maximized again, quit, started again and restored: each time the
+#    frame it had before it was maximized.
 wmctrl -i -r "$wid" -b add,maximized_vert,maximized_horz
 poll "$x11_deadline" maximized || fail "openbox did not maximize the window"
+wmctrl -i -r "$wid" -b remove,maximized_vert,maximized_horz
+poll "$x11_deadline" frame_is "$moved" || fail "restored to $(frame_of "$wid"), not to the frame before maximizing ($moved)"
+wmctrl -i -r "$wid" -b add,maximized_vert,maximized_horz
+poll "$x11_deadline" maximized || fail "openbox did not maximize the window again"
 app_quit
 [ "$(stored WindowState)" = 2 ] || fail "a maximized window was stored as WindowState=$(stored WindowState)"
 app_start
@@ -57,7 +62,7 @@ poll "$x11_deadline" maximized || fail "a window stored maximized did not start 
 wmctrl -i -r "$wid" -b remove,maximized_vert,maximized_horz
 poll "$x11_deadline" frame_is "$moved" || fail "restored to $(frame_of "$wid"), not to the frame before maximizing ($moved)"
 app_quit
-echo "maximized, quit, start, restored: the frame is at $moved, its title bar on the screen"
+echo "maximized and restored, maximized, quit, start, restored: the frame is at $moved, its title bar on the screen"
 
 # 4. A stored place off every screen and a column of width 0: brought back usable, the frame
 #    as large as it was, in the screen's corner.
