@@ -590,6 +590,7 @@ void TCorvaneForm::setVisible(bool Visible) {
     // A window manager that draws no frame reports no margins: the window is maximized all the
     // same once it has had the time to frame it.
     QTimer::singleShot(MaximizeFallbackMs, this, [this] {
+      if (!FMaximizeWhenPlaced) return;
       FPendingFrame.reset();
       MaximizeIfStoredSo();
     });
