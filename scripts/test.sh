@@ -26,7 +26,7 @@ for kind in release asan; do
   ctest --test-dir "$top/build/$kind" --output-on-failure -j2
 done
 # The window as a user starts it, under a real X server and window manager: where its frame
-# comes back (about 15 s).
+# comes back (6 to 15 s on two cores).
 if command -v xvfb-run >/dev/null; then
   echo "== the window under Xvfb and openbox: placement"
   "$top/tests/app/window-placement.sh" "$top/build/release/src/app/corvane"
