@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -32,6 +33,8 @@ const QString NoChangesText = QStringLiteral("No changes to be saved.");
 const QString ConfirmSaveText = QStringLiteral(
     "This action will permanently change the file content. Are you sure you want to save all changes?");
 const QString RepairCrcText = QStringLiteral("Repair the frame's CRC on save");
+// The lines of bytes the grid shows at the dialog's smallest size.
+constexpr int MinGridLines = 4;
 const QString NoWholeFrameText =
     QStringLiteral("The frame's CRC was not repaired: the edited bytes no longer hold a whole frame.");
 
@@ -202,6 +205,11 @@ THexEditForm::THexEditForm(QWidget* Parent) : QDialog(Parent) {
   StringGrid1->verticalHeader()->setDefaultSectionSize(24);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->verticalHeader()->hide();
+  // However small the dialog, the grid keeps a few lines of bytes below its header and above
+  // the scroll bar it shows when the columns are wider than the dialog.
+  StringGrid1->setMinimumHeight(StringGrid1->horizontalHeader()->sizeHint().height() +
+                                MinGridLines * StringGrid1->verticalHeader()->defaultSectionSize() +
+                                StringGrid1->horizontalScrollBar()->sizeHint().height() + 2 * StringGrid1->frameWidth());
   StringGrid1->setShowGrid(true);
   StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);

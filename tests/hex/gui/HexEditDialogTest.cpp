@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -205,6 +206,16 @@ TEST_F(HexEditDialogTest, ChangedCellIsRedUntilEditedBackToTheFileValue) {
   TypeIntoCurrentCell(*Form, Q(ByteToHex(Original[0x1234])));
   EXPECT_TRUE(Form->Model().ChangedCells().empty());
   EXPECT_NE(CellBackground(*Form, 5, 1), QColor(255, 0, 0));
+}
+
+TEST_F(HexEditDialogTest, AtItsSmallestTheGridKeepsFourLinesOfBytes) {
+  TFileStream Stream;
+  ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
+  auto Form = Show(Stream, 0x100, 1536);
+  Form->resize(1, 1);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(Form->StringGrid1->horizontalScrollBar()->isVisible());
+  EXPECT_GE(Form->StringGrid1->viewport()->height(), 4 * Form->StringGrid1->rowHeight(0));
 }
 
 TEST_F(HexEditDialogTest, OnlyByteCellsCanBecomeCurrentAndEnterStopsAtTheLastByte) {
