@@ -459,11 +459,17 @@ bool OffsetInFile(const TFrameWindow& Window, int64_t Offset, const std::filesys
 
 int RunList(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
-  Window->SetVisibleRows(Options.All ? MaxFrameRows : Options.Rows);
+  // A window asked for elsewhere is not filled at the file's start first: over a long run of junk
+  // that fill would search on to the first frame, however far.
+  const bool FillAtStart = !Options.All && !Options.From;
+  Window->SetVisibleRows(FillAtStart ? Options.Rows : 0);
   if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
   if (Options.From && !OffsetInFile(*Window, *Options.From, File, Err)) return ExitFailure;
   if (Options.All) return RunListAll(*Window, Options, File, Out, Err);
-  if (Options.From) Window->FillFrom(*Options.From);
+  if (Options.From) {
+    Window->SetVisibleRows(Options.Rows);
+    Window->FillFrom(*Options.From);
+  }
   PrintWindow(*Window, File, Options.Json, Out);
   return ExitDone;
 }
@@ -499,7 +505,8 @@ bool SyncwordAt(const std::filesystem::path& File, int64_t Offset) {
 int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t Offset, std::FILE* Out,
             std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
-  Window->SetVisibleRows(DefaultRows);
+  // The tree is decoded at Offset: no window is filled, so a long run of junk costs nothing.
+  Window->SetVisibleRows(0);
   if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
   if (!OffsetInFile(*Window, Offset, File, Err)) return ExitFailure;
   if (!Window->UpdatePack(Offset)) {
