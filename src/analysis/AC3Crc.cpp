@@ -11,9 +11,9 @@ namespace {
 // The generator without its x^16 term.
 constexpr uint32_t Generator = 0x8005;
 
-// Slice k maps a byte to the register it leaves when followed by k zero bytes, so that eight
-// bytes fold into the register with eight lookups and no loop over bits.
-constexpr int SliceCount = 8;
+// Slice k maps a byte to the register it leaves when followed by k zero bytes, so that sixteen
+// bytes fold into the register with sixteen lookups and no loop over bits.
+constexpr int SliceCount = 16;
 using TCrcTables = std::array<std::array<uint16_t, 256>, SliceCount>;
 
 constexpr TCrcTables MakeTables() {
@@ -81,6 +81,41 @@ void SolveTrailingWord(uint8_t* Data, int32_t From, int32_t To) {
   WriteWord(Data + To - 2, Crc16(Data + From, static_cast<size_t>(To - 2 - From)));
 }
 
+// x^(8 k) and x^(-8 k) modulo the generator for k up to the largest frame: what k zero bytes
+// after (or before) a stretch do to its CRC register.
+constexpr int32_t MaxShift = 4096;
+struct TShifts {
+  std::array<uint16_t, MaxShift + 1> Forward{};
+  std::array<uint16_t, MaxShift + 1> Backward{};
+};
+
+const TShifts& Shifts() {
+  static const TShifts Tables = [] {
+    TShifts Made;
+    const uint16_t Back = PowMod(InverseOfX, 8);
+    Made.Forward[0] = Made.Backward[0] = 1;
+    for (size_t Bytes = 1; Bytes <= MaxShift; ++Bytes) {
+      Made.Forward[Bytes] = MulMod(Made.Forward[Bytes - 1], 0x100);
+      Made.Backward[Bytes] = MulMod(Made.Backward[Bytes - 1], Back);
+    }
+    return Made;
+  }();
+  return Tables;
+}
+
+// The CRC register after the bytes by which New differs from Old.
+uint16_t DeltaCrc(const uint8_t* New, const uint8_t* Old, int32_t Count) {
+  uint16_t Crc = 0;
+  for (int32_t Index = 0; Index < Count; ++Index)
+    Crc = static_cast<uint16_t>((Crc << 8) ^ CrcTables[0][(Crc >> 8) ^ (New[Index] ^ Old[Index])]);
+  return Crc;
+}
+
+void XorWord(uint8_t* Data, uint16_t Word) {
+  Data[0] = static_cast<uint8_t>(Data[0] ^ (Word >> 8));
+  Data[1] = static_cast<uint8_t>(Data[1] ^ Word);
+}
+
 // The smallest frames whose words do not overlap: the header is longer than this anyway.
 constexpr int32_t MinCheckedFrame = 8;
 
@@ -90,6 +125,16 @@ bool Fits(int32_t FrameBytes, int32_t Size) { return FrameBytes >= MinCheckedFra
 
 uint16_t Crc16(const uint8_t* Data, size_t Size, uint16_t Crc) {
   const auto& T = CrcTables;
+  while (Size >= 16) {
+    const uint8_t First = static_cast<uint8_t>(Data[0] ^ (Crc >> 8));
+    const uint8_t Second = static_cast<uint8_t>(Data[1] ^ (Crc & 0xFF));
+    Crc = static_cast<uint16_t>(T[15][First] ^ T[14][Second] ^ T[13][Data[2]] ^ T[12][Data[3]] ^ T[11][Data[4]] ^
+                                T[10][Data[5]] ^ T[9][Data[6]] ^ T[8][Data[7]] ^ T[7][Data[8]] ^ T[6][Data[9]] ^
+                                T[5][Data[10]] ^ T[4][Data[11]] ^ T[3][Data[12]] ^ T[2][Data[13]] ^ T[1][Data[14]] ^
+                                T[0][Data[15]]);
+    Data += 16;
+    Size -= 16;
+  }
   while (Size >= 8) {
     const uint8_t First = static_cast<uint8_t>(Data[0] ^ (Crc >> 8));
     const uint8_t Second = static_cast<uint8_t>(Data[1] ^ (Crc & 0xFF));
@@ -141,6 +186,27 @@ bool RepairAC3PlusFrameCrc(uint8_t* Data, int32_t Size) {
   const int32_t FrameBytes = AC3PlusCodedFrameSize(Data);
   if (!Fits(FrameBytes, Size)) return false;
   SolveTrailingWord(Data, 2, FrameBytes);
+  return true;
+}
+
+// The CRC is linear: the stretch's register changes by the register of the changed bits alone,
+// moved to where they end, and its word has to change by what cancels that.
+bool UpdateAC3FrameCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To, const uint8_t* Old) {
+  if (Size < 5) return false;
+  const int32_t FrameBytes = AC3CodedFrameSize(Data);
+  if (!Fits(FrameBytes, Size) || From < 4 || From >= To || To > AC3Crc1End(FrameBytes)) return false;
+  // crc1 leads its stretch from byte 2: the change ends To - 2 bytes into it.
+  XorWord(Data + 2, MulMod(DeltaCrc(Data + From, Old, To - From), Shifts().Backward[static_cast<size_t>(To - 2)]));
+  return true;
+}
+
+bool UpdateAC3PlusFrameCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To, const uint8_t* Old) {
+  if (Size < 4) return false;
+  const int32_t FrameBytes = AC3PlusCodedFrameSize(Data);
+  if (!Fits(FrameBytes, Size) || From < 2 || From >= To || To > FrameBytes - 2) return false;
+  // crc2 ends its stretch: the change lies FrameBytes - 2 - To bytes before it.
+  XorWord(Data + FrameBytes - 2,
+          MulMod(DeltaCrc(Data + From, Old, To - From), Shifts().Forward[static_cast<size_t>(FrameBytes - 2 - To)]));
   return true;
 }
 

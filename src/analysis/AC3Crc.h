@@ -16,7 +16,7 @@
 
 namespace corvane {
 
-// The CRC register after Size bytes, starting from Crc. Table-driven, eight bytes a step.
+// The CRC register after Size bytes, starting from Crc. Table-driven, sixteen bytes a step.
 uint16_t Crc16(const uint8_t* Data, size_t Size, uint16_t Crc = 0);
 
 // Where crc1's stretch ends in an AC-3 frame of FrameBytes bytes: 2 * (words / 2 + words / 8).
@@ -56,6 +56,13 @@ TFrameCrc CheckAC3PlusFrameCrc(const uint8_t* Data, int32_t Size);
 // unknown.
 bool RepairAC3FrameCrc(uint8_t* Data, int32_t Size);
 bool RepairAC3PlusFrameCrc(uint8_t* Data, int32_t Size);
+
+// For a frame that passed its checks before its bytes From up to To (clear of the CRC words)
+// were changed from Old: changes the CRC words by what those bytes alone make them change, so
+// that it passes again, without reading the rest of the frame. False, with nothing written, when
+// the change lies where this cannot be done (AC-3: past crc1's stretch); Repair then does it.
+bool UpdateAC3FrameCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To, const uint8_t* Old);
+bool UpdateAC3PlusFrameCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To, const uint8_t* Old);
 
 // For bytes whose kind nobody has told: decoders tell the two kinds apart by bsid, which both
 // carry in bits 40 to 44 (E-AC-3 uses 11 to 16, AC-3 up to 10). Data must hold 6 bytes.

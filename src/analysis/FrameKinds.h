@@ -40,6 +40,9 @@ struct TAC3Kind {
   }
   static TFrameCrc CheckCrc(const uint8_t* Data, int32_t Size) { return CheckAC3FrameCrc(Data, Size); }
   static bool RepairCrc(uint8_t* Data, int32_t Size) { return RepairAC3FrameCrc(Data, Size); }
+  static bool UpdateCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To, const uint8_t* Old) {
+    return UpdateAC3FrameCrc(Data, Size, From, To, Old);
+  }
 };
 
 struct TAC3PlusKind {
@@ -60,6 +63,9 @@ struct TAC3PlusKind {
   }
   static TFrameCrc CheckCrc(const uint8_t* Data, int32_t Size) { return CheckAC3PlusFrameCrc(Data, Size); }
   static bool RepairCrc(uint8_t* Data, int32_t Size) { return RepairAC3PlusFrameCrc(Data, Size); }
+  static bool UpdateCrc(uint8_t* Data, int32_t Size, int32_t From, int32_t To, const uint8_t* Old) {
+    return UpdateAC3PlusFrameCrc(Data, Size, From, To, Old);
+  }
 };
 
 // A record of the kind decoded from the frame at Data (Size bytes at hand): cleared, given its

@@ -60,6 +60,8 @@ constexpr int ListScrollBarWidth = 16;
 constexpr int UpdateTimerMs = 10;
 constexpr int CheckProgressSteps = 1000;
 constexpr int CheckPollMs = 20;
+// How long a window stored maximized waits for its frame before it is maximized without one.
+constexpr int MaximizeFallbackMs = 1000;
 
 // The year of the maker's notice in the about window.
 const QString AboutNoticeYear = QStringLiteral("2017");
@@ -227,10 +229,11 @@ void TCorvaneForm::CreateComponents() {
   connect(ScrollBar1, &QScrollBar::sliderMoved, this, [this](int Position) {
     if (FListThumb.Moved(Position)) QTimer::singleShot(0, this, [this] { TrackListThumb(); });
   });
-  // However small the window, the list keeps a few rows.
+  // However small the window, the list keeps a few rows, below its header and above the
+  // scroll bar it shows when the columns are wider than the pane.
   ListView1->setMinimumHeight(ListView1->horizontalHeader()->sizeHint().height() +
                               MinListRows * ListView1->verticalHeader()->defaultSectionSize() +
-                              2 * ListView1->frameWidth());
+                              ListView1->horizontalScrollBar()->sizeHint().height() + 2 * ListView1->frameWidth());
   ListLayout->addWidget(ListView1);
   ListLayout->addWidget(ScrollBar1);
 
@@ -246,6 +249,16 @@ void TCorvaneForm::CreateComponents() {
   TreeView1->setUniformRowHeights(true);
   TreeView1->setFont(TreeFont());
   TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  // A node's value is never cut off: a pane narrower than the widest shown node scrolls
+  // sideways; a wider one still shades its rows across the whole pane.
+  TreeView1->header()->setStretchLastSection(true);
+  const auto FitTreeColumn = [this] {
+    const QAbstractItemView* View = TreeView1;  // the tree's own measure, public only here
+    TreeView1->header()->setMinimumSectionSize(View->sizeHintForColumn(0));
+  };
+  connect(TreeView1, &QTreeView::expanded, this, FitTreeColumn);
+  connect(TreeView1, &QTreeView::collapsed, this, FitTreeColumn);
+  connect(FTreeModel, &QAbstractItemModel::modelReset, this, FitTreeColumn);
   TreeLayout->addWidget(TreeView1);
 
   Splitter1->addWidget(Panel2);
@@ -388,6 +401,8 @@ void TCorvaneForm::CreateMenus() {
 
 void TCorvaneForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
+  // Some window systems know the frame as soon as the window exists.
+  FitPendingFrame();
   if (FShown) return;
   FShown = true;
   FormShow();
@@ -395,9 +410,7 @@ void TCorvaneForm::showEvent(QShowEvent* Event) {
 
 void TCorvaneForm::FormShow() {
   try {
-    FCheckForUpdates = true;
     RefreshCaption();
-    LoadRegistrySettings();
     // Every finished mouse interaction with the list's scroll bar is one navigation step.
     ScrollBar1->installEventFilter(this);
     if (!FExternalInit) ShowSplash(Q(DisplayName), this);
@@ -417,7 +430,6 @@ void TCorvaneForm::FormShow() {
   } catch (...) {
     ReportCallFailure(u"TForm1.FormShow");
   }
-  WatchFrameMargins();
 }
 
 void TCorvaneForm::closeEvent(QCloseEvent* Event) {
@@ -495,39 +507,93 @@ TPlacementLimits TCorvaneForm::PlacementLimits() const {
   return Limits;
 }
 
-void TCorvaneForm::ApplyFrame(const TRect& Frame) {
-  // The window system places and sizes the client area; the frame's margins around it are
-  // known only once it has framed the window (none before, and none offscreen).
+void TCorvaneForm::PlaceFrame(const TRect& Frame, bool FrameSized) {
+  // Before the window exists, a position given to move() is the frame's: the window manager puts
+  // the frame's corner there, however wide its borders and title bar turn out to be. Moving the
+  // client area instead would need the frame's margins, which the window system reports only
+  // after it has framed the window, and not always then (a window that lands where it asked to
+  // be gets no word of its frame).
   const QMargins Margins = FrameMargins();
-  setGeometry(Frame.Left + Margins.left(), Frame.Top + Margins.top(), Frame.Width - Margins.left() - Margins.right(),
-              Frame.Height - Margins.top() - Margins.bottom());
+  const QSize Client(Frame.Width - Margins.left() - Margins.right(), Frame.Height - Margins.top() - Margins.bottom());
+  if (testAttribute(Qt::WA_WState_Created)) {
+    setGeometry(QRect(QPoint(Frame.Left + Margins.left(), Frame.Top + Margins.top()), Client));
+  } else {
+    move(Frame.Left, Frame.Top);
+    resize(Client);
+  }
+  // A frame's size needs the client area made smaller by the margins once they are known.
+  if (FrameSized && Margins.isNull()) FPendingFrame = Frame;
+  else FPendingFrame.reset();
 }
 
-void TCorvaneForm::WatchFrameMargins() {
-  if (!FPendingFrame) return;
-  // Looks for the frame's margins a little while after the window is shown; a window that
-  // starts maximized gets its frame when it is first restored (changeEvent).
-  QTimer::singleShot(10, this, [this] {
-    if (!FPendingFrame || FClosed) return;
+void TCorvaneForm::FitPendingFrame() {
+  if (!FPendingFrame || FFitQueued) return;
+  // After every event already queued: the window system reports a new place and a new size as
+  // two events, and between them the window's size is not yet the one it has.
+  FFitQueued = true;
+  QTimer::singleShot(0, this, [this] {
+    FFitQueued = false;
+    if (!FPendingFrame || !isVisible() || isMaximized() || isMinimized() || isFullScreen()) return;
     const QMargins Margins = FrameMargins();
-    if (!Margins.isNull() && !isMaximized() && !isMinimized()) {
-      ApplyFrame(*FPendingFrame);
-      FPendingFrame.reset();
-      return;
-    }
-    if (++FMarginPolls < 500) WatchFrameMargins();
+    if (Margins.isNull()) return;
+    resize(FPendingFrame->Width - Margins.left() - Margins.right(),
+           FPendingFrame->Height - Margins.top() - Margins.bottom());
+    FPendingFrame.reset();
+    MaximizeIfStoredSo();
   });
+}
+
+void TCorvaneForm::MaximizeIfStoredSo() {
+  if (!FMaximizeWhenPlaced) return;
+  FMaximizeWhenPlaced = false;
+  setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TCorvaneForm::WindowSystemMovedOrSized(const QEvent* Event) {
+  const QMargins Margins = FrameMargins();
+  if (isMaximized() && !Margins.isNull()) FMaximizedMargins = Margins;
+  if (!isMaximized() && !isMinimized() && !Margins.isNull()) FNormalMargins = NormalMargins();
+  // Only a geometry the window system reports (not the echo of one this program set) comes with
+  // the frame's margins read afresh.
+  if (Event->spontaneous()) FitPendingFrame();
+}
+
+void TCorvaneForm::moveEvent(QMoveEvent* Event) {
+  QMainWindow::moveEvent(Event);
+  WindowSystemMovedOrSized(Event);
+}
+
+void TCorvaneForm::setVisible(bool Visible) {
+  // The placement is read before the window is first shown, while a position still names the
+  // frame's corner.
+  if (Visible && !FPlaced) {
+    FPlaced = true;
+    LoadRegistrySettings();
+  }
+  QMainWindow::setVisible(Visible);
+  if (Visible && FMaximizeWhenPlaced) {
+    // A window manager that draws no frame reports no margins: the window is maximized all the
+    // same once it has had the time to frame it.
+    QTimer::singleShot(MaximizeFallbackMs, this, [this] {
+      if (!FMaximizeWhenPlaced) return;
+      FPendingFrame.reset();
+      MaximizeIfStoredSo();
+    });
+  }
 }
 
 void TCorvaneForm::changeEvent(QEvent* Event) {
   QMainWindow::changeEvent(Event);
-  if (Event->type() != QEvent::WindowStateChange || isMaximized() || isMinimized() || !FPendingFrame) return;
-  // Restored from the state it started in: now the normal frame from the settings applies.
-  QTimer::singleShot(0, this, [this] {
-    if (!FPendingFrame || isMaximized() || isMinimized()) return;
-    ApplyFrame(*FPendingFrame);
-    if (!FrameMargins().isNull()) FPendingFrame.reset();
-  });
+  // Restored from the minimized state the window started in: the frame is fitted now.
+  if (Event->type() == QEvent::WindowStateChange) FitPendingFrame();
+}
+
+QMargins TCorvaneForm::NormalMargins() const {
+  // Restored from maximized, the window may hear of its new geometry before the window manager
+  // has put the normal frame's margins on it, and those of the maximized frame stay until the
+  // next change of geometry: the normal frame's margins seen before hold until others come.
+  const QMargins Margins = FrameMargins();
+  return Margins == FMaximizedMargins && !FNormalMargins.isNull() ? FNormalMargins : Margins;
 }
 
 TRect TCorvaneForm::NormalFrame() const {
@@ -535,7 +601,7 @@ TRect TCorvaneForm::NormalFrame() const {
   // had when it was last seen normal (a maximized frame may draw no borders).
   const bool Normal = !isMaximized() && !isMinimized() && !isFullScreen();
   const QRect Client = Normal ? geometry() : normalGeometry();
-  const QMargins Margins = Normal ? FrameMargins() : FNormalMargins;
+  const QMargins Margins = Normal ? NormalMargins() : FNormalMargins;
   if (FPendingFrame && !Normal) return *FPendingFrame;
   return ToRect(Client.marginsAdded(Margins));
 }
@@ -548,11 +614,15 @@ void TCorvaneForm::LoadRegistrySettings() {
     for (size_t Index = 0; Index < SettingCount; ++Index) Stored[Index] = ReadSettingValue(*Settings, SettingNames[Index]);
     std::vector<TRect> WorkAreas;
     for (const QScreen* Screen : QGuiApplication::screens()) WorkAreas.push_back(ToRect(Screen->availableGeometry()));
-    const TFormPlacement Placement = ReadPlacement(Stored, PlacementLimits(), WorkAreas);
+    const TPlacementLimits Limits = PlacementLimits();
+    const TFormPlacement Placement = ReadPlacement(Stored, Limits, WorkAreas);
 
-    ApplyFrame(Placement.Frame);
-    FPendingFrame = Placement.Frame;
-    FMarginPolls = 0;
+    // The design size is the client area's, menu and status bars included; a stored size, or
+    // one the screen cut down, is the frame's.
+    const bool FrameSized = Stored[SettingFormWidth] || Stored[SettingFormHeight] ||
+                            Placement.Frame.Width != Limits.DesignFrame.Width ||
+                            Placement.Frame.Height != Limits.DesignFrame.Height;
+    PlaceFrame(Placement.Frame, FrameSized);
     for (size_t Column = 0; Column < ColumnCount; ++Column)
       ListView1->setColumnWidth(static_cast<int>(Column), Placement.ColumnWidths[Column]);
     const int Width = Placement.Frame.Width;
@@ -563,7 +633,17 @@ void TCorvaneForm::LoadRegistrySettings() {
         setWindowState(Qt::WindowMinimized);
         break;
       case TWindowState::Maximized:
-        setWindowState(Qt::WindowMaximized);
+        // A window that restores itself from maximized gets back the normal frame the window
+        // manager knew when it maximized it. A window shown maximized at once would hand it a
+        // frame whose client area is still to be fitted, and on its restore the margins reported
+        // first are still those of the maximized frame. So the window is shown normal, fitted,
+        // and then maximized.
+        if (FPendingFrame) {
+          setWindowState(Qt::WindowNoState);
+          FMaximizeWhenPlaced = true;
+        } else {
+          setWindowState(Qt::WindowMaximized);
+        }
         break;
       case TWindowState::Normal:
         setWindowState(Qt::WindowNoState);
@@ -692,6 +772,7 @@ void TCorvaneForm::AfterLoad() {
   if (FFrames->ListRowCount() > 0) ListView1->setFocus();
   ShowDetail();
   ShowHexPane();
+  if (const std::u16string Note = FFrames->UnfinishedChangeNote(); !Note.empty()) statusBar()->showMessage(Q(Note));
 }
 
 void TCorvaneForm::Close1Click() {
@@ -1049,7 +1130,7 @@ bool TCorvaneForm::WheelToKey(QObject* Watched, QEvent* Event) {
 
 void TCorvaneForm::resizeEvent(QResizeEvent* Event) {
   QMainWindow::resizeEvent(Event);
-  if (!isMaximized() && !isMinimized() && !FrameMargins().isNull()) FNormalMargins = FrameMargins();
+  WindowSystemMovedOrSized(Event);
   FormResize();
 }
 

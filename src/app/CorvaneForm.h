@@ -59,6 +59,8 @@ class TCorvaneForm : public QMainWindow {
 
   explicit TCorvaneForm(QWidget* Parent = nullptr);
   ~TCorvaneForm() override;
+  // The first show reads the settings first, while the window does not exist yet.
+  void setVisible(bool Visible) override;
 
   // --- For a host program that embeds the window (nothing in Corvane itself sets these) -------
   // Set before the window is shown: no splash window at start.
@@ -160,6 +162,7 @@ class TCorvaneForm : public QMainWindow {
   void closeEvent(QCloseEvent* Event) override;
   void resizeEvent(QResizeEvent* Event) override;
   void changeEvent(QEvent* Event) override;
+  void moveEvent(QMoveEvent* Event) override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
@@ -191,12 +194,15 @@ class TCorvaneForm : public QMainWindow {
   void FormResize();
   int DesignColumnWidth(size_t Column) const;
   int DesignPanel2Width() const;
-  // Placement: the limits this window's widgets set, and the frame rectangle applied to the
-  // window as far as its frame's margins are known (again once they are).
+  // Placement: the limits this window's widgets set; the stored frame placed before the window
+  // exists, its client area fitted once the window system reports the frame's margins.
   TPlacementLimits PlacementLimits() const;
   QMargins FrameMargins() const;
-  void ApplyFrame(const TRect& Frame);
-  void WatchFrameMargins();
+  QMargins NormalMargins() const;
+  void PlaceFrame(const TRect& Frame, bool FrameSized);
+  void FitPendingFrame();
+  void WindowSystemMovedOrSized(const QEvent* Event);
+  void MaximizeIfStoredSo();
   TRect NormalFrame() const;
   void RebuildRecentMenu();
   void TellCheckWindowWhetherOpen();
@@ -225,12 +231,16 @@ class TCorvaneForm : public QMainWindow {
   bool FUpdateDone = false;
   bool FShown = false;
   bool FClosed = false;
-  // The frame rectangle from the settings, applied again once the window manager's frame
-  // margins are known (at once, or when a window that started maximized is restored).
+  // The stored frame whose client area still waits for the frame's margins: until the window
+  // manager has framed the window, or until a window that started minimized is first restored.
   std::optional<TRect> FPendingFrame;
-  int FMarginPolls = 0;
-  // The margins of the window's frame as last seen in the normal state.
+  // The window was stored maximized: it is maximized once its normal frame is placed.
+  bool FMaximizeWhenPlaced = false;
+  bool FFitQueued = false;
+  bool FPlaced = false;  // the settings were read, before the first show
+  // The margins of the window's frame as last seen in the normal and in the maximized state.
   QMargins FNormalMargins;
+  QMargins FMaximizedMargins;
   TRecentFiles FRecentFiles;
   TGoToOffset FGoToOffset;
   TThumbFollower FListThumb;

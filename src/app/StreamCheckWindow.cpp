@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -29,6 +30,11 @@ constexpr std::u16string_view CopyLineEnd = u"\r\n";
 #else
 constexpr std::u16string_view CopyLineEnd = u"\n";
 #endif
+
+// The lines the summary and the findings keep at the window's smallest size, and the width of
+// a finding's text that stays in view beside its offset and type.
+constexpr int MinVisibleLines = 4;
+constexpr int MinFindingWidth = 160;
 
 const QString ClosedText = QStringLiteral("The checked file is no longer open: this report is of %1.");
 
@@ -65,6 +71,19 @@ TStreamCheckWindow::TStreamCheckWindow() : QWidget(nullptr, Qt::Window) {
   ListView1->setColumnWidth(1, 70);
   ListView1->setFont(Fixed);
   ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // However small the window, the summary and the findings keep a few lines each above their
+  // sideways scroll bars, and the list its Offset and Type columns with the start of a finding.
+  const QFontMetrics Lines(Fixed);
+  Memo1->setMinimumHeight(MinVisibleLines * Lines.lineSpacing() + 2 * Memo1->frameWidth() +
+                          2 * static_cast<int>(Memo1->document()->documentMargin()) +
+                          Memo1->horizontalScrollBar()->sizeHint().height());
+  // A row's height is measured on a row of the list's own.
+  ListView1->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("0x0")}));
+  const int RowHeight = ListView1->sizeHintForRow(0);
+  ListView1->clear();
+  ListView1->setMinimumHeight(ListView1->header()->sizeHint().height() + MinVisibleLines * RowHeight +
+                              ListView1->horizontalScrollBar()->sizeHint().height() + 2 * ListView1->frameWidth());
+  ListView1->setMinimumWidth(ListView1->columnWidth(0) + ListView1->columnWidth(1) + MinFindingWidth);
   connect(ListView1, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* Item) {
     const int64_t Offset = FindingOffset(ListView1->indexOfTopLevelItem(Item));
     if (Offset >= 0 && OnActivated) OnActivated(Offset);

@@ -13,6 +13,7 @@
 #endif
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 #include "viewer/CheckReport.h"
 #include "viewer/DialnormRewrite.h"
@@ -48,7 +49,7 @@ constexpr std::string_view HelpText =
     "Usage: corvane-cli COMMAND [OPTIONS] FILE [OFFSET]\n"
     "\n"
     "Lists, decodes and checks the syncframes of an AC-3 or E-AC-3 elementary stream. Only\n"
-    "dialnorm writes; the other commands only read the file.\n"
+    "dialnorm and restore write; the other commands only read the file.\n"
     "\n"
     "Commands:\n"
     "  detect FILE            Runs the stream test (E-AC-3 first, then AC-3) and prints one line\n"
@@ -77,12 +78,20 @@ constexpr std::string_view HelpText =
     "                         stderr when it is a terminal.\n"
     "  dialnorm --set N FILE  Sets dialnorm (and dialnorm2) to N, 1 to 31, in every frame and\n"
     "                         rewrites the CRC words of each frame it changes; no other bit\n"
-    "                         changes. A frame that fails its CRC, or is not whole, is left as\n"
-    "                         it is and named. Exit status 0 when every frame carries N, 1 when\n"
-    "                         a frame was left as it was.\n"
-    "    --output OUT         Writes the changed stream to OUT (through a temporary file beside\n"
-    "                         it, renamed into place once complete) and leaves FILE as it is.\n"
-    "                         Without it FILE is changed in place.\n"
+    "                         changes. Each frame is rewritten as the kind its own bsid makes it.\n"
+    "                         A frame that fails its CRC, or is not whole, is left as it is and\n"
+    "                         named. Exit status 0 when every frame carries N, 1 when a frame\n"
+    "                         was left as it was. In place, the frames go out in batches whose\n"
+    "                         old bytes are kept in an undo journal beside FILE\n"
+    "                         (.FILE.corvane-journal) until the run ends: a run that is stopped\n"
+    "                         leaves every frame as it was or rewritten once the next write or\n"
+    "                         restore has rolled back its last batch.\n"
+    "    --output OUT         Writes the changed stream to a new file beside OUT\n"
+    "                         (.OUT.corvane-XXXXXX.tmp) that takes OUT's place once complete,\n"
+    "                         and leaves FILE as it is; fails when FILE changes meanwhile. A\n"
+    "                         symlink is followed; OUT must be a regular file with one link, or\n"
+    "                         absent. An existing OUT keeps its mode and owner; a new one gets\n"
+    "                         FILE's mode with the owner's write bit.\n"
     "  loudness FILE          Decodes every whole frame of the programme without its dynamic\n"
     "                         range gains and measures it (BS.1770-4): integrated loudness\n"
     "                         (LKFS), loudness range (LU), true peak (dBTP) overall and per\n"
@@ -98,6 +107,13 @@ constexpr std::string_view HelpText =
     "                         more): time, momentary and short-term loudness, bit rate,\n"
     "                         dialnorm, mean compr and dynrng of the step (with --json, a\n"
     "                         \"series\" array beside the summary).\n"
+    "  restore FILE           Rolls back the unfinished change that a stopped dialnorm or hex\n"
+    "                         edit left in FILE's undo journal, and removes the journal.\n"
+    "                         Exit status 0 when FILE has no unfinished change afterwards.\n"
+    "\n"
+    "A writer takes FILE's writer lock (OUT's with --output) and fails at once when another\n"
+    "program holds it; readers are not kept out. check warns on stderr while FILE has an\n"
+    "unfinished change.\n"
     "\n"
     "Options for every command:\n"
     "  --force                Opens a file that fails the stream test anyway (list, tree,\n"
@@ -123,8 +139,9 @@ constexpr std::string_view HelpText =
     "at OFFSET (the tree is printed all the same), the file became shorter while list --all\n"
     "read it, or loudness found that dialnorm does not agree; 2 bad usage, a file that cannot be\n"
     "read or written or is not a regular file, an offset past its end, output that cannot be\n"
-    "written, or a corvane-cli built without the loudness measurement. A dialnorm in place that\n"
-    "fails part-way says how far it got.\n";
+    "written, a write that did not complete (one line says why and what state the file is in),\n"
+    "or a corvane-cli built without the loudness measurement. A dialnorm or restore whose file\n"
+    "is complete keeps its status when only its report cannot be written, and says so.\n";
 
 struct TOptions {
   std::string Command;
@@ -442,11 +459,17 @@ bool OffsetInFile(const TFrameWindow& Window, int64_t Offset, const std::filesys
 
 int RunList(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
-  Window->SetVisibleRows(Options.All ? MaxFrameRows : Options.Rows);
+  // A window asked for elsewhere is not filled at the file's start first: over a long run of junk
+  // that fill would search on to the first frame, however far.
+  const bool FillAtStart = !Options.All && !Options.From;
+  Window->SetVisibleRows(FillAtStart ? Options.Rows : 0);
   if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
   if (Options.From && !OffsetInFile(*Window, *Options.From, File, Err)) return ExitFailure;
   if (Options.All) return RunListAll(*Window, Options, File, Out, Err);
-  if (Options.From) Window->FillFrom(*Options.From);
+  if (Options.From) {
+    Window->SetVisibleRows(Options.Rows);
+    Window->FillFrom(*Options.From);
+  }
   PrintWindow(*Window, File, Options.Json, Out);
   return ExitDone;
 }
@@ -482,7 +505,8 @@ bool SyncwordAt(const std::filesystem::path& File, int64_t Offset) {
 int RunTree(const TOptions& Options, const std::filesystem::path& File, int64_t Offset, std::FILE* Out,
             std::FILE* Err) {
   auto Window = std::make_unique<TFrameWindow>();
-  Window->SetVisibleRows(DefaultRows);
+  // The tree is decoded at Offset: no window is filled, so a long run of junk costs nothing.
+  Window->SetVisibleRows(0);
   if (const int Status = Load(*Window, File, Options.Force, Err); Status != ExitDone) return Status;
   if (!OffsetInFile(*Window, Offset, File, Err)) return ExitFailure;
   if (!Window->UpdatePack(Offset)) {
@@ -525,6 +549,7 @@ int TestedKind(const std::filesystem::path& File, bool Force, std::FILE* Err, bo
 int RunCheck(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
   bool EAC3 = false;
   if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
+  if (const std::string Note = UnfinishedChangeNote(File); !Note.empty()) PutError(Err, "warning: " + Note);
   TOutputBlock Output(Out);
   TCheckReportWriter Report(Options.Json ? TReportFormat::Json : TReportFormat::Text, File, EAC3,
                             [&Output](std::string_view Piece) { Output.Append(Piece); });
@@ -569,36 +594,26 @@ std::string SkippedReason(const TDialnormSkipped& Skipped) {
 
 std::string FramesText(int64_t Count) { return std::to_string(Count) + (Count == 1 ? " frame" : " frames"); }
 
-int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err) {
+int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err,
+                bool& FileComplete) {
   bool EAC3 = false;
   if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
   TDialnormRequest Request;
   Request.File = File;
-  Request.EAC3 = EAC3;
   Request.Dialnorm = static_cast<uint32_t>(*Options.Set);
   if (Options.Output) Request.Output = PathFromArg(*Options.Output);
   Request.Skipped = [Out](const TDialnormSkipped& Skipped) {
     PutLine(Out, ToUtf8(OffsetText(Skipped.Offset)) + " left as it was: " + SkippedReason(Skipped));
   };
+  Request.Notice = [Err](const std::string& Text) { PutError(Err, Text); };
   TProgressLine Progress(Err, "rewritten");
   Request.Progress = [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); };
   const TDialnormResult Result = RewriteDialnorm(Request);
   if (!Result.Completed) {
     PutError(Err, Result.Error);
-    if (Request.Output) {
-      PutError(Err, PathText(*Request.Output) + " was not written");
-    } else if (Result.FailedAt >= 0) {
-      const std::string At = ToUtf8(OffsetText(Result.FailedAt));
-      PutError(Err, "stopped at the frame at " + At + ": the " + FramesText(Result.Rewritten) +
-                        " rewritten before it carry the new dialnorm; it and the frames after it are unchanged");
-      if (!Result.FailedFrameRestored)
-        PutError(Err, "the frame at " + At + " may be half written: its old bytes could not be written back either");
-    } else {
-      PutError(Err, "stopped after " + FramesText(Result.Rewritten) +
-                        " were rewritten; the frames after them are unchanged");
-    }
     return ExitFailure;
   }
+  FileComplete = true;
   const int64_t Left = Result.BadCrc + Result.NotWhole;
   PutLine(Out, FramesText(Result.Frames) + ": " + std::to_string(Result.Rewritten) + " rewritten, " +
                    std::to_string(Result.AlreadySet) + " already at dialnorm " + std::to_string(Request.Dialnorm) +
@@ -677,6 +692,24 @@ int RunLoudness(const TOptions&, const std::filesystem::path&, std::FILE*, std::
 }
 #endif
 
+int RunRestore(const std::filesystem::path& File, std::FILE* Out, std::FILE* Err, bool& FileComplete) {
+  const TRecovery Recovery = RestoreFile(File);
+  switch (Recovery.Outcome) {
+    case TRecovery::TOutcome::Failed:
+      PutError(Err, Recovery.Text);
+      return ExitFailure;
+    case TRecovery::TOutcome::Nothing:
+      PutLine(Out, PathText(File) + " has no unfinished change");
+      break;
+    case TRecovery::TOutcome::RolledBack:
+    case TRecovery::TOutcome::Discarded:
+      PutLine(Out, Recovery.Text);
+      break;
+  }
+  FileComplete = true;
+  return ExitDone;
+}
+
 // Sends the analysis' diagnostic lines to stderr when they were asked for and drops them
 // otherwise. The channel's own default would not do: on Windows it is the debugger output.
 class TDebugLines {
@@ -694,7 +727,8 @@ class TDebugLines {
   TDebugSink FPrevious;
 };
 
-int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
+// FileComplete: the command wrote a file, and it is complete and correct.
+int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err, bool& FileComplete) {
   const TOptions Options = ParseArgs(Args);
   if (Options.Help) {
     PutText(Out, HelpText);
@@ -708,8 +742,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   const bool Tree = Options.Command == "tree";
   const bool Dialnorm = Options.Command == "dialnorm";
   const bool Loudness = Options.Command == "loudness";
+  const bool Restore = Options.Command == "restore";
   if (Options.Command != "detect" && Options.Command != "list" && Options.Command != "check" && !Tree && !Dialnorm &&
-      !Loudness)
+      !Loudness && !Restore)
     throw TUsageError("unknown command '" + Options.Command + "'");
   const size_t Wanted = Tree ? 2 : 1;
   if (Options.Operands.size() != Wanted)
@@ -719,7 +754,7 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.All && Options.RowsGiven) throw TUsageError("--all lists windows of 256 rows; --rows does not apply");
   if (!Dialnorm && (Options.Set || Options.Output)) throw TUsageError("--set and --output belong to dialnorm");
   if (Dialnorm && !Options.Set) throw TUsageError("dialnorm needs --set N");
-  if (Dialnorm && Options.Json) throw TUsageError("dialnorm has no --json form");
+  if ((Dialnorm || Restore) && Options.Json) throw TUsageError(Options.Command + " has no --json form");
   if (!Loudness && Options.Series) throw TUsageError("--series belongs to loudness");
 
   std::optional<int64_t> Offset;
@@ -734,8 +769,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   if (Options.Command == "detect") return RunDetect(Options, File, Out);
   if (Options.Command == "list") return RunList(Options, File, Out, Err);
   if (Options.Command == "check") return RunCheck(Options, File, Out, Err);
-  if (Dialnorm) return RunDialnorm(Options, File, Out, Err);
+  if (Dialnorm) return RunDialnorm(Options, File, Out, Err, FileComplete);
   if (Loudness) return RunLoudness(Options, File, Out, Err);
+  if (Restore) return RunRestore(File, Out, Err, FileComplete);
   return RunTree(Options, File, *Offset, Out, Err);
 }
 
@@ -743,8 +779,9 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
 
 int RunCli(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err) {
   int Status;
+  bool FileComplete = false;
   try {
-    Status = Run(Args, Out, Err);
+    Status = Run(Args, Out, Err, FileComplete);
   } catch (const TUsageError& Error) {
     PutError(Err, std::string(Error.what()) + " (see corvane-cli --help)");
     Status = ExitFailure;
@@ -755,7 +792,10 @@ int RunCli(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err)
   // Output that could not be written is a failure, also where it only shows when the last
   // buffered bytes go out.
   const bool OutputLost = std::fflush(Out) != 0 || std::ferror(Out) != 0;
-  if (OutputLost && Status != ExitFailure) {
+  if (OutputLost && FileComplete) {
+    // The file is what counts: its status stands.
+    PutError(Err, "cannot write the report, but the file is complete and correct");
+  } else if (OutputLost && Status != ExitFailure) {
     PutError(Err, "cannot write the output");
     Status = ExitFailure;
   }

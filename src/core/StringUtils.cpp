@@ -183,6 +183,8 @@ bool PathIsText(const std::filesystem::path& Path) {
 #endif
 }
 
+std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
+
 std::u16string AsciiToU16(std::string_view Text) { return std::u16string(Text.begin(), Text.end()); }
 
 std::u16string UIntToStr(uint64_t Value) {

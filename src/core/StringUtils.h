@@ -38,6 +38,9 @@ std::u16string FromSystemCodePage(std::string_view Text);
 std::u16string PathToText(const std::filesystem::path& Path);
 // True when PathToText gives the name exactly, nothing replaced.
 bool PathIsText(const std::filesystem::path& Path);
+// A file's name as messages and JSON give it, in UTF-8: bytes of it that are not UTF-8 (legal in
+// a Linux file name) come out as U+FFFD.
+std::string PathText(const std::filesystem::path& Path);
 // ASCII only: each byte becomes one UTF-16 code unit.
 std::u16string AsciiToU16(std::string_view Text);
 std::u16string IntToStr(int64_t Value);

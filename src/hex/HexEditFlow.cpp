@@ -24,24 +24,14 @@ bool SaveHexEdit(const THexEditModel& Model, TFileStream& Stream, bool CanModify
     return true;
   }
   if (!Ask(THexEditMessage::Confirm, HexEditConfirmSaveText)) return true;
-  const THexSaveResult Saved = Model.SaveChanges(Stream);
+  // The changed bytes and, with the repair, the frame's CRC words go out as one journalled batch:
+  // all of them reach the file or none does.
+  const THexSaveResult Saved = Model.Save(Stream, RepairCrc);
   if (!Saved.Ok) {
-    Ask(THexEditMessage::Error, u"The changes could not be written to the file: " + IntToStr(Saved.Written) +
-                                    u" of " + IntToStr(Saved.Total) + u" changed bytes were written.");
+    Ask(THexEditMessage::Error, u"The changes could not be written to the file: " + Saved.Error + u".");
     return false;
   }
-  if (!RepairCrc) return true;
-  const THexSaveResult Repair = Model.SaveFrameCrc(Stream);
-  if (Repair.Total == 0) {
-    Ask(THexEditMessage::Information, HexEditNoWholeFrameText);
-    return true;
-  }
-  if (!Repair.Ok) {
-    Ask(THexEditMessage::Error, u"The changes were written, but not the frame's CRC words: " +
-                                    IntToStr(Repair.Written) + u" of their " + IntToStr(Repair.Total) +
-                                    u" bytes were written.");
-    return false;
-  }
+  if (Saved.CrcSkipped) Ask(THexEditMessage::Information, HexEditNoWholeFrameText);
   return true;
 }
 

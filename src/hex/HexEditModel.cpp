@@ -7,6 +7,7 @@
 #include "analysis/AC3Crc.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 
 namespace corvane {
@@ -230,33 +231,6 @@ std::optional<THexCell> THexEditModel::NextCell(int32_t Column, int32_t Row) con
   return std::nullopt;
 }
 
-THexSaveResult THexEditModel::SaveChanges(TFileStream& Stream) const {
-  THexSaveResult Result;
-  Result.Total = static_cast<int32_t>(FChangedCells.size());
-  const auto Counts = [&] {
-    return u" (" + IntToStr(Result.Written) + u" of " + IntToStr(Result.Total) + u" bytes written).";
-  };
-  try {
-    for (const TChangedCell& Change : FChangedCells) {
-      const int64_t Position = FilePosition(Change.Column, Change.Row);
-      if (Stream.Seek(Position) != Position || Stream.Write(&Change.Value, 1) != 1) {
-        ReportFailure(u"THexEditForm.SaveChanges",
-                      u"could not write the byte at 0x" + IntToHex(static_cast<uint64_t>(Position), 16) + Counts());
-        return Result;
-      }
-      ++Result.Written;
-    }
-    if (!Stream.Flush()) {
-      ReportFailure(u"THexEditForm.SaveChanges", u"could not flush the file" + Counts());
-      return Result;
-    }
-    Result.Ok = true;
-  } catch (...) {
-    ReportCallFailure(u"THexEditForm.SaveChanges");
-  }
-  return Result;
-}
-
 std::vector<uint8_t> THexEditModel::EditedBytes() const {
   std::vector<uint8_t> Bytes(FBuffer.begin(), FBuffer.begin() + FFilled);
   for (const TChangedCell& Change : FChangedCells) {
@@ -282,32 +256,40 @@ int32_t THexEditModel::WholeFrameSize() const {
   return WholeFrame(std::vector<uint8_t>(FBuffer.begin(), FBuffer.begin() + FFilled));
 }
 
-THexSaveResult THexEditModel::SaveFrameCrc(TFileStream& Stream) const {
+THexSaveResult THexEditModel::Save(TFileStream& Stream, bool RepairCrc, const TWriteHooks* Hooks) const {
   THexSaveResult Result;
+  Result.Total = static_cast<int32_t>(FChangedCells.size());
+  const auto Failed = [&](const std::u16string& Why) {
+    Result.Error = Why;
+    ReportFailure(u"THexEditForm.SaveChanges", Why);
+    return Result;
+  };
   try {
-    std::vector<uint8_t> Frame = EditedBytes();
-    const int32_t FrameSize = WholeFrame(Frame);
-    if (FrameSize == 0 || !RepairAnyFrameCrc(Frame.data(), FrameSize)) return Result;
-    // crc2 ends the frame; AC-3 carries crc1 in its bytes 2 and 3 as well.
-    std::vector<int32_t> Words = {FrameSize - 2};
-    if (!HasAC3PlusBsid(Frame.data())) Words.insert(Words.begin(), 2);
-    Result.Total = 2 * static_cast<int32_t>(Words.size());
-    for (const int32_t Word : Words) {
-      const int64_t Position = FOffset + Word;
-      if (Stream.Seek(Position) != Position || Stream.Write(Frame.data() + Word, 2) != 2) {
-        DebugLog(u"nox: Error in THexEditForm.SaveFrameCrc - could not write the CRC word at 0x" +
-                 IntToHex(static_cast<uint64_t>(Position), 16));
-        return Result;
-      }
-      Result.Written += 2;
+    if (!Stream.IsOpen() || Stream.Mode() != TFileStream::TMode::ReadWrite)
+      return Failed(u"the file is not open for writing");
+    // The new bytes of the frame as edited, its CRC words repaired when asked; those that differ
+    // from the bytes as read are the batch.
+    std::vector<uint8_t> Edited = EditedBytes();
+    if (RepairCrc) {
+      const int32_t FrameSize = WholeFrame(Edited);
+      Result.CrcSkipped = FrameSize == 0 || !RepairAnyFrameCrc(Edited.data(), FrameSize);
     }
-    if (!Stream.Flush()) {
-      DebugLog(u"nox: Error in THexEditForm.SaveFrameCrc - could not flush the file");
-      return Result;
+    TUndoJournal Journal(Stream, Hooks);
+    for (size_t Index = 0; Index < Edited.size(); ++Index) {
+      if (Edited[Index] == FBuffer[Index]) continue;
+      if (!std::any_of(FChangedCells.begin(), FChangedCells.end(), [&](const TChangedCell& Change) {
+            return FilePosition(Change.Column, Change.Row) - FOffset == static_cast<int64_t>(Index);
+          }))
+        ++Result.CrcBytes;
+      Journal.Add(FOffset + static_cast<int64_t>(Index), &FBuffer[Index], &Edited[Index], 1);
+    }
+    if (!Journal.Commit() || !Journal.Finish()) {
+      Result.JournalKept = Journal.JournalKept();
+      return Failed(FromUtf8(Journal.Error()));
     }
     Result.Ok = true;
   } catch (...) {
-    DebugLog(u"nox: Error in THexEditForm.SaveFrameCrc call...");
+    ReportCallFailure(u"THexEditForm.SaveChanges");
   }
   return Result;
 }

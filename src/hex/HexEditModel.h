@@ -30,11 +30,20 @@ struct TChangedCell {
   uint8_t Value = 0;
 };
 
-// How a save went: Written of Total changed bytes reached the file.
+struct TWriteHooks;
+
+// How a save went: all Total changed bytes (and CrcBytes bytes of CRC words) reached the file,
+// or none did and Error says why.
 struct THexSaveResult {
   bool Ok = false;
-  int32_t Written = 0;
   int32_t Total = 0;
+  int32_t CrcBytes = 0;
+  // The repair was asked for, but the edited bytes hold no whole frame (a size code edited to one
+  // that no longer fits, say): the changed bytes alone were written.
+  bool CrcSkipped = false;
+  // The failed save could not be undone: its old bytes wait in the file's undo journal.
+  bool JournalKept = false;
+  std::u16string Error;
 };
 
 // Reads a byte cell's text as its value. A blank beside one digit reads as "0" ("A " is 0xA0,
@@ -98,19 +107,17 @@ class THexEditModel {
   // The byte cell that was current last, if any (the one the next move tidies).
   std::optional<THexCell> LastSelected() const { return FLastSelected; }
 
-  // Writes each changed byte at its file position, in the order the edits were made, then
-  // flushes. Stops at the first failure and reports it on the debug channel.
-  THexSaveResult SaveChanges(TFileStream& Stream) const;
+  // Writes the changed bytes at their file positions and, with RepairCrc, the CRC words that make
+  // the frame as edited pass its checks, as one journalled batch (core/SafeWrite.h) through
+  // Stream, which is open for reading and writing and so holds the writer lock. A failure is
+  // reported on the debug channel too.
+  THexSaveResult Save(TFileStream& Stream, bool RepairCrc, const TWriteHooks* Hooks = nullptr) const;
 
   // The bytes as read with every changed cell's value in place.
   std::vector<uint8_t> EditedBytes() const;
   // The size of the syncframe that the bytes as read hold whole from their first byte on (AC-3
   // or E-AC-3, told apart by bsid); 0 when they hold none.
   int32_t WholeFrameSize() const;
-  // After SaveChanges: writes the CRC words that make the frame as edited pass its checks, then
-  // flushes. Total 0 and nothing written when the edited bytes hold no whole frame (a size code
-  // edited to one that no longer fits, say).
-  THexSaveResult SaveFrameCrc(TFileStream& Stream) const;
 
  private:
   bool IsByteCell(int32_t Column, int32_t Row) const;

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -21,6 +22,7 @@
 
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 #include "hex/HexViewUtils_RichEdit.h"
 
@@ -31,6 +33,8 @@ const QString NoChangesText = QStringLiteral("No changes to be saved.");
 const QString ConfirmSaveText = QStringLiteral(
     "This action will permanently change the file content. Are you sure you want to save all changes?");
 const QString RepairCrcText = QStringLiteral("Repair the frame's CRC on save");
+// The lines of bytes the grid shows at the dialog's smallest size.
+constexpr int MinGridLines = 4;
 const QString NoWholeFrameText =
     QStringLiteral("The frame's CRC was not repaired: the edited bytes no longer hold a whole frame.");
 
@@ -201,6 +205,11 @@ THexEditForm::THexEditForm(QWidget* Parent) : QDialog(Parent) {
   StringGrid1->verticalHeader()->setDefaultSectionSize(24);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->verticalHeader()->hide();
+  // However small the dialog, the grid keeps a few lines of bytes below its header and above
+  // the scroll bar it shows when the columns are wider than the dialog.
+  StringGrid1->setMinimumHeight(StringGrid1->horizontalHeader()->sizeHint().height() +
+                                MinGridLines * StringGrid1->verticalHeader()->defaultSectionSize() +
+                                StringGrid1->horizontalScrollBar()->sizeHint().height() + 2 * StringGrid1->frameWidth());
   StringGrid1->setShowGrid(true);
   StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -411,24 +420,11 @@ bool THexEditForm::UpdateRow(int Row) {
 bool THexEditForm::SaveChanges() {
   try {
     if (!FFileStream) return ReportCallFailure(u"THexEditForm.SaveChanges");
-    FLastSave = FModel.SaveChanges(*FFileStream);
+    FLastSave = FModel.Save(*FFileStream, cbRepairCrc->isChecked());
     return FLastSave.Ok;
   } catch (...) {
     ReportCallFailure(u"THexEditForm.SaveChanges");
     return false;
-  }
-}
-
-void THexEditForm::RepairFrameCrc() {
-  const THexSaveResult Repair = FModel.SaveFrameCrc(*FFileStream);
-  if (Repair.Total == 0) {
-    Ask(this, THexEditPromptKind::Information, NoWholeFrameText);
-  } else if (!Repair.Ok) {
-    FSaveFailed = true;
-    Ask(this, THexEditPromptKind::Error,
-        QStringLiteral("The changes were written, but not the frame's CRC words: %1 of their %2 bytes were written.")
-            .arg(Repair.Written)
-            .arg(Repair.Total));
   }
 }
 
@@ -439,15 +435,12 @@ void THexEditForm::bbtnOKClick() {
       if (FModel.ChangedCells().empty()) {
         Ask(this, THexEditPromptKind::Information, NoChangesText);
       } else if (Ask(this, THexEditPromptKind::Confirm, ConfirmSaveText)) {
-        FLastSave = THexSaveResult{false, 0, static_cast<int32_t>(FModel.ChangedCells().size())};
         if (!SaveChanges()) {
           FSaveFailed = true;
           Ask(this, THexEditPromptKind::Error,
-              QStringLiteral("The changes could not be written to the file: %1 of %2 changed bytes were written.")
-                  .arg(FLastSave.Written)
-                  .arg(FLastSave.Total));
-        } else if (cbRepairCrc->isChecked()) {
-          RepairFrameCrc();
+              QStringLiteral("The changes could not be written to the file: %1.").arg(ToQString(FLastSave.Error)));
+        } else if (FLastSave.CrcSkipped) {
+          Ask(this, THexEditPromptKind::Information, NoWholeFrameText);
         }
       }
     }
@@ -464,6 +457,15 @@ bool EditFile(TFileStream* FileStream, const std::u16string& AdditionalCaption, 
     return false;
   }
   try {
+    // An earlier write to the file that was stopped part-way is rolled back before its bytes are
+    // shown, so that the dialog never shows (or saves over) a half-written frame.
+    const TRecovery Recovery = TUndoJournal(*FileStream).Recover();
+    if (Recovery.Outcome == TRecovery::TOutcome::Failed) {
+      Ask(Parent, THexEditPromptKind::Error, QString::fromStdString(Recovery.Text));
+      return false;
+    }
+    if (Recovery.Outcome != TRecovery::TOutcome::Nothing)
+      Ask(Parent, THexEditPromptKind::Information, QString::fromStdString(Recovery.Text + "."));
     THexEditForm Form(Parent);
     Form.SetUp(FileStream, AdditionalCaption, CanModify, Offset, Size);
     const int Result = Form.exec();

@@ -1,8 +1,9 @@
 #pragma once
 // The hex edit dialog: a modal grid over one frame's bytes in which the user overwrites byte
 // cells with two hex digits; changed cells turn red, and "Save Changes" writes exactly the
-// changed bytes back into the file in place, followed by the frame's CRC words when "Repair the
-// frame's CRC on save" is ticked (it is, where the bytes hold a whole frame). The cell rules,
+// changed bytes back into the file in place, with the frame's CRC words when "Repair the frame's
+// CRC on save" is ticked (it is, where the bytes hold a whole frame), as one journalled batch:
+// all of them reach the file or none does. The cell rules,
 // the change list and the repair live in THexEditModel; this dialog mirrors the model's cells
 // and forwards the grid's events to it.
 
@@ -33,7 +34,8 @@ using THexEditPrompt = std::function<bool(QWidget* Parent, THexEditPromptKind Ki
 THexEditPrompt SetHexEditPrompt(THexEditPrompt Prompt);
 
 // Shows the dialog modally over Size bytes at Offset of the caller's stream (opened for reading
-// and writing, never freed here). True when the dialog was closed with "Save Changes" and
+// and writing, never freed here), after rolling back an unfinished change that an earlier writer
+// of the file left in its undo journal. True when the dialog was closed with "Save Changes" and
 // nothing failed to be written; false when cancelled, when it could not be shown, or when the
 // changes could not all be written.
 bool EditFile(TFileStream* FileStream, const std::u16string& AdditionalCaption, bool CanModify, int64_t Offset,
@@ -74,9 +76,8 @@ class THexEditForm : public QDialog {
   int GetChangedCellIndex(int Column, int Row) const;
   bool GetOriginalValue(int Column, int Row, uint8_t& Value) const;
   bool UpdateRow(int Row);
+  // The changed bytes, and the frame's CRC words when the box is ticked, as one batch.
   bool SaveChanges();
-  // After the changes are written: the frame's CRC words, so that it passes its checks again.
-  void RepairFrameCrc();
   void SelectNextCell(int Column, int Row);
 
   // Whether (Column, Row) may become the current cell, without tidying anything.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "analysis/FrameKinds.h"
 #include "core/StringUtils.h"
@@ -217,6 +218,12 @@ class TDecoding final : public TStreamVisitor {
       static const char* const Why[] = {"", "the frame is cut short", "the frame runs past the end of the file",
                                         "the frame's size is unknown"};
       Find(Frame.Offset, std::string("not measured: ") + Why[static_cast<size_t>(Frame.Fit)]);
+      return true;
+    }
+    // The decoder is set up for the stream's kind; a frame of the other kind is a gap in it.
+    if (Frame.EAC3 != std::is_same_v<TKind, TAC3PlusKind>) {
+      Find(Frame.Offset, Frame.EAC3 ? "not measured: an E-AC-3 frame in an AC-3 stream"
+                                    : "not measured: an AC-3 frame in an E-AC-3 stream");
       return true;
     }
     DecodeFrame<TKind>(*FRecord, Frame.Data, Frame.DataSize, Frame.Offset);
@@ -428,7 +435,7 @@ TLoudnessResult Measure(const TLoudnessRequest& Request) {
     }
   });
   std::string Error;
-  const TStreamWalkEnd End = WalkStream(Request.File, Request.EAC3, Decoding, Request.Progress, Error);
+  const TStreamWalkEnd End = WalkStream(Request.File, Decoding, Request.Progress, Error);
   if (End == TStreamWalkEnd::Completed) Decoding.Finish();
   Queue.Close();
   Meter.join();

@@ -1,25 +1,25 @@
 #include "viewer/DialnormRewrite.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
-#include <random>
 #include <system_error>
 
 #include "analysis/AC3PlusSyntax.h"
 #include "analysis/AC3Syntax.h"
 #include "analysis/FrameKinds.h"
-#include "core/FileStream.h"
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace corvane {
 namespace {
 
 constexpr int32_t DialnormBits = 5;
+// dialnorm and dialnorm2 lie within this many bytes of each other in any header.
+constexpr int32_t MaxHeaderBytes = 64;
+// Changed bytes this close together go into the journal as one stretch.
+constexpr int32_t JoinGap = 8;
 
 // Value into the Width bits at BitOffset of Data, most significant bit first.
 void PutBits(uint8_t* Data, int32_t BitOffset, int32_t Width, uint32_t Value) {
@@ -44,11 +44,26 @@ struct TDialnormIds<TAC3PlusKind> {
   static constexpr auto Dialnorm2 = static_cast<uint8_t>(TAC3PlusFieldId::dialnorm2);
 };
 
-// Decoded is scratch for the header, so that a whole file is rewritten without a record per frame.
+// The stretches of a frame a rewrite may change: its dialnorm fields and its CRC words, first
+// byte and last byte of each.
+struct TEditedBytes {
+  std::array<std::array<int32_t, 2>, 4> Stretches{};
+  size_t Count = 0;
+  // Kept in order of their first bytes.
+  void Add(int32_t First, int32_t Last) {
+    size_t At = Count++;
+    for (; At > 0 && Stretches[At - 1][0] > First; --At) Stretches[At] = Stretches[At - 1];
+    Stretches[At] = {First, Last};
+  }
+};
+
+// Decoded is scratch for the header, so that a whole file is rewritten without a record per
+// frame. Checked: the caller found the frame passing its CRCs already.
 template <typename TKind>
-TDialnormChange SetDialnorm(uint8_t* Frame, int32_t Size, uint32_t Dialnorm, typename TKind::TFrame& Decoded) {
-  if (Size < HeaderBytesAtHand || TKind::CodedSize(Frame) != Size || !TKind::CheckCrc(Frame, Size).Passed())
-    return TDialnormChange::Impossible;
+TDialnormChange SetDialnorm(uint8_t* Frame, int32_t Size, uint32_t Dialnorm, typename TKind::TFrame& Decoded,
+                            bool Checked, TEditedBytes* Edited) {
+  if (Size < HeaderBytesAtHand || TKind::CodedSize(Frame) != Size) return TDialnormChange::Impossible;
+  if (!Checked && !TKind::CheckCrc(Frame, Size).Passed()) return TDialnormChange::Impossible;
   TKind::Parse(Frame, Size, Decoded);
   // The fields lie in the header, clear of the CRC words at either end of the frame.
   constexpr int32_t FirstBit = 32;
@@ -63,42 +78,56 @@ TDialnormChange SetDialnorm(uint8_t* Frame, int32_t Size, uint32_t Dialnorm, typ
   }
   if (!Found) return TDialnormChange::Impossible;
   if (!Differs) return TDialnormChange::AlreadySet;
+  // The header's bytes as they were, for a CRC update from the changed bytes alone.
+  std::array<uint8_t, MaxHeaderBytes> Old{};
+  int32_t From = Size;
+  int32_t To = 0;
+  for (const TFieldPosition& Field : Decoded.Layout.Decoded()) {
+    if (Field.Field != TDialnormIds<TKind>::Dialnorm && Field.Field != TDialnormIds<TKind>::Dialnorm2) continue;
+    const int32_t First = Field.BitOffset / 8;
+    const int32_t Last = (Field.BitOffset + DialnormBits - 1) / 8;
+    From = std::min(From, First);
+    To = std::max(To, Last + 1);
+    if (Edited) Edited->Add(First, Last);
+  }
+  const bool Updatable = Checked && To - From <= MaxHeaderBytes;
+  if (Updatable) std::memcpy(Old.data(), Frame + From, static_cast<size_t>(To - From));
   for (const TFieldPosition& Field : Decoded.Layout.Decoded())
     if (Field.Field == TDialnormIds<TKind>::Dialnorm || Field.Field == TDialnormIds<TKind>::Dialnorm2)
       PutBits(Frame, Field.BitOffset, DialnormBits, Dialnorm);
-  TKind::RepairCrc(Frame, Size);
+  if (!Updatable || !TKind::UpdateCrc(Frame, Size, From, To, Old.data())) TKind::RepairCrc(Frame, Size);
+  if (Edited) {
+    if constexpr (std::is_same_v<TKind, TAC3Kind>) Edited->Add(2, 3);
+    Edited->Add(Size - 2, Size - 1);
+  }
   return TDialnormChange::Changed;
 }
 
-// A name in a message: bytes of it that are not UTF-8 show as U+FFFD.
-std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
+std::string FramesText(int64_t Count) { return std::to_string(Count) + (Count == 1 ? " frame" : " frames"); }
 
-std::string ReasonOf(const TFileStream& Stream, const char* Otherwise) {
-  const std::string& Reason = Stream.LastError();
-  return Reason.empty() ? Otherwise : Reason;
-}
-
-// Rewrites the frames the walk hands it into Writer, which holds the same bytes at the same
-// offsets as the file walked.
-template <typename TKind>
+// Rewrites the frames the walk hands it: into the walk's own bytes for an output file, through
+// the journal in place.
 class TRewriter final : public TStreamVisitor {
  public:
-  TRewriter(const TDialnormRequest& Request, TFileStream& Writer, const std::filesystem::path& Target,
-            TDialnormResult& Result)
-      : FRequest(Request), FWriter(Writer), FTarget(Target), FResult(Result) {}
+  TRewriter(const TDialnormRequest& Request, TDialnormResult& Result, TUndoJournal* Journal)
+      : FRequest(Request), FResult(Result), FJournal(Journal) {}
 
   bool Junk(int64_t, int64_t) override { return true; }
 
   bool Frame(const TStreamFrame& Frame) override {
     ++FResult.Frames;
-    if (Frame.Fit != TFrameFit::Whole || !Frame.Crc.Checked() || Frame.Crc.Failed()) {
+    if (Frame.Fit != TFrameFit::Whole || !Frame.Crc.Passed()) {
       ++(Frame.Fit == TFrameFit::Whole && Frame.Crc.Failed() ? FResult.BadCrc : FResult.NotWhole);
       if (FRequest.Skipped) FRequest.Skipped({Frame.Offset, Frame.Fit, Frame.Crc});
       return true;
     }
     const int32_t Size = Frame.CodedSize;
-    std::copy(Frame.Data, Frame.Data + Size, FNew.begin());
-    switch (SetDialnorm<TKind>(FNew.data(), Size, FRequest.Dialnorm, *FDecoded)) {
+    std::memcpy(FNew.data(), Frame.Data, static_cast<size_t>(Size));
+    TEditedBytes Edited;
+    const TDialnormChange Change =
+        Frame.EAC3 ? SetDialnorm<TAC3PlusKind>(FNew.data(), Size, FRequest.Dialnorm, *FPlus, true, &Edited)
+                   : SetDialnorm<TAC3Kind>(FNew.data(), Size, FRequest.Dialnorm, *FAC3, true, &Edited);
+    switch (Change) {
       case TDialnormChange::AlreadySet:
         ++FResult.AlreadySet;
         return true;
@@ -109,88 +138,175 @@ class TRewriter final : public TStreamVisitor {
       case TDialnormChange::Changed:
         break;
     }
-    // One write from the first changed byte to the last: the bytes between are written as they were.
-    int32_t First = 0;
-    while (FNew[static_cast<size_t>(First)] == Frame.Data[First]) ++First;
-    int32_t Last = Size - 1;
-    while (FNew[static_cast<size_t>(Last)] == Frame.Data[Last]) --Last;
-    const int32_t Count = Last - First + 1;
-    const int64_t At = Frame.Offset + First;
-    if (Write(At, FNew.data() + First, Count) == Count) {
+    if (!FJournal) {
+      // Into an output file: the walk hands on its bytes with the frame's new ones in place.
+      std::memcpy(Frame.Data, FNew.data(), static_cast<size_t>(Size));
       ++FResult.Rewritten;
       return true;
     }
-    FResult.Error = "cannot write " + PathText(FTarget) + " at offset " + ToUtf8(OffsetText(Frame.Offset)) + ": " +
-                    ReasonOf(FWriter, "write failed");
-    FResult.FailedAt = Frame.Offset;
-    // The frame's old bytes back, so that it is not left half written.
-    FResult.FailedFrameRestored = Write(At, Frame.Data + First, Count) == Count;
+    if (FPending == 0) FBatchStart = Frame.Offset;
+    Journal(Frame, Edited);
+    ++FPending;
+    return FJournal->Span() < FRequest.BatchBytes || Commit();
+  }
+
+  // The queued frames into the file. False, with the result's error, when they could not be.
+  bool Commit() {
+    if (FPending == 0) return true;
+    if (FJournal->Commit()) {
+      FResult.Rewritten += FPending;
+      FPending = 0;
+      return true;
+    }
+    FResult.FailedAt = FBatchStart;
+    FResult.JournalKept = FJournal->JournalKept();
+    const std::string At = ToUtf8(OffsetText(FBatchStart));
+    FResult.Error = FJournal->Error() + "; stopped at the frame at " + At + ": the " + FramesText(FResult.Rewritten) +
+                    " before it carry dialnorm " + std::to_string(FRequest.Dialnorm) + ", it and the frames after it " +
+                    (FResult.JournalKept ? "get their old bytes back from the journal" : "are as they were");
+    FPending = 0;
     return false;
   }
 
  private:
-  int32_t Write(int64_t Offset, const uint8_t* Bytes, int32_t Count) {
-    if (FRequest.WriteBytes) return FRequest.WriteBytes(FWriter, Offset, Bytes, Count);
-    return FWriter.Seek(Offset) == Offset ? FWriter.Write(Bytes, Count) : -1;
+  // The frame's changed stretches, those close together joined, into the journal.
+  void Journal(const TStreamFrame& Frame, const TEditedBytes& Edited) {
+    const auto& Stretches = Edited.Stretches;
+    for (size_t Index = 0; Index < Edited.Count;) {
+      const int32_t First = Stretches[Index][0];
+      int32_t Last = Stretches[Index][1];
+      for (++Index; Index < Edited.Count && Stretches[Index][0] <= Last + JoinGap; ++Index)
+        Last = std::max(Last, Stretches[Index][1]);
+      const auto Count = static_cast<size_t>(Last - First + 1);
+      if (std::memcmp(Frame.Data + First, FNew.data() + First, Count) != 0)
+        FJournal->Add(Frame.Offset + First, Frame.Data + First, FNew.data() + First, Last - First + 1);
+    }
   }
 
   const TDialnormRequest& FRequest;
-  TFileStream& FWriter;
-  const std::filesystem::path& FTarget;
   TDialnormResult& FResult;
+  TUndoJournal* FJournal;
+  int64_t FPending = 0;  // frames queued in the journal
+  int64_t FBatchStart = -1;
   std::array<uint8_t, MaxFrameBytes> FNew{};
-  std::unique_ptr<typename TKind::TFrame> FDecoded = std::make_unique<typename TKind::TFrame>();
+  std::unique_ptr<TAC3Frame> FAC3 = std::make_unique<TAC3Frame>();
+  std::unique_ptr<TAC3PlusFrame> FPlus = std::make_unique<TAC3PlusFrame>();
 };
 
-// A copy of Source under a new name beside Target; empty, with Error set, when none could be made.
-std::filesystem::path TemporaryCopy(const std::filesystem::path& Source, const std::filesystem::path& Target,
-                                    std::string& Error) {
-  std::random_device Seed;
-  std::mt19937 Random(Seed());
-  const std::filesystem::path Folder = Target.parent_path().empty() ? std::filesystem::path(".") : Target.parent_path();
-  for (int Attempt = 0; Attempt < 100; ++Attempt) {
-    std::filesystem::path Name(".");
-    Name += Target.filename();
-    Name += ".corvane-" + std::to_string(Random() % 1000000) + ".tmp";
-    const std::filesystem::path Temporary = Folder / Name;
-    std::error_code Failure;
-    if (std::filesystem::exists(Temporary, Failure)) continue;
-    if (std::filesystem::copy_file(Source, Temporary, std::filesystem::copy_options::none, Failure)) return Temporary;
-    std::error_code Ignored;
-    std::filesystem::remove(Temporary, Ignored);
-    if (Failure != std::errc::file_exists) {
-      Error = "cannot copy " + PathText(Source) + " to " + PathText(Temporary) + ": " + Failure.message();
-      return {};
+// Opens the file for writing, with its writer lock, and rolls back what an earlier writer left
+// unfinished, telling what it did; false, with the result's error, when either fails.
+bool OpenAndRecover(const TDialnormRequest& Request, TFileStream& Writer, TDialnormResult& Result) {
+  if (!Writer.Open(Request.File, TFileStream::TMode::ReadWrite)) {
+    Result.Error = "cannot write " + PathText(Request.File) + ": " + Writer.LastReason();
+    return false;
+  }
+  const TRecovery Recovery = TUndoJournal(Writer, Request.Hooks).Recover();
+  if (Recovery.Outcome == TRecovery::TOutcome::Failed) {
+    Result.Error = Recovery.Text;
+    return false;
+  }
+  if (Recovery.Outcome != TRecovery::TOutcome::Nothing && Request.Notice) Request.Notice(Recovery.Text);
+  return true;
+}
+
+TDialnormResult RewriteInPlace(const TDialnormRequest& Request) {
+  TDialnormResult Result;
+  const std::string Name = PathText(Request.File);
+  TFileStream Writer;
+  if (!OpenAndRecover(Request, Writer, Result)) return Result;
+  TUndoJournal Journal(Writer, Request.Hooks);
+  TFileStream::TIdentity Start;
+  TFileStream Reader;
+  if (!Writer.Identity(Start) || !Reader.Open(Request.File, TFileStream::TMode::Read)) {
+    Result.Error = "cannot read " + Name + ": " + (Reader.IsOpen() ? Writer.LastReason() : Reader.LastReason());
+    return Result;
+  }
+
+  TRewriter Rewriter(Request, Result, &Journal);
+  std::string Error;
+  const TStreamWalkEnd End = WalkStream(Reader, Start.Size, Rewriter, Request.Progress, {}, Error);
+  if (End == TStreamWalkEnd::Failed) {
+    // The batches before are in the file; the queued one never reached it.
+    Journal.Finish();
+    Result.Error = "cannot read " + Name + ": " + Error + "; the " + FramesText(Result.Rewritten) +
+                   " rewritten before the failure carry the new dialnorm, the rest are as they were";
+    return Result;
+  }
+  if (End == TStreamWalkEnd::Stopped || !Rewriter.Commit()) return Result;
+  if (!Journal.Finish()) {
+    Result.Error = Journal.Error();
+    return Result;
+  }
+  const int64_t Size = Writer.Size();
+  if (Size != Start.Size) {
+    Result.Error = Name + " changed size while it was rewritten (" + std::to_string(Start.Size) +
+                   " bytes at the start, " + std::to_string(Size) + " now): only the frames of its first " +
+                   std::to_string(Start.Size) + " bytes were looked at";
+    return Result;
+  }
+  Result.Completed = true;
+  return Result;
+}
+
+TDialnormResult RewriteIntoOutput(const TDialnormRequest& Request) {
+  TDialnormResult Result;
+  const std::string Name = PathText(Request.File);
+  const std::filesystem::path& Output = *Request.Output;
+  // The source is the file written when the output is the source itself: an unfinished change of
+  // it is rolled back first. Otherwise the source is only read, and its reader is told.
+  if (JournalPresent(Request.File)) {
+    std::error_code Error;
+    if (std::filesystem::equivalent(Request.File, Output, Error)) {
+      TFileStream Writer;
+      if (!OpenAndRecover(Request, Writer, Result)) return Result;
+    } else if (Request.Notice) {
+      Request.Notice(UnfinishedChangeNote(Request.File));
     }
   }
-  Error = "cannot find a free name for a temporary file beside " + PathText(Target);
-  return {};
-}
 
-// Puts the complete copy in the place of Target, replacing it.
-bool ReplaceWith(const std::filesystem::path& Temporary, const std::filesystem::path& Target, std::string& Error) {
-#ifdef _WIN32
-  if (MoveFileExW(Temporary.c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  Error = "cannot rename " + PathText(Temporary) + " to " + PathText(Target) + ": " +
-          std::system_category().message(static_cast<int>(GetLastError()));
-  return false;
-#else
-  std::error_code Failure;
-  std::filesystem::rename(Temporary, Target, Failure);
-  if (!Failure) return true;
-  Error = "cannot rename " + PathText(Temporary) + " to " + PathText(Target) + ": " + Failure.message();
-  return false;
-#endif
-}
+  TFileStream Reader;
+  TFileStream::TIdentity Start;
+  if (!Reader.Open(Request.File, TFileStream::TMode::Read) || !Reader.Identity(Start)) {
+    Result.Error = "cannot read " + Name + ": " + Reader.LastReason();
+    return Result;
+  }
+  TOutputFile Out(Request.Hooks);
+  if (!Out.Open(Output, Start, Request.Notice)) {
+    Result.Error = Out.Error();
+    return Result;
+  }
 
-template <typename TKind>
-TStreamWalkEnd Rewrite(const TDialnormRequest& Request, TFileStream& Writer, const std::filesystem::path& Target,
-                       TDialnormResult& Result) {
-  TRewriter<TKind> Rewriter(Request, Writer, Target, Result);
+  TRewriter Rewriter(Request, Result, nullptr);
+  const TPassedBytes Passed = [&Out](int64_t, const uint8_t* Data, int32_t Count) { return Out.Append(Data, Count); };
   std::string Error;
-  const TStreamWalkEnd End = WalkStream(Request.File, Request.EAC3, Rewriter, Request.Progress, Error);
-  if (End == TStreamWalkEnd::Failed) Result.Error = "cannot read " + PathText(Request.File) + ": " + Error;
-  return End;
+  const TStreamWalkEnd End = WalkStream(Reader, Start.Size, Rewriter, Request.Progress, Passed, Error);
+  if (!Out.Error().empty()) {
+    Result.Error = Out.Error();
+    return Result;
+  }
+  if (End != TStreamWalkEnd::Completed) {
+    Result.Error = "cannot read " + Name + ": " + Error;
+    return Result;
+  }
+  // The copy holds the source as it was at the start only when the source is still that file,
+  // of that size and modification time.
+  TFileStream::TIdentity Now;
+  TFileStream::TIdentity Named;
+  TFileStream Again;
+  const bool Same = Reader.Identity(Now) && Start.Unchanged(Now) && Out.Written() == Start.Size &&
+                    Again.Open(Request.File, TFileStream::TMode::Read) && Again.Identity(Named) &&
+                    Named.SameFile(Start);
+  if (!Same) {
+    Result.Error = Name + " changed while it was read (its size, modification time or the file under its name); " +
+                   PathText(Output) + " was left as it was";
+    return Result;
+  }
+  if (!Out.Commit()) {
+    Result.Error = Out.Error();
+    return Result;
+  }
+  Result.Completed = true;
+  return Result;
 }
 
 }  // namespace
@@ -198,53 +314,30 @@ TStreamWalkEnd Rewrite(const TDialnormRequest& Request, TFileStream& Writer, con
 TDialnormChange SetFrameDialnorm(uint8_t* Frame, int32_t Size, bool EAC3, uint32_t Dialnorm) {
   if (EAC3) {
     auto Decoded = std::make_unique<TAC3PlusFrame>();
-    return SetDialnorm<TAC3PlusKind>(Frame, Size, Dialnorm, *Decoded);
+    return SetDialnorm<TAC3PlusKind>(Frame, Size, Dialnorm, *Decoded, false, nullptr);
   }
   auto Decoded = std::make_unique<TAC3Frame>();
-  return SetDialnorm<TAC3Kind>(Frame, Size, Dialnorm, *Decoded);
+  return SetDialnorm<TAC3Kind>(Frame, Size, Dialnorm, *Decoded, false, nullptr);
 }
 
 TDialnormResult RewriteDialnorm(const TDialnormRequest& Request) {
-  TDialnormResult Result;
   if (Request.Dialnorm < 1 || Request.Dialnorm > 31) {
+    TDialnormResult Result;
     Result.Error = "dialnorm must be 1 to 31, not " + std::to_string(Request.Dialnorm);
     return Result;
   }
-  const std::filesystem::path Target = Request.Output.value_or(Request.File);
-  std::filesystem::path Temporary;
-  if (Request.Output) {
-    Temporary = TemporaryCopy(Request.File, Target, Result.Error);
-    if (Temporary.empty()) return Result;
-  }
-  const auto Discard = [&Temporary] {
-    std::error_code Ignored;
-    if (!Temporary.empty()) std::filesystem::remove(Temporary, Ignored);
-  };
+  return Request.Output ? RewriteIntoOutput(Request) : RewriteInPlace(Request);
+}
 
-  TStreamWalkEnd End = TStreamWalkEnd::Failed;
-  {
-    TFileStream Writer;
-    if (!Writer.Open(Request.Output ? Temporary : Request.File, TFileStream::TMode::ReadWrite)) {
-      Result.Error = "cannot open " + PathText(Target) + " for writing: " + ReasonOf(Writer, "open failed");
-      Discard();
-      return Result;
-    }
-    End = Request.EAC3 ? Rewrite<TAC3PlusKind>(Request, Writer, Target, Result)
-                       : Rewrite<TAC3Kind>(Request, Writer, Target, Result);
-    if (End == TStreamWalkEnd::Completed && !Writer.Flush())
-      Result.Error = "cannot write " + PathText(Target) + ": " + ReasonOf(Writer, "flush failed");
+TRecovery RestoreFile(const std::filesystem::path& File, const TWriteHooks* Hooks) {
+  TFileStream Writer;
+  if (!Writer.Open(File, TFileStream::TMode::ReadWrite)) {
+    TRecovery Failed;
+    Failed.Outcome = TRecovery::TOutcome::Failed;
+    Failed.Text = "cannot write " + PathText(File) + ": " + Writer.LastReason();
+    return Failed;
   }
-  if (Request.Output) {
-    // A copy that failed part-way never takes the output's place; the output stays as it was.
-    if (End != TStreamWalkEnd::Completed || !Result.Error.empty() || !ReplaceWith(Temporary, Target, Result.Error)) {
-      Discard();
-      Result.FailedAt = -1;
-      Result.FailedFrameRestored = true;
-      return Result;
-    }
-  }
-  Result.Completed = End == TStreamWalkEnd::Completed && Result.Error.empty();
-  return Result;
+  return TUndoJournal(Writer, Hooks).Recover();
 }
 
 }  // namespace corvane

@@ -1,28 +1,30 @@
 #pragma once
 // Sets dialnorm (and dialnorm2, where acmod 0 carries it) in every frame of a stream and
 // rewrites each changed frame's CRC words, so that the stream keeps passing its checks and no
-// other bit changes. A frame that fails its CRC before is left as it is (a new CRC would hide
-// the damage), and so is a frame that is not whole (cut short, running past the end of the file,
-// or of unknown size): its CRC cannot be made right.
+// other bit changes. Each frame is rewritten as the kind its own bsid makes it. A frame that
+// fails its CRC before is left as it is (a new CRC would hide the damage), and so is a frame that
+// is not whole (cut short, running past the end of the file, or of unknown size): its CRC cannot
+// be made right.
 //
-// In place, each frame's changed bytes go out in one write; a write that fails is undone by
-// writing the frame's old bytes back, and the rewrite stops there, so that every frame is
-// either wholly rewritten or as it was. With an output file, the source is copied to a
-// temporary file beside the output, the copy is changed, and only a complete copy is renamed
-// into place; the source is never written.
+// In place, the changes go out in journalled batches (core/SafeWrite.h): a run stopped at any
+// point leaves every frame either as it was or wholly rewritten once the next writer (or a
+// restore) has rolled back the unfinished batch. With an output file, the source is read once and
+// written once, with the changed frames, into a new file that takes the output's place only when
+// complete and only when the source did not change meanwhile; the source is never written.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "core/SafeWrite.h"
 #include "viewer/StreamWalk.h"
 
 namespace corvane {
 
-class TFileStream;
+// The file bytes one journalled batch of an in-place rewrite spans at most.
+inline constexpr int64_t DialnormBatchBytes = 64 * 1024 * 1024;
 
 // A frame left as it was.
 struct TDialnormSkipped {
@@ -33,36 +35,42 @@ struct TDialnormSkipped {
 
 struct TDialnormRequest {
   std::filesystem::path File;
-  bool EAC3 = false;
   uint32_t Dialnorm = 31;  // 1 to 31
   // Without one the file itself is changed.
   std::optional<std::filesystem::path> Output;
   // Told of each frame left as it was.
   std::function<void(const TDialnormSkipped&)> Skipped;
   TFrameWindow::TWalkProgress Progress;
-  // Writes Count bytes at Offset of the file being changed and answers how many were written
-  // (-1 on failure). Empty: the stream's own write. Tests put a failing one in its place.
-  std::function<int32_t(TFileStream& Stream, int64_t Offset, const uint8_t* Bytes, int32_t Count)> WriteBytes;
+  // Told, one line each, what the run did besides the rewrite: an earlier run's unfinished change
+  // rolled back, a temporary file of a killed run removed, an unfinished change of the source.
+  std::function<void(const std::string&)> Notice;
+  // Faults and stops put in by tests.
+  const TWriteHooks* Hooks = nullptr;
+  int64_t BatchBytes = DialnormBatchBytes;
 };
 
 struct TDialnormResult {
-  bool Completed = false;  // every frame was looked at and every change reached the file
+  bool Completed = false;  // every frame was looked at and the file is complete
   int64_t Frames = 0;
   int64_t Rewritten = 0;   // frames changed
   int64_t AlreadySet = 0;  // frames that carried the value already
   int64_t BadCrc = 0;      // left as they were: they failed their CRC
-  int64_t NotWhole = 0;    // left as they were: not whole
-  std::string Error;       // what failed, when not Completed
-  // In place: the frame whose write failed (-1: none), and whether its old bytes are back. The
-  // frames before it were rewritten; it and those after it were not changed.
+  int64_t NotWhole = 0;    // left as they were: not whole, or no dialnorm could be set in them
+  std::string Error;       // one line: what failed and what state it left the file in
+  // In place: the first frame of the batch that failed (-1: none). The frames before it were
+  // rewritten; it and those after it are as they were, or wait in the journal to be rolled back
+  // when JournalKept.
   int64_t FailedAt = -1;
-  bool FailedFrameRestored = true;
+  bool JournalKept = false;
 
   // Every frame now carries the value.
   bool AllSet() const { return Completed && BadCrc == 0 && NotWhole == 0; }
 };
 
 TDialnormResult RewriteDialnorm(const TDialnormRequest& Request);
+
+// Rolls back an unfinished change of File that a stopped writer left in its journal.
+TRecovery RestoreFile(const std::filesystem::path& File, const TWriteHooks* Hooks = nullptr);
 
 enum class TDialnormChange { Changed, AlreadySet, Impossible };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/AC3Descriptions.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 #include "viewer/FrameWindow.h"
 #include "viewer/ViewerTexts.h"
@@ -104,6 +105,10 @@ std::u16string TFrameWindow::StatusText() const {
   else
     Text += u" | no frame in view";
   return Text;
+}
+
+std::u16string TFrameWindow::UnfinishedChangeNote() const {
+  return IsOpen() ? FromUtf8(corvane::UnfinishedChangeNote(FFileName)) : std::u16string();
 }
 
 }  // namespace corvane

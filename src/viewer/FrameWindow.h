@@ -267,6 +267,9 @@ class TFrameWindow {
   // One line for the status bar: stream kind, sampling rate, file size and the place of the
   // window's first frame in the file; empty while no file is open.
   std::u16string StatusText() const;
+  // One line for the status bar while the open file has an unfinished change (a writer was
+  // stopped part-way and left its undo journal); empty otherwise.
+  std::u16string UnfinishedChangeNote() const;
 
   // --- State ----------------------------------------------------------------------------------
   const std::filesystem::path& FileName() const { return FFileName; }

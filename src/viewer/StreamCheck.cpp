@@ -38,10 +38,11 @@ constexpr TReservedCode AC3PlusReservedCodes[] = {
 // Bit 31 of a reserved mask stands for AC-3's frmsizecod 38 to 63, which codes no frame size.
 constexpr uint32_t ReservedFrameSize = 1u << 31;
 
-// Where the values of a substream are kept: AC-3 has one; E-AC-3 one per independent substream
-// and one per dependent substream of each.
+// Where the values of a substream are kept: E-AC-3 one per independent substream and one per
+// dependent substream of each; AC-3 one after those.
 constexpr size_t SlotsPerIndependent = 9;
-constexpr size_t SlotCount = 8 * SlotsPerIndependent;
+constexpr size_t AC3Slot = 8 * SlotsPerIndependent;
+constexpr size_t SlotCount = AC3Slot + 1;
 
 std::u16string RateText(uint32_t Hz) { return UIntToStr(Hz) + u" Hz"; }
 std::u16string KbpsText(uint32_t Kbps) { return UIntToStr(Kbps) + u" kbps"; }
@@ -83,12 +84,16 @@ std::u16string SubstreamText(const TSubstream& Substream) {
   return Text + u"independent substream " + IntToStr(Substream.Independent);
 }
 
+const char16_t* KindName(bool EAC3) { return EAC3 ? u"E-AC-3" : u"AC-3"; }
+
 std::u16string ChangeValueText(TChangeField Field, uint32_t Value) {
   switch (Field) {
     case TChangeField::SamplingRate:
       return RateText(Value);
     case TChangeField::BitRate:
       return KbpsText(Value);
+    case TChangeField::Kind:
+      return KindName(Value != 0);
     default:
       return UIntToStr(Value);
   }
@@ -108,6 +113,8 @@ const char16_t* ChangeFieldName(TChangeField Field) {
       return u"dialnorm";
     case TChangeField::Bsid:
       return u"bsid";
+    case TChangeField::Kind:
+      return u"kind";
   }
   return u"";
 }
@@ -200,6 +207,7 @@ struct TStreamChecker::TState {
     uint32_t Reserved = 0;
   };
   std::array<TSlot, SlotCount> Slots{};
+  bool LastEAC3 = false;   // the kind of the frame before
   int8_t Independent = 0;  // the independent substream the dependent ones that follow belong to
   // For frames whose header cannot be trusted, the time the last good one took.
   uint32_t LastRate = 48000;
@@ -212,6 +220,7 @@ TStreamChecker::TStreamChecker(bool EAC3, int64_t FileSize, TFindingSink Sink)
     : FSink(std::move(Sink)), FState(std::make_unique<TState>()) {
   FSummary.EAC3 = EAC3;
   FSummary.FileSize = FileSize;
+  FState->LastEAC3 = EAC3;
 }
 
 TStreamChecker::~TStreamChecker() = default;
@@ -237,8 +246,18 @@ bool TStreamChecker::Junk(int64_t Offset, int64_t Length) {
 bool TStreamChecker::Frame(const TStreamFrame& Frame) {
   ++FSummary.Frames;
   FSummary.FrameBytes += Frame.Size;
+  if (Frame.EAC3 != FSummary.EAC3) ++FSummary.OtherKindFrames;
   TStreamFinding Finding;
   Finding.Offset = Frame.Offset;
+  if (Frame.EAC3 != FState->LastEAC3) {
+    // Told first: the frame's other findings are those of its kind.
+    Finding.Kind = TFindingKind::Change;
+    Finding.Changed = TChangeField::Kind;
+    Finding.Previous = FState->LastEAC3 ? 1 : 0;
+    Finding.Value = Frame.EAC3 ? 1 : 0;
+    FState->LastEAC3 = Frame.EAC3;
+    if (!Tell(Finding)) return false;
+  }
   Finding.Length = Frame.Size;
   Finding.CodedSize = Frame.CodedSize;
   Finding.Crc = Frame.Crc;
@@ -252,7 +271,7 @@ bool TStreamChecker::Frame(const TStreamFrame& Frame) {
     Finding.Kind = Frame.Fit == TFrameFit::CutShort ? TFindingKind::CutShort : TFindingKind::PastEnd;
     Going = Tell(Finding);
   }
-  return Going && (FSummary.EAC3 ? Header<TAC3PlusKind>(Frame) : Header<TAC3Kind>(Frame));
+  return Going && (Frame.EAC3 ? Header<TAC3PlusKind>(Frame) : Header<TAC3Kind>(Frame));
 }
 
 template <typename TKind>
@@ -260,7 +279,8 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
   TState& State = *FState;
   // The header lies in what crc1 covers in AC-3 and crc2 in E-AC-3: when that fails, its values
   // may be anything, and only its time counts.
-  const bool Trusted = FSummary.EAC3 ? Frame.Crc.crc2 != TCrcVerdict::Failed : Frame.Crc.crc1 != TCrcVerdict::Failed;
+  constexpr bool EAC3 = std::is_same_v<TKind, TAC3PlusKind>;
+  const bool Trusted = EAC3 ? Frame.Crc.crc2 != TCrcVerdict::Failed : Frame.Crc.crc1 != TCrcVerdict::Failed;
   if (!Trusted) {
     FSummary.DurationTicks += int64_t{State.LastSamples} * (TStreamSummary::DurationTicksPerSecond / State.LastRate);
     return true;
@@ -305,7 +325,7 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
   }
 
   const size_t SlotIndex = Values.Substream.Independent < 0
-                               ? 0
+                               ? AC3Slot
                                : static_cast<size_t>(Values.Substream.Independent) * SlotsPerIndependent +
                                      static_cast<size_t>(Values.Substream.Dependent + 1);
   TState::TSlot& Slot = State.Slots[SlotIndex];
@@ -322,9 +342,9 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
       Finding.Field = "frmsizecod";
       Finding.Value = State.AC3->frmsizecod;
     } else {
-      const uint8_t Field = FSummary.EAC3 ? AC3PlusReservedCodes[Bit].Field : AC3ReservedCodes[Bit].Field;
-      Finding.Field = FSummary.EAC3 ? AC3PlusFields[Field].Name : AC3Fields[Field].Name;
-      Finding.Value = FSummary.EAC3 ? AC3PlusReservedCodes[Bit].Value : AC3ReservedCodes[Bit].Value;
+      const uint8_t Field = EAC3 ? AC3PlusReservedCodes[Bit].Field : AC3ReservedCodes[Bit].Field;
+      Finding.Field = EAC3 ? AC3PlusFields[Field].Name : AC3Fields[Field].Name;
+      Finding.Value = EAC3 ? AC3PlusReservedCodes[Bit].Value : AC3ReservedCodes[Bit].Value;
     }
     if (!Tell(Finding)) return false;
   }
@@ -368,9 +388,14 @@ bool TStreamChecker::Finish() {
 TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink, TStreamSummary& Summary,
                       const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel,
                       std::string& Error) {
-  std::error_code SizeError;
-  const auto Size = static_cast<int64_t>(std::filesystem::file_size(File, SizeError));
-  TStreamChecker Checker(EAC3, SizeError ? 0 : Size, Sink);
+  TFileStream Reader;
+  const int64_t Size = Reader.Open(File, TFileStream::TMode::Read) ? Reader.Size() : -1;
+  if (Size < 0) {
+    Error = Reader.LastReason();
+    Summary = TStreamSummary{};
+    return TCheckEnd::Failed;
+  }
+  TStreamChecker Checker(EAC3, Size, Sink);
   bool Cancelled = false;
 
   // Forwards to the checker, and ends the walk once the check is cancelled.
@@ -391,7 +416,7 @@ TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindi
     bool& FCancelled;
   } Visitor(Checker, Cancel, Cancelled);
 
-  const TStreamWalkEnd End = WalkStream(File, EAC3, Visitor, Progress, Error);
+  const TStreamWalkEnd End = WalkStream(Reader, Size, Visitor, Progress, {}, Error);
   if (End == TStreamWalkEnd::Completed) Checker.Finish();
   Summary = Checker.Summary();
   if (End == TStreamWalkEnd::Failed) return TCheckEnd::Failed;
@@ -438,6 +463,8 @@ const char* ChangeFieldKey(TChangeField Field) {
       return "dialnorm";
     case TChangeField::Bsid:
       return "bsid";
+    case TChangeField::Kind:
+      return "kind";
   }
   return "";
 }
@@ -463,7 +490,10 @@ int64_t TStreamSummary::AverageBitsPerSecond() const { return AverageRate(*this,
 std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   std::vector<std::u16string> Lines;
   const bool Rates = (Summary.SamplingRates & (Summary.SamplingRates - 1)) != 0;
-  Lines.push_back(std::u16string(u"Kind: ") + (Summary.EAC3 ? u"E-AC-3" : u"AC-3"));
+  std::u16string Kind = std::u16string(u"Kind: ") + KindName(Summary.EAC3);
+  if (Summary.OtherKindFrames > 0)
+    Kind += u" (" + Counted(Summary.OtherKindFrames, u"frame", u"frames") + u" of " + KindName(!Summary.EAC3) + u")";
+  Lines.push_back(Kind);
   Lines.push_back(u"Frames: " + IntToStr(Summary.Frames));
   const auto Ticks = static_cast<uint64_t>(Summary.DurationTicks);
   const auto Milliseconds = static_cast<int64_t>(MulDivRound(Ticks, 1000, TStreamSummary::DurationTicksPerSecond));

@@ -30,7 +30,9 @@ enum class TFindingKind : uint8_t {
   Change,     // the first frame with a new value of a coding parameter
 };
 
-enum class TChangeField : uint8_t { SamplingRate, Acmod, Lfeon, BitRate, Dialnorm, Bsid };
+// Kind: a frame of the other kind (an E-AC-3 frame in an AC-3 file, or the other way round);
+// its values are 0 for AC-3 and 1 for E-AC-3.
+enum class TChangeField : uint8_t { SamplingRate, Acmod, Lfeon, BitRate, Dialnorm, Bsid, Kind };
 
 // An E-AC-3 frame's place in the program: its independent substream, and its dependent
 // substream within that one (-1 for the independent substream's own frames). AC-3 frames have
@@ -58,9 +60,10 @@ struct TStreamFinding {
 // What the frames of the whole file held. Frames whose header a failed CRC covers add to the
 // counts but not to the values seen: their header may be anything.
 struct TStreamSummary {
-  bool EAC3 = false;
+  bool EAC3 = false;  // the file's kind, as the stream test found it
   int64_t FileSize = 0;
   int64_t Frames = 0;
+  int64_t OtherKindFrames = 0;  // frames of the kind the file is not
   int64_t FrameBytes = 0;
   int64_t DurationTicks = 0;           // the samples of the program's frames at their rates, in DurationTicksPerSecond
   uint32_t SamplingRates = 0;          // bit fscod
@@ -131,7 +134,8 @@ TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindi
 std::u16string FindingText(const TStreamFinding& Finding);
 // The summary as lines such as "Frames: 32" or "Sampling rate: 48000 Hz".
 std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary);
-// The name of a changed parameter in the JSON: "sampling_rate", "acmod", "lfeon", "bit_rate", "dialnorm", "bsid".
+// The name of a changed parameter in the JSON: "sampling_rate", "acmod", "lfeon", "bit_rate", "dialnorm", "bsid",
+// "kind".
 const char* ChangeFieldKey(TChangeField Field);
 
 }  // namespace corvane

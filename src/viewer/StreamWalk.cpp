@@ -1,31 +1,202 @@
 #include "viewer/StreamWalk.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 
-#include "analysis/FrameKinds.h"
-#include "core/FileStream.h"
+#include "analysis/AC3PlusUtils.h"
+#include "analysis/AC3Utils.h"
+#include "analysis/Syncword.h"
 
 namespace corvane {
 namespace {
 
-// Turns the frames of the walk into the frames and junk of the file. FCovered is where the bytes
-// accounted for so far end: everything before it was handed on as a frame or as junk.
-template <typename TKind>
-class TFrameResolver {
- public:
-  TFrameResolver(const TFileStream& Reader, int64_t FileSize, TStreamVisitor& Visitor)
-      : FReader(Reader), FFileSize(FileSize), FVisitor(Visitor) {}
+// The walk reads this much at a time, and keeps this much after a frame candidate at hand: the
+// candidate, and a whole frame after it.
+constexpr int32_t ReadSize = 2 * 1024 * 1024;
+constexpr int32_t Lookahead = 2 * MaxFrameBytes + 64;
+// Zeros after the bytes read, for the header tests that read a few bytes past a short tail.
+constexpr int32_t Padding = 64;
+// A frame of fewer bytes holds no header; an E-AC-3 size code below it is no frame's.
+constexpr int32_t MinFrameBytes = 16;
 
-  // False when the visitor ended the walk or a read failed (ReadFailed tells which).
-  bool Walked(const TWalkFrame& Walked);
-  // The bytes after the last frame.
-  bool Finish() { return JunkUpTo(FFileSize); }
-  bool ReadFailed() const { return FReadFailed; }
+struct TCandidate {
+  bool EAC3 = false;
+  int32_t Size = 0;  // coded; 0 when unknown
+};
+
+// Whether a frame of either kind may start at Data (Left bytes at hand), and which.
+bool CandidateAt(const uint8_t* Data, int32_t Left, TCandidate& Found) {
+  if (Left < 6 || !IsSyncword(Data) || (Data[4] >> 6) > 2) return false;
+  const uint32_t bsid = Data[5] >> 3u;
+  if (bsid <= 8) {
+    Found = {false, AC3CodedFrameSize(Data)};
+    return true;
+  }
+  if (bsid < 11 || bsid > 16) return false;
+  Found = {true, AC3PlusCodedFrameSize(Data)};
+  return Found.Size >= MinFrameBytes;
+}
+
+TFrameCrc CheckCrc(const uint8_t* Data, const TCandidate& Candidate) {
+  return Candidate.EAC3 ? CheckAC3PlusFrameCrc(Data, Candidate.Size) : CheckAC3FrameCrc(Data, Candidate.Size);
+}
+
+// AC-3's crc1 over the first 5/8 of the frame, which holds its header.
+bool Crc1Passes(const uint8_t* Data, int32_t CodedSize) {
+  return Crc16(Data + 2, static_cast<size_t>(AC3Crc1End(CodedSize) - 2)) == 0;
+}
+
+// The first position from From up to (not including) To where a frame starts that lies whole in
+// the Avail bytes at hand and passes its CRCs; -1 when there is none.
+int32_t FindGoodFrame(const uint8_t* Data, int32_t From, int32_t To, int32_t Avail) {
+  const int32_t Last = std::min(To - 1, Avail - 6);
+  for (int32_t At = NextSyncword(Data, From, Last); At <= Last; At = NextSyncword(Data, At + 1, Last)) {
+    TCandidate Found;
+    if (CandidateAt(Data + At, Avail - At, Found) && Found.Size > 0 && Found.Size <= Avail - At &&
+        CheckCrc(Data + At, Found).Passed())
+      return At;
+  }
+  return -1;
+}
+
+// What the bytes at a candidate are.
+struct TDecision {
+  bool Frame = false;
+  int32_t Size = 0;
+  TFrameFit Fit = TFrameFit::Whole;
+  TFrameCrc Crc;
+};
+
+TDecision FrameOf(int32_t Size, TFrameFit Fit, TFrameCrc Crc = {}) { return {true, Size, Fit, Crc}; }
+
+// The candidate at Data, with Avail bytes at hand (all up to the end of the file when AtEnd).
+TDecision Decide(const uint8_t* Data, int32_t Avail, bool AtEnd) {
+  TCandidate Candidate;
+  if (!CandidateAt(Data, Avail, Candidate)) return {};
+  const TFrameCrc Crc1Only{TCrcVerdict::Ok, TCrcVerdict::Unchecked};
+  // A good frame inside the candidate cuts it short, when its crc1 vouches for its header.
+  const auto CutBy = [&](int32_t Inside) {
+    const bool Vouched = !Candidate.EAC3 && AC3Crc1End(Candidate.Size) <= Inside && Crc1Passes(Data, Candidate.Size);
+    return Vouched ? FrameOf(Inside, TFrameFit::CutShort, Crc1Only) : TDecision{};
+  };
+
+  if (Candidate.Size == 0) {
+    // Without a size it runs up to the next good frame, which no frame is too long to reach.
+    const int32_t Next = FindGoodFrame(Data, 1, std::min(Avail, MaxFrameBytes + 1), Avail);
+    if (Next > 0) return FrameOf(Next, TFrameFit::SizeUnknown);
+    if (AtEnd && Avail <= MaxFrameBytes) return FrameOf(Avail, TFrameFit::SizeUnknown);
+    return {};
+  }
+  if (Candidate.Size <= Avail) {
+    const TFrameCrc Crc = CheckCrc(Data, Candidate);
+    if (Crc.Passed()) return FrameOf(Candidate.Size, TFrameFit::Whole, Crc);
+    if (const int32_t Inside = FindGoodFrame(Data, 1, Candidate.Size, Avail); Inside > 0) return CutBy(Inside);
+    const bool OneCrcPasses = !Candidate.EAC3 && (Crc.crc1 == TCrcVerdict::Ok || Crc.crc2 == TCrcVerdict::Ok);
+    const bool Followed =
+        (AtEnd && Candidate.Size == Avail) || (Avail - Candidate.Size >= 2 && IsSyncword(Data + Candidate.Size));
+    return OneCrcPasses || Followed ? FrameOf(Candidate.Size, TFrameFit::Whole, Crc) : TDecision{};
+  }
+  // Fewer bytes than its size are at hand only at the end of the file.
+  if (const int32_t Inside = FindGoodFrame(Data, 1, Avail, Avail); Inside > 0) return CutBy(Inside);
+  if (!Candidate.EAC3 && Avail >= AC3Crc1End(Candidate.Size))
+    return Crc1Passes(Data, Candidate.Size) ? FrameOf(Avail, TFrameFit::PastEnd, Crc1Only) : TDecision{};
+  return FrameOf(Avail, TFrameFit::PastEnd);
+}
+
+class TWalker {
+ public:
+  TWalker(const TFileStream& File, int64_t Size, TStreamVisitor& Visitor, const TFrameWindow::TWalkProgress& Progress,
+          const TPassedBytes& Passed)
+      : FFile(File),
+        FSize(Size),
+        FVisitor(Visitor),
+        FProgress(Progress),
+        FPassed(Passed),
+        // A small file fits whole; the bytes are read before they are looked at.
+        FCapacity(static_cast<int32_t>(std::clamp<int64_t>(Size, 0, ReadSize))),
+        FBuffer(std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FCapacity + Padding))) {}
+
+  TStreamWalkEnd Run(std::string& Error) {
+    const TStreamWalkEnd End = Walk();
+    if (End == TStreamWalkEnd::Failed) Error = FFile.LastReason().empty() ? "read failed" : FFile.LastReason();
+    return End;
+  }
 
  private:
+  TStreamWalkEnd Walk() {
+    for (int64_t Position = 0;;) {
+      int32_t Avail = 0;
+      uint8_t* const Data = At(Position, Avail);
+      if (!Data) return FReadFailed ? TStreamWalkEnd::Failed : TStreamWalkEnd::Stopped;
+      if (Avail < 2) break;
+      const int32_t Found = NextSyncword(Data, 0, Avail - 2);
+      if (Found > Avail - 2) {
+        if (Position + Avail >= FSize) break;
+        Position += Avail - 1;  // its last byte may be a syncword's first
+        continue;
+      }
+      if (Found > 0) {
+        Position += Found;
+        continue;
+      }
+      const TDecision Decision = Decide(Data, Avail, Position + Avail == FSize);
+      if (!Decision.Frame) {
+        ++Position;
+        continue;
+      }
+      if (!JunkUpTo(Position)) return TStreamWalkEnd::Stopped;
+      const TStreamFrame Frame{Position,      Decision.Fit == TFrameFit::SizeUnknown ? 0 : AC3OrPlusSize(Data),
+                               Decision.Size, Decision.Fit,
+                               Decision.Crc,  (Data[5] >> 3) > 10,
+                               Data,          Decision.Size};
+      if (!FVisitor.Frame(Frame)) return TStreamWalkEnd::Stopped;
+      Position += Decision.Size;
+      FCovered = Position;
+    }
+    if (!JunkUpTo(FSize)) return TStreamWalkEnd::Stopped;
+    return Pass(FSize) ? TStreamWalkEnd::Completed : TStreamWalkEnd::Stopped;
+  }
+
+  static int32_t AC3OrPlusSize(const uint8_t* Data) {
+    return (Data[5] >> 3) > 10 ? AC3PlusCodedFrameSize(Data) : AC3CodedFrameSize(Data);
+  }
+
+  // The buffer holding the file from Position on: Lookahead bytes at least, or all up to the
+  // end. Null when a read failed or the walk was ended while bytes were handed on.
+  uint8_t* At(int64_t Position, int32_t& Avail) {
+    if (std::min(Position + Lookahead, FSize) > FBase + FLoaded) {
+      if (!Pass(Position)) return nullptr;
+      const auto Keep = static_cast<int32_t>(std::max<int64_t>(FBase + FLoaded - Position, 0));
+      std::memmove(FBuffer.get(), FBuffer.get() + (Position - FBase), static_cast<size_t>(Keep));
+      FBase = Position;
+      FLoaded = Keep;
+      while (FLoaded < FCapacity && FBase + FLoaded < FSize) {
+        const auto Count = static_cast<int32_t>(std::min<int64_t>(FCapacity - FLoaded, FSize - FBase - FLoaded));
+        const int32_t Got = FFile.ReadAt(FBase + FLoaded, FBuffer.get() + FLoaded, Count);
+        if (Got < 0) {
+          FReadFailed = true;
+          return nullptr;
+        }
+        // A file cut short meanwhile ends where the reads end.
+        if (Got == 0) FSize = FBase + FLoaded;
+        FLoaded += Got;
+      }
+      std::memset(FBuffer.get() + FLoaded, 0, Padding);
+      if (FProgress) FProgress(Position, FSize);
+    }
+    Avail = static_cast<int32_t>(std::min(FBase + FLoaded, FSize) - Position);
+    return FBuffer.get() + (Position - FBase);
+  }
+
+  // Hands on the bytes before UpTo.
+  bool Pass(int64_t UpTo) {
+    if (!FPassed || UpTo <= FPassedTo) return true;
+    const bool Going = FPassed(FPassedTo, FBuffer.get() + (FPassedTo - FBase), static_cast<int32_t>(UpTo - FPassedTo));
+    FPassedTo = UpTo;
+    return Going;
+  }
+
   bool JunkUpTo(int64_t Offset) {
     if (Offset <= FCovered) return true;
     const int64_t From = FCovered;
@@ -33,132 +204,36 @@ class TFrameResolver {
     return FVisitor.Junk(From, Offset - From);
   }
 
-  bool Emit(int64_t Offset, const uint8_t* Data, int32_t DataSize, int32_t CodedSize, int64_t Size, TFrameFit Fit,
-            TFrameCrc Crc) {
-    FCovered = std::max(FCovered, Offset + Size);
-    return FVisitor.Frame(TStreamFrame{Offset, CodedSize, Size, Fit, Crc, Data, DataSize});
-  }
-
-  // The first position from From up to (not including) To where a frame starts that lies whole
-  // within the End bytes at hand and passes its CRCs; -1 when there is none.
-  static int32_t FindGoodFrame(const uint8_t* Data, int32_t From, int32_t To, int32_t End) {
-    const int32_t Last = std::min(To, End - HeaderBytesAtHand + 1) - 1;
-    for (int32_t At = NextSyncword(Data, From, Last); At <= Last; At = NextSyncword(Data, At + 1, Last)) {
-      if (!TKind::ValidFramePoint(Data + At, End - At, -1)) continue;
-      const int32_t Size = TKind::CodedSize(Data + At);
-      if (Size > 0 && Size <= End - At && TKind::CheckCrc(Data + At, Size).Passed()) return At;
-    }
-    return -1;
-  }
-
-  // The bytes from the walked frame's start on that the resolution looks at: the walk's own when
-  // it holds them all, read again otherwise. Count is 0 after a failed read.
-  const uint8_t* Bytes(const TWalkFrame& Walked, int32_t Wanted, int32_t& Count) {
-    if (Walked.Size >= Wanted && Walked.Size >= HeaderBytesAtHand) {
-      Count = Wanted;
-      return Walked.Data;
-    }
-    const int32_t Read = FReader.ReadAt(Walked.Offset, FBuffer.data(), Wanted);
-    if (Read < 0) {
-      FReadFailed = true;
-      Count = 0;
-      return nullptr;
-    }
-    // The frame-start tests and size codes read a header's first bytes even when fewer are there.
-    std::memset(FBuffer.data() + Read, 0, FBuffer.size() - static_cast<size_t>(Read));
-    Count = Read;
-    return FBuffer.data();
-  }
-
-  const TFileStream& FReader;
-  const int64_t FFileSize;
+  const TFileStream& FFile;
+  int64_t FSize;
   TStreamVisitor& FVisitor;
-  int64_t FCovered = 0;
+  const TFrameWindow::TWalkProgress& FProgress;
+  const TPassedBytes& FPassed;
+  const int32_t FCapacity;
+  std::unique_ptr<uint8_t[]> FBuffer;
+  int64_t FBase = 0;      // the file offset of the buffer's first byte
+  int32_t FLoaded = 0;    // bytes in the buffer
+  int64_t FPassedTo = 0;  // bytes before this were handed on
+  int64_t FCovered = 0;   // bytes before this were told as frames or junk
   bool FReadFailed = false;
-  std::array<uint8_t, 2 * MaxFrameBytes + HeaderBytesAtHand> FBuffer{};
 };
-
-template <typename TKind>
-bool TFrameResolver<TKind>::Walked(const TWalkFrame& Walked) {
-  const int64_t Offset = Walked.Offset;
-  if (!JunkUpTo(Offset)) return false;
-  // The walk's next frame starts at End (a length of 0 stands for one too far off to matter).
-  const int64_t End = Walked.Length > 0 ? std::min(Offset + Walked.Length, FFileSize) : FFileSize;
-  // A frame the walk passed over starts closer than its own size, so within MaxFrameBytes.
-  const auto Span = static_cast<int32_t>(std::min<int64_t>(End - Offset, 2 * MaxFrameBytes));
-  int32_t Have = 0;
-  const uint8_t* const Data = Bytes(Walked, Span, Have);
-  if (Data == nullptr) return false;
-
-  const int32_t CodedSize = TKind::CodedSize(Data);
-  if (CodedSize == 0) {
-    // Without a size it can only run up to the next frame.
-    return Emit(Offset, Data, std::min(Have, MaxFrameBytes), 0, End - Offset, TFrameFit::SizeUnknown, {});
-  }
-
-  int32_t Successor = -1;  // a good frame that starts inside this one
-  if (CodedSize <= End - Offset) {
-    const TFrameCrc Crc = TKind::CheckCrc(Data, CodedSize);
-    if (Crc.Failed()) Successor = FindGoodFrame(Data, 1, CodedSize, Have);
-    if (Successor < 0 && !Emit(Offset, Data, CodedSize, CodedSize, CodedSize, TFrameFit::Whole, Crc)) return false;
-  } else {
-    Successor = FindGoodFrame(Data, 1, Have, Have);
-    if (Successor < 0) {
-      const TFrameFit Fit = End < FFileSize ? TFrameFit::CutShort : TFrameFit::PastEnd;
-      return Emit(Offset, Data, std::min(Have, CodedSize), CodedSize, End - Offset, Fit, {});
-    }
-  }
-  if (Successor > 0 && !Emit(Offset, Data, Successor, CodedSize, Successor, TFrameFit::CutShort, {})) return false;
-
-  // Frames the walk passed over in the bytes after this one.
-  for (auto From = static_cast<int32_t>(FCovered - Offset);;) {
-    const int32_t Found = FindGoodFrame(Data, From, std::min(Have, MaxFrameBytes), Have);
-    if (Found < 0) return true;
-    const int32_t Size = TKind::CodedSize(Data + Found);
-    if (!JunkUpTo(Offset + Found)) return false;
-    const TFrameCrc Crc = TKind::CheckCrc(Data + Found, Size);
-    if (!Emit(Offset + Found, Data + Found, Size, Size, Size, TFrameFit::Whole, Crc)) return false;
-    From = Found + Size;
-  }
-}
-
-template <typename TKind>
-TStreamWalkEnd Walk(TFrameWindow& Window, const TFileStream& Reader, int64_t Size, TStreamVisitor& Visitor,
-                    const TFrameWindow::TWalkProgress& Progress, std::string& Error) {
-  TFrameResolver<TKind> Resolver(Reader, Size, Visitor);
-  bool Stopped = false;
-  const bool Walked = Window.WalkFrames(
-      0,
-      [&](const TWalkFrame& Frame) {
-        Stopped = !Resolver.Walked(Frame);
-        return !Stopped;
-      },
-      Progress);
-  if (Resolver.ReadFailed() || !Walked) {
-    Error = Reader.LastError().empty() ? "read failed" : Reader.LastError();
-    return TStreamWalkEnd::Failed;
-  }
-  if (Stopped || !Resolver.Finish()) return TStreamWalkEnd::Stopped;
-  return TStreamWalkEnd::Completed;
-}
 
 }  // namespace
 
-TStreamWalkEnd WalkStream(const std::filesystem::path& File, bool EAC3, TStreamVisitor& Visitor,
+TStreamWalkEnd WalkStream(const TFileStream& File, int64_t Size, TStreamVisitor& Visitor,
+                          const TFrameWindow::TWalkProgress& Progress, const TPassedBytes& Passed, std::string& Error) {
+  return TWalker(File, Size, Visitor, Progress, Passed).Run(Error);
+}
+
+TStreamWalkEnd WalkStream(const std::filesystem::path& File, TStreamVisitor& Visitor,
                           const TFrameWindow::TWalkProgress& Progress, std::string& Error) {
   TFileStream Reader;
   const int64_t Size = Reader.Open(File, TFileStream::TMode::Read) ? Reader.Size() : -1;
   if (Size < 0) {
-    Error = Reader.LastError();
+    Error = Reader.LastReason();
     return TStreamWalkEnd::Failed;
   }
-  auto Window = std::make_unique<TFrameWindow>();
-  if (!Window->OpenForWalk(File, EAC3)) {
-    Error = "open failed";
-    return TStreamWalkEnd::Failed;
-  }
-  return EAC3 ? Walk<TAC3PlusKind>(*Window, Reader, Size, Visitor, Progress, Error)
-              : Walk<TAC3Kind>(*Window, Reader, Size, Visitor, Progress, Error);
+  return WalkStream(Reader, Size, Visitor, Progress, {}, Error);
 }
 
 }  // namespace corvane

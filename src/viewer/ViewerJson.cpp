@@ -153,8 +153,13 @@ TJson FindingJson(const TStreamFinding& Finding) {
       break;
     case TFindingKind::Change:
       Json["field"] = ChangeFieldKey(Finding.Changed);
-      Json["from"] = Finding.Previous;
-      Json["to"] = Finding.Value;
+      if (Finding.Changed == TChangeField::Kind) {
+        Json["from"] = Finding.Previous != 0 ? "E-AC-3" : "AC-3";
+        Json["to"] = Finding.Value != 0 ? "E-AC-3" : "AC-3";
+      } else {
+        Json["from"] = Finding.Previous;
+        Json["to"] = Finding.Value;
+      }
       break;
     case TFindingKind::NoFrames:
       break;
@@ -197,6 +202,7 @@ TJson SummaryJson(const TStreamSummary& Summary) {
   Json["kind"] = Summary.EAC3 ? "E-AC-3" : "AC-3";
   Json["file_size"] = Summary.FileSize;
   Json["frames"] = Summary.Frames;
+  if (Summary.OtherKindFrames > 0) Json["other_kind_frames"] = Summary.OtherKindFrames;
   Json["duration"] = FixedNumber(Summary.DurationMicroseconds(), 6);
   Json["sampling_rates"] = BitsJson(Summary.SamplingRates, [](uint32_t fscod) { return AC3SamplingRateTable[fscod]; });
   Json["bit_rates"] = Summary.Kbps;
@@ -230,7 +236,6 @@ TJson SummaryJson(const TStreamSummary& Summary) {
   return Json;
 }
 
-std::string PathText(const std::filesystem::path& Path) { return ToUtf8(PathToText(Path)); }
 
 void PutFileName(TJson& Json, const std::filesystem::path& File) {
   Json["file"] = PathText(File);

@@ -34,9 +34,6 @@ TJson TreeJson(const TTreeModel& Tree);
 TJson FindingJson(const TStreamFinding& Finding);
 // The check's summary: counts, duration, the values seen and the problems by kind.
 TJson SummaryJson(const TStreamSummary& Summary);
-// A file's name as messages and JSON give it, in UTF-8: bytes of it that are not UTF-8 (legal in
-// a Linux file name) come out as U+FFFD.
-std::string PathText(const std::filesystem::path& Path);
 // Puts the file's name in a JSON document as "file"; a name that had bytes replaced adds
 // "file_not_utf8": true.
 void PutFileName(TJson& Json, const std::filesystem::path& File);

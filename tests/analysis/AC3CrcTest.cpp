@@ -194,5 +194,48 @@ TEST(FrameCrc, RepairMakesAnEditedFramePassAndWritesOnlyItsCrcWords) {
   }
 }
 
+// The update from the changed bytes alone gives the words the full repair gives, wherever the
+// change lies in reach of it, and declines (writing nothing) where it does not.
+TEST(FrameCrc, UpdateFromTheChangedBytesGivesTheRepairsWords) {
+  struct TCase {
+    TStreamFile File;
+    int32_t From;
+    int32_t To;  // -1: the frame's size; -2: crc1's end
+    bool Updates;
+  };
+  const TCase Cases[] = {
+      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 6, 8, true},
+      {{test::TestDataPath("ac3_44k_stereo.ac3"), false}, 5, 40, true},
+      {{test::TestDataPath("ac3_32k_mono.ac3"), false}, 100, -2, true},   // up to crc1's end
+      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 900, 1000, false},  // across it
+      {{test::TestDataPath("ac3_48k_51.ac3"), false}, 2, 8, false},       // on crc1 itself
+      {{test::TestDataPath("eac3_51_48k_meta.eac3"), true}, 4, 9, true},
+      {{test::TestDataPath("eac3_stereo_44k.eac3"), true}, 300, 301, true},
+      {{test::TestDataPath("eac3_stereo_48k.eac3"), true}, 7, -1, false},  // on crc2
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.File.Path.filename().string() + " " + std::to_string(Case.From));
+    std::mt19937 Random(static_cast<unsigned>(Case.From));
+    for (const TBytes& Original : Frames(Case.File)) {
+      const auto Size = static_cast<int32_t>(Original.size());
+      const int32_t To = Case.To == -1 ? Size : Case.To == -2 ? AC3Crc1End(Size) : Case.To;
+      TBytes Updated = Original;
+      for (int32_t Byte = Case.From; Byte < To; ++Byte)
+        Updated[static_cast<size_t>(Byte)] ^= static_cast<uint8_t>(Random() | 1);
+      TBytes Repaired = Updated;
+      const auto Update = Case.File.EAC3 ? UpdateAC3PlusFrameCrc : UpdateAC3FrameCrc;
+      const TBytes Changed = Updated;
+      ASSERT_EQ(Update(Updated.data(), Size, Case.From, To, Original.data() + Case.From), Case.Updates);
+      if (!Case.Updates) {
+        EXPECT_EQ(Updated, Changed);
+        continue;
+      }
+      ASSERT_TRUE(Case.File.EAC3 ? RepairAC3PlusFrameCrc(Repaired.data(), Size)
+                                 : RepairAC3FrameCrc(Repaired.data(), Size));
+      ASSERT_EQ(Updated, Repaired);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvane

@@ -870,6 +870,29 @@ TEST_F(CorvaneForm, PlacementComesBackAndStoredValuesAreKeptUsable) {
   EXPECT_LT(Mended.Panel1->height(), Mended.height());
 }
 
+TEST_F(CorvaneForm, AtTheirSmallestTheWindowAndTheCheckReportKeepFourLinesAndWholeNodes) {
+  const TTempFile File(DamagedSample(), ".ac3");
+  TCorvaneForm& Form = Start(File.Path());
+  Form.resize(1, 1);
+  QCoreApplication::processEvents();
+  // The columns are wider than the pane then: the list's sideways scroll bar takes no row.
+  ASSERT_TRUE(Form.ListView1->horizontalScrollBar()->isVisible());
+  EXPECT_GE(Form.ListView1->FullyVisibleRows(), 4);
+  EXPECT_GE(Rows(), 4);
+  // The tree's nodes are whole, the pane scrolling sideways to their values.
+  const QString Syncword = TreeChild(TreeChild(TreeRoot(), "syncinfo()"), "syncword").data().toString();
+  EXPECT_GE(Form.TreeView1->columnWidth(0), QFontMetrics(Form.TreeView1->font()).horizontalAdvance(Syncword));
+  EXPECT_TRUE(Form.TreeView1->horizontalScrollBar()->isVisible());
+
+  Form.CheckStream1->trigger();
+  TStreamCheckWindow& Window = *Form.CheckWindow();
+  Window.resize(1, 1);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(Window.ListView1->horizontalScrollBar()->isVisible());
+  EXPECT_GE(Window.ListView1->viewport()->height(), 4 * Window.ListView1->sizeHintForRow(0));
+  EXPECT_GE(Window.Memo1->viewport()->height(), 4 * Window.Memo1->fontMetrics().lineSpacing());
+}
+
 TEST_F(CorvaneForm, RecentFilesAreKeptAndAMissingOneIsTakenOffWhenChosen) {
   const TTempFile First(SampleBytes(), ".ac3");
   auto Second = std::make_unique<TTempFile>(SampleBytes(), ".ec3");

@@ -1,147 +1,75 @@
 #!/usr/bin/env bash
 # The desktop program under a real X server (Xvfb) with a window manager (openbox), as a user
-# starts it: the window comes back where it was left (start, quit, start again; move, quit,
-# start again), a maximized window restored after a restart has its title bar on the screen, and
-# a stored position off every screen is brought back. With a folder named, it also takes
-# screenshots of the main window, the check report and the hex edit dialog at 1280 x 800 and at
-# the main window's smallest size.
-#   tests/app/window-placement.sh CORVANE [SCREENSHOT_FOLDER]
-# Needs xvfb-run, openbox, xdotool, xwininfo (x11-utils) and wmctrl; ImageMagick's import for
-# screenshots. Run by scripts/test.sh when xvfb-run is present.
+# starts it, each check comparing the window manager's frame (title bar included):
+#   - no settings, no user action: started twice, the frame stays where it was;
+#   - moved by the user near the top edge, quit, started again: the frame comes back there;
+#   - maximized and restored, maximized, quit, started again (maximized) and restored: the frame
+#     before maximizing, its title bar on the screen;
+#   - a stored place off every screen and an Offset column of width 0: the window on the screen
+#     and the column wide enough to read.
+#   tests/app/window-placement.sh CORVANE
+# Needs xvfb-run, openbox, xdotool, xwininfo and xprop (x11-utils) and wmctrl. Run by
+# scripts/test.sh when xvfb-run is present.
 set -euo pipefail
 corvane=$(realpath "$1")
-shots=${2:-}
-top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/x11-session.sh"
+x11_enter "$0" "$@"
+x11_session
 
-if [ -z "${CORVANE_INSIDE_XVFB:-}" ]; then
-  for tool in xvfb-run openbox xdotool xwininfo wmctrl; do
-    command -v "$tool" >/dev/null || { echo "window-placement: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
-  done
-  export CORVANE_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-openbox_pid=
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$openbox_pid" ] && kill "$openbox_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/config HOME=$work
-settings=$XDG_CONFIG_HOME/Halvern/Corvane.conf
-openbox --sm-disable >/dev/null 2>&1 &
-openbox_pid=$!
-sleep 1
-
-fail() { echo "window-placement: $*" >&2; exit 1; }
-
-# Starts the program (on FILE when given) and waits for its main window: sets $app_pid, $wid.
-start() {
-  "$corvane" "$@" >/dev/null 2>&1 &
-  app_pid=$!
-  wid=$(xdotool search --sync --onlyvisible --name '^Corvane' | head -1)
-  sleep 1.5  # the program places its frame once the window manager has framed it
-}
-
-# The outer frame of window $wid as "left top width height": its ancestor just below the root,
-# the window manager's frame with the title bar.
-outer() {
-  local id=$wid parent root
-  root=$(xwininfo -root | awk '/Window id:/{print $4}')
-  while parent=$(xwininfo -tree -id "$id" | awk '/Parent window id/{print $4}') && [ "$parent" != "$root" ]; do
-    id=$parent
-  done
-  xwininfo -id "$id" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
-    /^  Width/{w=$2} /^  Height/{h=$2} END{print x, y, w, h}'
-}
-
-quit() {
-  xdotool windowactivate --sync "$wid" key --clearmodifiers ctrl+q
-  for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || { app_pid=; return; }; sleep 0.1; done
-  fail "the program did not end after Ctrl+Q"
-}
+# The design place of a first start and its client area's width (its height depends on the
+# desktop's fonts, the menu and status bars being part of it).
+design_corner="111 77"
+design_client_width=1145
+corner_is() { read -r left top _ <<<"$(frame_of "$wid")" && [ "$left $top" = "$1" ]; }
+client_width() { xwininfo -id "$wid" | awk '/^  Width/{print $2}'; }
 
 # 1. No settings, no user action: the second start shows the frame where the first left it.
-start
-first=$(outer)
-quit
-start
-second=$(outer)
-quit
-[ "$first" = "$second" ] || fail "the window moved between two starts: $first, then $second"
-echo "start, quit, start: the frame stays at $second"
+app_start
+poll "$x11_deadline" corner_is "$design_corner" || fail "a first start is not at $design_corner: $(frame_of "$wid")"
+first=$(frame_of "$wid")
+[ "$(client_width)" = "$design_client_width" ] || fail "a first start's client area is $(client_width) wide, not $design_client_width"
+app_quit
+app_start
+poll "$x11_deadline" frame_is "$first" || fail "the window moved between two starts: $first, then $(frame_of "$wid")"
+app_quit
+echo "start, quit, start: the frame stays at $first"
 
-# 2. Moved by the user: it comes back there.
-start
-xdotool windowmove --sync "$wid" 60 40
-sleep 0.5
-moved=$(outer)
-quit
-start
-again=$(outer)
-quit
-[ "$moved" = "$again" ] || fail "the moved window came back elsewhere: left at $moved, back at $again"
-echo "moved, quit, start: the frame comes back at $again"
+# 2. Moved by the user close to the top edge (where a frame placed by its client area would
+#    lose its title bar): it comes back there.
+app_start
+poll "$x11_deadline" frame_is "$first" || fail "the third start is not at $first: $(frame_of "$wid")"
+read -r _ _ width height <<<"$first"
+moved="59 20 $width $height"
+wmctrl -i -r "$wid" -e "1,59,20,-1,-1"
+poll "$x11_deadline" frame_is "$moved" || fail "openbox did not move the window to $moved: $(frame_of "$wid")"
+app_quit
+app_start
+poll "$x11_deadline" frame_is "$moved" || fail "the moved window came back elsewhere: left at $moved, back at $(frame_of "$wid")"
+echo "moved, quit, start: the frame comes back at $moved"
 
-# 3. Maximized, quit, started again and restored: the title bar is on the screen, the frame is
-#    the one it had before it was maximized.
-start
+# 3. Maximized and restored, maximized again, quit, started again and restored: each time the
+#    frame it had before it was maximized.
 wmctrl -i -r "$wid" -b add,maximized_vert,maximized_horz
-sleep 0.5
-quit
-grep -q '^WindowState=2' "$settings" || fail "a maximized window was not stored as such"
-start
+poll "$x11_deadline" maximized || fail "openbox did not maximize the window"
 wmctrl -i -r "$wid" -b remove,maximized_vert,maximized_horz
-sleep 1
-restored=$(outer)
-quit
-read -r _ restored_top _ _ <<<"$restored"
-[ "$restored_top" -ge 0 ] || fail "after restoring, the title bar is off the screen: $restored"
-[ "$restored" = "$again" ] || fail "restored to $restored, not to the frame before maximizing ($again)"
-echo "maximized, quit, start, restored: the frame is at $restored"
+poll "$x11_deadline" frame_is "$moved" || fail "restored to $(frame_of "$wid"), not to the frame before maximizing ($moved)"
+wmctrl -i -r "$wid" -b add,maximized_vert,maximized_horz
+poll "$x11_deadline" maximized || fail "openbox did not maximize the window again"
+app_quit
+[ "$(stored WindowState)" = 2 ] || fail "a maximized window was stored as WindowState=$(stored WindowState)"
+app_start
+poll "$x11_deadline" maximized || fail "a window stored maximized did not start maximized"
+wmctrl -i -r "$wid" -b remove,maximized_vert,maximized_horz
+poll "$x11_deadline" frame_is "$moved" || fail "restored to $(frame_of "$wid"), not to the frame before maximizing ($moved)"
+app_quit
+echo "maximized and restored, maximized, quit, start, restored: the frame is at $moved, its title bar on the screen"
 
-# 4. A stored place off every screen is brought back.
-sed -i 's/^FormLeft=.*/FormLeft=-5000/; s/^FormTop=.*/FormTop=-300/; s/^WindowState=.*/WindowState=0/' "$settings"
-start
-read -r left top width height <<<"$(outer)"
-quit
-[ "$left" -ge 0 ] && [ "$top" -ge 0 ] && [ $((left + width)) -le 1280 ] && [ $((top + height)) -le 800 ] ||
-  fail "a window stored off the screen stayed off it: $left $top $width $height"
-echo "stored off the screen: shown at $left $top"
-
-if [ -n "$shots" ]; then
-  mkdir -p "$shots"
-  shoot() { sleep 1; import -window root "$shots/$1.png"; echo "screenshot $shots/$1.png"; }
-  rm -f "$settings"
-  start "$top/samples/sample.ac3"
-  wmctrl -i -r "$wid" -e 0,0,0,1280,770
-  shoot main-1280x800
-  xdotool windowactivate --sync "$wid" key ctrl+k
-  sleep 1.5
-  shoot check-report-1280x800
-  check=$(xdotool search --onlyvisible --name '^Stream Check' | head -1)
-  xdotool windowactivate --sync "$check" key --clearmodifiers Escape 2>/dev/null || true
-  wmctrl -i -c "$check" || true
-  xdotool windowactivate --sync "$wid" key ctrl+e
-  shoot hex-edit-1280x800
-  xdotool key --clearmodifiers Escape
-  sleep 0.5
-  xdotool windowsize --sync "$wid" 10 10 || true
-  shoot main-smallest
-  xdotool windowactivate --sync "$wid" key ctrl+k
-  sleep 1.5
-  check=$(xdotool search --onlyvisible --name '^Stream Check' | head -1)
-  xdotool windowsize "$check" 10 10 || true
-  shoot check-report-smallest
-  wmctrl -i -c "$check" || true
-  xdotool windowactivate --sync "$wid" key ctrl+e
-  sleep 1
-  edit=$(xdotool search --onlyvisible --name '^Hex Edit' | head -1)
-  xdotool windowsize "$edit" 10 10 || true
-  shoot hex-edit-smallest
-  xdotool key --clearmodifiers Escape
-  quit
-fi
+# 4. A stored place off every screen and a column of width 0: brought back usable, the frame
+#    as large as it was, in the screen's corner.
+sed -i 's/^FormLeft=.*/FormLeft=-5000/; s/^FormTop=.*/FormTop=-300/; s/^OffsetColWidth=.*/OffsetColWidth=0/' "$settings"
+app_start
+poll "$x11_deadline" frame_is "0 0 $width $height" || fail "a window stored off the screen is at $(frame_of "$wid")"
+app_quit
+offset_width=$(stored OffsetColWidth)
+[ "$offset_width" -ge 40 ] || fail "the Offset column stored as 0 came back $offset_width pixels wide"
+echo "stored off the screen with an Offset column of width 0: shown at 0 0, the column $offset_width pixels wide"

@@ -13,6 +13,7 @@
 #include "cli/Cli.h"
 #include "core/ODSUtls.h"
 #include "viewer/CheckReport.h"
+#include "viewer/DialnormRewrite.h"
 #include "viewer/ViewerTestSupport.h"
 
 #ifndef _WIN32
@@ -24,6 +25,8 @@
 
 #include <chrono>
 #include <thread>
+
+#include "support/WriterFaults.h"
 #endif
 
 namespace corvane {
@@ -302,8 +305,9 @@ TEST(CliDebug, DiagnosticLinesGoToStderrOnlyWhenAskedFor) {
 TEST(CliHelp, DocumentsEveryCommand) {
   const TRun Help = RunCommand({"--help"});
   EXPECT_EQ(Help.Status, 0);
-  for (const char* Word : {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE",
-                           "--output OUT", "--rows", "--from", "--all", "--force", "--json", "Exit status"})
+  for (const char* Word :
+       {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE", "--output OUT",
+        "restore FILE", "--rows", "--from", "--all", "--force", "--json", "Exit status"})
     EXPECT_NE(Help.Out.find(Word), std::string::npos) << Word;
 }
 
@@ -903,6 +907,20 @@ TEST(CliCheck, JsonCarriesTheFindingsAndTheSummary) {
   EXPECT_EQ(Rates["findings"][0]["field"], "bit_rate");
   EXPECT_EQ(Rates["findings"][0]["from"], 448);
   EXPECT_EQ(Rates["findings"][0]["to"], 384);
+
+  // A frame of the other kind: a change of kind, named by the kinds, and counted in the summary.
+  TBytes Mixed = test::ReadTestFile(AC3File());
+  const TBytes Other = test::SplitFrames(test::ReadTestFile(EAC3File()), true)[0];
+  Mixed.insert(Mixed.begin() + 1792, Other.begin(), Other.end());
+  const test::TTempFile Kinds(Mixed, ".ac3");
+  const auto Kind = nlohmann::json::parse(RunCommand({"check", "--json", Kinds.Path().string()}).Out);
+  ASSERT_GE(Kind["findings"].size(), 1u);
+  EXPECT_EQ(Kind["findings"][0]["offset"], 1792);
+  EXPECT_EQ(Kind["findings"][0]["field"], "kind");
+  EXPECT_EQ(Kind["findings"][0]["from"], "AC-3");
+  EXPECT_EQ(Kind["findings"][0]["to"], "E-AC-3");
+  EXPECT_EQ(Kind["summary"]["frames"], 33);
+  EXPECT_EQ(Kind["summary"]["other_kind_frames"], 1);
 }
 
 TEST(CliDialnorm, RewritesInPlaceOrIntoAnOutputFileAndNamesTheFramesLeftAsTheyWere) {
@@ -935,6 +953,143 @@ TEST(CliDialnorm, RewritesInPlaceOrIntoAnOutputFileAndNamesTheFramesLeftAsTheyWe
   EXPECT_EQ(Missing.Status, 2);
   EXPECT_NE(Missing.Err.find("/nonexistent-folder"), std::string::npos) << Missing.Err;
 }
+
+#ifndef _WIN32
+
+// A copy of the 32-frame stream as an in-place rewrite to 12 leaves it when it is killed half-way
+// through its write: a frame torn, the undo journal beside the file.
+void KillRewriteHalfWay(const std::filesystem::path& File) {
+  int Count = 0;
+  const TWriteHooks Hooks = test::KillingHooks({"torn", TWriteStep::Wrote, 1, true}, Count);
+  TDialnormRequest Request;
+  Request.File = File;
+  Request.Dialnorm = 12;
+  Request.Hooks = &Hooks;
+  ASSERT_TRUE(test::Killed(test::RunChild([&] { return RewriteDialnorm(Request).Completed; })));
+}
+
+TEST(CliRestore, AStoppedRewriteIsWarnedOfAndRolledBackOnRequestOrByTheNextWriter) {
+  const test::TTempFolder Folder;
+  const std::filesystem::path File = Folder / "film.ac3";
+  const TBytes Original = test::ReadTestFile(AC3File());
+  test::WriteFile(File, Original);
+  const std::string Name = File.string();
+  KillRewriteHalfWay(File);
+  EXPECT_NE(test::ReadTestFile(File), Original);
+
+  const TRun Checked = RunCommand({"check", Name});
+  EXPECT_EQ(Checked.Err, "corvane-cli: warning: " + Name +
+                             " has an unfinished change: a write to it stopped "
+                             "part-way; the next write or a restore rolls it back (undo journal " +
+                             (Folder / ".film.ac3.corvane-journal").string() + ")\n");
+  const TRun Restored = RunCommand({"restore", Name});
+  EXPECT_EQ(Restored.Status, 0);
+  EXPECT_EQ(Restored.Err, "");
+  EXPECT_EQ(Restored.Out.rfind("rolled back the unfinished change of an earlier write to " + Name + ": ", 0), 0u)
+      << Restored.Out;
+  EXPECT_EQ(test::ReadTestFile(File), Original);
+  EXPECT_EQ(RunCommand({"restore", Name}).Out, Name + " has no unfinished change\n");
+  EXPECT_EQ(RunCommand({"check", Name}).Err, "");
+
+  // The next writer rolls back first, says so in one line, and completes.
+  KillRewriteHalfWay(File);
+  const TRun Again = RunCommand({"dialnorm", "--set", "12", Name});
+  EXPECT_EQ(Again.Status, 0);
+  EXPECT_EQ(Again.Err.rfind("corvane-cli: rolled back the unfinished change of an earlier write to " + Name, 0), 0u)
+      << Again.Err;
+  EXPECT_EQ(std::count(Again.Err.begin(), Again.Err.end(), '\n'), 1);
+  const TRun After = RunCommand({"check", Name});
+  EXPECT_EQ(After.Status, 0);
+  EXPECT_NE(After.Out.find("\ndialnorm: 12\n"), std::string::npos) << After.Out;
+
+  // A journal that is not Corvane's is left where it is.
+  test::WriteFile(JournalPath(File), {'n', 'o', 't', ' ', 'o', 'u', 'r', 's'});
+  for (const char* Command : {"restore", "dialnorm"}) {
+    const TRun Refused = Command == std::string("restore") ? RunCommand({"restore", Name})
+                                                           : RunCommand({"dialnorm", "--set", "5", Name});
+    EXPECT_EQ(Refused.Status, 2) << Command;
+    EXPECT_EQ(Refused.Err, "corvane-cli: " + (Folder / ".film.ac3.corvane-journal").string() +
+                               " is not an undo journal of Corvane; move it away before " + Name + " is written\n");
+  }
+  EXPECT_TRUE(std::filesystem::exists(JournalPath(File)));
+}
+
+// The run the issue describes: a nearly full file system, and a stream whose frames carry the
+// value already rewritten into itself. It fails with the real reason in one line, and the file
+// keeps every byte; in place on a full disk the journal cannot be written, and nothing is.
+TEST(CliDialnorm, ANearlyFullFileSystemFailsWithOneLineAndLeavesTheFileWhole) {
+  const test::TSmallFileSystem Disk(1 << 20);
+  if (!Disk.Mounted()) GTEST_SKIP() << Disk.Why();
+  const std::filesystem::path File = Disk.Path() / "film.ac3";
+  TBytes Stream;
+  for (int Copy = 0; Copy < 12; ++Copy) test::AppendBytes(Stream, test::ReadTestFile(AC3File()));  // dialnorm 31
+  test::WriteFile(File, Stream);
+
+  const TRun Copied = RunCommand({"dialnorm", "--set", "31", "--output", File.string(), File.string()});
+  EXPECT_EQ(Copied.Status, 2);
+  EXPECT_EQ(Copied.Err.rfind("corvane-cli: cannot write " + File.string() + ": No space left on device", 0), 0u)
+      << Copied.Err;
+  EXPECT_EQ(std::count(Copied.Err.begin(), Copied.Err.end(), '\n'), 1);
+  EXPECT_EQ(test::ReadTestFile(File), Stream);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Disk.Path()), {}), 1);
+
+  // Full to the last byte.
+  {
+    std::ofstream Filler(Disk.Path() / "filler", std::ios::binary);
+    const std::vector<char> Block(4096, 'x');
+    while (Filler.write(Block.data(), static_cast<std::streamsize>(Block.size()))) {
+    }
+  }
+  const TRun InPlace = RunCommand({"dialnorm", "--set", "12", File.string()});
+  EXPECT_EQ(InPlace.Status, 2);
+  EXPECT_NE(InPlace.Err.find("the undo journal"), std::string::npos) << InPlace.Err;
+  EXPECT_NE(InPlace.Err.find("No space left on device"), std::string::npos) << InPlace.Err;
+  EXPECT_EQ(std::count(InPlace.Err.begin(), InPlace.Err.end(), '\n'), 1);
+  EXPECT_EQ(test::ReadTestFile(File), Stream);
+  EXPECT_FALSE(JournalPresent(File));
+}
+
+TEST(CliDialnorm, AnOutputThatIsNoRegularFileOrIsBeingWrittenIsRefusedInOneLine) {
+  const test::TTempFolder Folder;
+  const TTempFifo Fifo("output");
+  const test::TTempFile Held(test::ReadTestFile(AC3File()));
+  TFileStream Holder;
+  ASSERT_TRUE(Holder.Open(Held.Path(), TFileStream::TMode::ReadWrite));
+  const struct {
+    std::string Output;
+    std::string Error;
+  } Cases[] = {
+      {"/dev/null", "cannot write /dev/null: it is a device, not a regular file"},
+      {Folder.Path().string(), "cannot write " + Folder.Path().string() + ": it is a folder, not a regular file"},
+      {Fifo.Path().string(), "cannot write " + Fifo.Path().string() + ": it is a FIFO, not a regular file"},
+      {Held.Path().string(), "cannot write " + Held.Path().string() + ": another program is writing it"},
+  };
+  for (const auto& Case : Cases) {
+    const TRun Run = RunCommandWithin({"dialnorm", "--set", "12", "--output", Case.Output, AC3File()});
+    EXPECT_EQ(Run.Status, 2) << Case.Output;
+    EXPECT_EQ(Run.Err, "corvane-cli: " + Case.Error + "\n");
+  }
+  EXPECT_EQ(std::filesystem::status("/dev/null").type(), std::filesystem::file_type::character);
+  EXPECT_EQ(std::filesystem::status(Fifo.Path()).type(), std::filesystem::file_type::fifo);
+  EXPECT_EQ(Held.ReadAll(), test::ReadTestFile(AC3File()));
+}
+
+// What counts is the file: a rewrite that completed keeps its status when its report is lost,
+// and says so.
+TEST(CliDialnorm, AReportThatCannotBeWrittenKeepsTheStatusOfACompleteFile) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  const test::TTempFile File(test::ReadTestFile(AC3File()), ".ac3");
+  std::FILE* Full = std::fopen("/dev/full", "w");
+  ASSERT_NE(Full, nullptr);
+  std::FILE* Err = std::tmpfile();
+  const int Status = cli::RunCli({"dialnorm", "--set", "12", File.Path().string()}, Full, Err);
+  std::fclose(Full);
+  EXPECT_EQ(Status, 0);
+  EXPECT_EQ(ReadAll(Err), "corvane-cli: cannot write the report, but the file is complete and correct\n");
+  EXPECT_NE(RunCommand({"check", File.Path().string()}).Out.find("\ndialnorm: 12\n"), std::string::npos);
+}
+
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace corvane

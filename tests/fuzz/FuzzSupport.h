@@ -62,4 +62,44 @@ class TMemoryFile {
   int FHandle;
 };
 
+// A regular file in a folder of its own (in memory where /dev/shm is), for the writers: they keep
+// an undo journal or a temporary file beside the file they change. One per target, reused.
+class TFolderFile {
+ public:
+  TFolderFile() {
+    std::string Pattern = (std::filesystem::exists("/dev/shm") ? std::string("/dev/shm")
+                                                               : std::filesystem::temp_directory_path().string()) +
+                          "/corvane-fuzz-XXXXXX";
+    FUZZ_CHECK(mkdtemp(Pattern.data()) != nullptr);
+    FFolder = Pattern;
+    FPath = FFolder / "stream.bin";
+  }
+  ~TFolderFile() {
+    std::error_code Ignored;
+    std::filesystem::remove_all(FFolder, Ignored);
+  }
+  TFolderFile(const TFolderFile&) = delete;
+  TFolderFile& operator=(const TFolderFile&) = delete;
+
+  // The file holds exactly these bytes.
+  void Set(const uint8_t* Data, size_t Size) {
+    const int Handle = open(FPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    FUZZ_CHECK(Handle >= 0);
+    size_t Done = 0;
+    while (Done < Size) {
+      const ssize_t Put = pwrite(Handle, Data + Done, Size - Done, static_cast<off_t>(Done));
+      FUZZ_CHECK(Put > 0);
+      Done += static_cast<size_t>(Put);
+    }
+    close(Handle);
+  }
+  void Resize(int64_t Size) { FUZZ_CHECK(truncate(FPath.c_str(), static_cast<off_t>(Size)) == 0); }
+  const std::filesystem::path& Path() const { return FPath; }
+  const std::filesystem::path& Folder() const { return FFolder; }
+
+ private:
+  std::filesystem::path FFolder;
+  std::filesystem::path FPath;
+};
+
 }  // namespace corvane::fuzz

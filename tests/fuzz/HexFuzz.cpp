@@ -71,7 +71,7 @@ std::u16string TypedText(FuzzedDataProvider& Input) {
   return Text;
 }
 
-void FuzzEditModel(FuzzedDataProvider& Input, fuzz::TMemoryFile& File) {
+void FuzzEditModel(FuzzedDataProvider& Input, fuzz::TFolderFile& File) {
   const auto Offset = Input.ConsumeIntegralInRange<int64_t>(0, int64_t{1} << 32);
   const auto Size = Input.ConsumeIntegralInRange<int64_t>(0, 2048);
   const std::vector<uint8_t> Frame = Input.ConsumeBytes<uint8_t>(static_cast<size_t>(Size));
@@ -133,8 +133,8 @@ void FuzzEditModel(FuzzedDataProvider& Input, fuzz::TMemoryFile& File) {
   FUZZ_CHECK(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
   FUZZ_CHECK(Stream.Seek(Base) == Base && Stream.Write(Before.data(), static_cast<int32_t>(Before.size())) ==
                                               static_cast<int32_t>(Before.size()));
-  const THexSaveResult Saved = Model.SaveChanges(Stream);
-  FUZZ_CHECK(Saved.Ok && Saved.Written == Saved.Total && Saved.Total == static_cast<int32_t>(Expected.size()));
+  const THexSaveResult Saved = Model.Save(Stream, false);
+  FUZZ_CHECK(Saved.Ok && Saved.Total == static_cast<int32_t>(Expected.size()));
   std::vector<uint8_t> After(Before.size());
   FUZZ_CHECK(Stream.ReadAt(Base, After.data(), static_cast<int32_t>(After.size())) == static_cast<int32_t>(After.size()));
   for (const auto& [Position, Value] : Expected) Before[static_cast<size_t>(Position - Base)] = Value;
@@ -144,7 +144,7 @@ void FuzzEditModel(FuzzedDataProvider& Input, fuzz::TMemoryFile& File) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-  static fuzz::TMemoryFile File;
+  static fuzz::TFolderFile File;
   FuzzedDataProvider Input(Data, Size);
   FuzzViewArithmetic(Input);
   FuzzDumpLines(Input);

@@ -1,13 +1,17 @@
-#include "hex/HexEditModel.h"
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "analysis/AC3Crc.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
+#include "hex/HexEditModel.h"
 #include "hex/HexTestFiles.h"
 
 namespace corvane {
@@ -193,7 +197,7 @@ class HexEditSaveTest : public testing::Test {
   TTempFile File{Original};
 };
 
-TEST_F(HexEditSaveTest, WritesExactlyTheChangedBytesInEditOrder) {
+TEST_F(HexEditSaveTest, WritesExactlyTheChangedBytes) {
   THexEditModel Model = Loaded(0x34, std::vector<uint8_t>(Original.begin() + 0x34, Original.begin() + 0x5C));
   Model.SetEditText(5, 1, u"00");   // 0x34
   Model.SetEditText(16, 2, u"AB");  // 0x4F
@@ -202,10 +206,11 @@ TEST_F(HexEditSaveTest, WritesExactlyTheChangedBytesInEditOrder) {
 
   TFileStream Stream;
   ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
-  const THexSaveResult Result = Model.SaveChanges(Stream);
+  const THexSaveResult Result = Model.Save(Stream, false);
   EXPECT_TRUE(Result.Ok);
-  EXPECT_EQ(Result.Written, 3);
   EXPECT_EQ(Result.Total, 3);
+  EXPECT_EQ(Result.CrcBytes, 0);
+  EXPECT_FALSE(std::filesystem::exists(JournalPath(File.Path())));
 
   std::vector<uint8_t> Expected = Original;
   Expected[0x34] = 0x00;
@@ -222,14 +227,57 @@ TEST_F(HexEditSaveTest, ReadOnlyStreamFailsReportsAndChangesNothing) {
   TFileStream Stream;
   ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::Read));
   TDebugCapture Capture;
-  const THexSaveResult Result = Model.SaveChanges(Stream);
+  const THexSaveResult Result = Model.Save(Stream, false);
 
   EXPECT_FALSE(Result.Ok);
-  EXPECT_EQ(Result.Written, 0);
   EXPECT_EQ(Result.Total, 2);
-  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - could not "
-                                                         u"write the byte at 0x0000000000000042 (0 of 2 bytes written)."});
+  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - the file is "
+                                                         u"not open for writing"});
   EXPECT_EQ(File.ReadAll(), Original);
+}
+
+// The edited bytes and the frame's CRC words go out as one journalled batch: a write that fails
+// at any of them leaves the file as it was, with no journal behind.
+TEST_F(HexEditSaveTest, TheChangedBytesAndTheCrcWordsReachTheFileTogetherOrNotAtAll) {
+  const std::vector<uint8_t> Stream = test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3"));
+  const std::vector<uint8_t> Frame(Stream.begin(), Stream.begin() + 1536);
+  constexpr int64_t At = 0x20;
+  std::vector<uint8_t> Before = Original;
+  Before.insert(Before.begin() + At, Frame.begin(), Frame.end());
+  const struct {
+    const char* Name;
+    int64_t FailAt;  // the first file offset a write may not reach; -1: none fails
+  } Cases[] = {{"every write goes out", -1}, {"the first write fails", At + 1000}, {"crc2 fails", At + 1534}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const TTempFile FrameFile(Before);
+    THexEditModel Model = Loaded(At, Frame);
+    Model.SetEditText(9, 63, u"3C");  // the frame's byte 1000, under crc2
+    TWriteHooks Hooks;
+    Hooks.Limit = [&](TWriteRole Role, int64_t Offset, int32_t Count, int& Errno) {
+      Errno = ENOSPC;
+      if (Role != TWriteRole::Target || Case.FailAt < 0 || Offset + Count <= Case.FailAt) return Count;
+      return static_cast<int32_t>(std::max<int64_t>(Case.FailAt - Offset, 0));
+    };
+    TFileStream Writer;
+    ASSERT_TRUE(Writer.Open(FrameFile.Path(), TFileStream::TMode::ReadWrite));
+    TDebugCapture Capture;
+    const THexSaveResult Result = Model.Save(Writer, true, &Hooks);
+    Writer.Close();
+    const std::vector<uint8_t> After = FrameFile.ReadAll();
+    EXPECT_FALSE(std::filesystem::exists(JournalPath(FrameFile.Path())));
+    if (Case.FailAt < 0) {
+      EXPECT_TRUE(Result.Ok);
+      EXPECT_EQ(Result.CrcBytes, 2);
+      EXPECT_EQ(After[At + 1000], 0x3C);
+      EXPECT_TRUE(CheckAC3FrameCrc(After.data() + At, 1536).Passed());
+    } else {
+      EXPECT_FALSE(Result.Ok);
+      EXPECT_NE(Result.Error.find(u"No space left on device"), std::u16string::npos) << ToUtf8(Result.Error);
+      EXPECT_NE(Result.Error.find(u"the batch was undone"), std::u16string::npos) << ToUtf8(Result.Error);
+      EXPECT_EQ(After, Before);
+    }
+  }
 }
 
 TEST(HexEditModelLargeFileTest, FramePastFourGiBIsShownAndSavedAtItsOwnOffsets) {
@@ -245,7 +293,7 @@ TEST(HexEditModelLargeFileTest, FramePastFourGiBIsShownAndSavedAtItsOwnOffsets) 
 
   TFileStream Stream;
   ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
-  EXPECT_TRUE(Model.SaveChanges(Stream).Ok);
+  EXPECT_TRUE(Model.Save(Stream, false).Ok);
   Stream.Close();
 
   std::vector<uint8_t> Expected(0x40, 0);

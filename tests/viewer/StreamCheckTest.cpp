@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -195,6 +196,152 @@ TEST(StreamCheck, AnEAC3ProgramWithADependentSubstream) {
   EXPECT_EQ(Lines[7], u"dialnorm: 0, 27");
   EXPECT_EQ(Lines[8], u"Substreams: independent 0 (dependent 0)");
   EXPECT_EQ(Lines[9], u"Problems: 1 (2 frames with reserved codes)");
+}
+
+enum class TFalse { None, Start, Middle, End };
+
+// A syncword with a header any frame could have (the 5.1 frames' own first bytes), its CRCs
+// failing over whatever follows, and no syncword where its size ends.
+void PutFalseSyncword(TBytes& Junk, TFalse At) {
+  const TBytes& Header = Rate48()[0];
+  const size_t Size = std::min<size_t>(Junk.size(), 16);
+  const size_t Where = At == TFalse::Start ? 0 : At == TFalse::Middle ? Junk.size() / 2 : Junk.size() - Size;
+  if (At == TFalse::None) return;
+  std::copy(Header.begin(), Header.begin() + static_cast<long>(Size), Junk.begin() + static_cast<long>(Where));
+  Junk[Where + 2] ^= 0xFF;  // crc1
+}
+
+// Every stretch of junk is found whole, at its offset, and frames and junk make up the file.
+TEST(StreamCheck, JunkOfAnyLengthWithOrWithoutAFalseSyncwordIsOneStretch) {
+  enum class TWhere { Start, Between, End };
+  const struct {
+    size_t Length;
+    TFalse False;
+    TWhere Where;
+  } Cases[] = {
+      {1, TFalse::None, TWhere::Between},
+      {3, TFalse::None, TWhere::Between},
+      {3, TFalse::End, TWhere::Between},
+      {4097, TFalse::None, TWhere::Between},
+      {4097, TFalse::Start, TWhere::Between},
+      {4097, TFalse::Middle, TWhere::Between},
+      {4097, TFalse::End, TWhere::Between},
+      {(1 << 20) + 3, TFalse::None, TWhere::Between},
+      {(1 << 20) + 3, TFalse::Start, TWhere::Between},
+      {(1 << 20) + 3, TFalse::Middle, TWhere::Between},
+      {(1 << 20) + 3, TFalse::End, TWhere::Between},
+      {4097, TFalse::Start, TWhere::Start},
+      {4097, TFalse::End, TWhere::Start},
+      {4097, TFalse::Start, TWhere::End},
+      {4097, TFalse::Middle, TWhere::End},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << Case.Length << " bytes, false syncword " << static_cast<int>(Case.False)
+                                    << ", place " << static_cast<int>(Case.Where));
+    TBytes Junk = test::JunkWithSyncBytes(Case.Length, static_cast<unsigned>(Case.Length));
+    if (Case.Length == 3 && Case.False == TFalse::End) {
+      Junk[1] = 0x0B;
+      Junk[2] = 0x77;
+    } else {
+      PutFalseSyncword(Junk, Case.False);
+    }
+    TBytes Stream;
+    const size_t Frames = Case.Where == TWhere::Between ? 4 : 2;
+    if (Case.Where == TWhere::Start) AppendBytes(Stream, Junk);
+    for (size_t Frame = 0; Frame < Frames; ++Frame) {
+      if (Case.Where == TWhere::Between && Frame == 2) AppendBytes(Stream, Junk);
+      AppendBytes(Stream, Rate48()[Frame]);
+    }
+    if (Case.Where == TWhere::End) AppendBytes(Stream, Junk);
+    const int64_t JunkAt = Case.Where == TWhere::Start ? 0 : 2 * 1536;
+
+    const TCheckRun Run = Check(Stream, false);
+    const std::string Bytes =
+        Case.Length == 1 ? "1 byte that belongs" : std::to_string(Case.Length) + " bytes that belong";
+    EXPECT_EQ(Run.Lines, std::vector<std::string>{At(JunkAt) + " problem: " + Bytes + " to no frame"});
+    EXPECT_EQ(Run.Summary.Frames, static_cast<int64_t>(Frames));
+    EXPECT_EQ(Run.Summary.FrameBytes + Run.Summary.JunkBytes, static_cast<int64_t>(Stream.size()));
+  }
+
+  // A false syncword in the last bytes of the file may be the start of a frame that the file
+  // cuts off: too few of its bytes are there to tell.
+  TBytes Stream = Rate48()[0];
+  TBytes Tail = test::JunkWithSyncBytes(100, 7);
+  PutFalseSyncword(Tail, TFalse::End);
+  AppendBytes(Stream, Tail);
+  EXPECT_EQ(Check(Stream, false).Lines,
+            (std::vector<std::string>{At(1536) + " problem: 84 bytes that belong to no frame",
+                                      At(1620) + " problem: frame runs past the end of the file: the file ends after "
+                                                 "16 of its 1536 bytes"}));
+}
+
+// A frame that fails its CRCs is a frame only where something vouches for it: the other CRC of
+// an AC-3 frame, a syncword where its size ends, or the end of the file there. Otherwise its
+// bytes are junk, and a good frame after them is found where it starts.
+TEST(StreamCheck, ADamagedFrameIsAFrameOnlyWhereSomethingVouchesForIt) {
+  const std::vector<TBytes> EAC3 =
+      test::SplitFrames(test::ReadTestFile(test::TestDataPath("eac3_stereo_48k.eac3")), true);
+  const auto Flipped = [](TBytes Frame, size_t At) {
+    Frame[At] ^= 0x10;
+    return Frame;
+  };
+  const TBytes Junk = test::JunkWithSyncBytes(50, 3);
+  const struct {
+    const char* Name;
+    bool IsEAC3;
+    std::vector<TBytes> Parts;
+    std::vector<std::string> Lines;
+  } Cases[] = {
+      {"an E-AC-3 frame followed by a frame",
+       true,
+       {EAC3[0], Flipped(EAC3[1], 200), EAC3[2]},
+       {At(static_cast<int64_t>(EAC3[0].size())) + " problem: crc2 fails"}},
+      {"an E-AC-3 frame at the end of the file",
+       true,
+       {EAC3[0], Flipped(EAC3[1], 200)},
+       {At(static_cast<int64_t>(EAC3[0].size())) + " problem: crc2 fails"}},
+      {"an E-AC-3 frame followed by junk",
+       true,
+       {EAC3[0], Flipped(EAC3[1], 200), Junk, EAC3[2]},
+       {At(static_cast<int64_t>(EAC3[0].size())) + " problem: " + std::to_string(EAC3[1].size() + 50) +
+        " bytes that belong to no frame"}},
+      {"an AC-3 header whose size code is damaged",
+       false,
+       {Rate48()[0], Flipped(Rate48()[1], 4), Rate48()[2]},
+       {At(1536) + " problem: 1536 bytes that belong to no frame"}},
+      {"an AC-3 header damaged elsewhere",
+       false,
+       {Rate48()[0], Flipped(Rate48()[1], 6), Rate48()[2]},
+       {At(1536) + " problem: crc1 fails"}},
+      {"an AC-3 frame damaged in its last 3/8, followed by junk",
+       false,
+       {Rate48()[0], Flipped(Rate48()[1], 1400), Junk},
+       {At(1536) + " problem: crc2 fails", At(3072) + " problem: 50 bytes that belong to no frame"}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TBytes Stream;
+    for (const TBytes& Part : Case.Parts) AppendBytes(Stream, Part);
+    const TCheckRun Run = Check(Stream, Case.IsEAC3);
+    EXPECT_EQ(Run.Lines, Case.Lines);
+    EXPECT_EQ(Run.Summary.FrameBytes + Run.Summary.JunkBytes, static_cast<int64_t>(Stream.size()));
+  }
+}
+
+// Frames are of the kind their own bsid makes them: an E-AC-3 frame in an AC-3 file is one frame
+// of the other kind, and the AC-3 frame after it is found where it starts.
+TEST(StreamCheck, AFrameOfTheOtherKindIsAKindChange) {
+  const TBytes Other = test::SplitFrames(test::ReadTestFile(test::TestDataPath("eac3_stereo_48k.eac3")), true)[0];
+  TBytes Stream = Rate48()[0];
+  AppendBytes(Stream, Other);
+  AppendBytes(Stream, Rate48()[1]);
+  const auto After = static_cast<int64_t>(1536 + Other.size());
+  const TCheckRun Run = Check(Stream, false);
+  EXPECT_EQ(Run.Lines, (std::vector<std::string>{At(1536) + " change: kind AC-3 -> E-AC-3",
+                                                 At(After) + " change: kind E-AC-3 -> AC-3"}));
+  EXPECT_EQ(Run.Summary.Frames, 3);
+  EXPECT_EQ(Run.Summary.JunkBytes, 0);
+  EXPECT_EQ(SummaryLines(Run.Summary)[0], u"Kind: AC-3 (1 frame of E-AC-3)");
 }
 
 TEST(StreamCheck, ACancelledCheckStopsAndSaysSo) {

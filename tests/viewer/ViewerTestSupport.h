@@ -61,6 +61,18 @@ inline TBytes Garbage(size_t Count, unsigned Seed = 1) {
   return Out;
 }
 
+// Junk as it comes: any length, odd or even, with 0B bytes in it (a quarter of them) but no
+// syncword.
+inline TBytes JunkWithSyncBytes(size_t Count, unsigned Seed) {
+  std::mt19937 Random(Seed);
+  TBytes Out(Count);
+  for (size_t Index = 0; Index < Count; ++Index) {
+    Out[Index] = Random() % 4 == 0 ? uint8_t{0x0B} : static_cast<uint8_t>(Random());
+    if (Index > 0 && Out[Index - 1] == 0x0B && Out[Index] == 0x77) Out[Index] = 0x78;
+  }
+  return Out;
+}
+
 // Count synthetic AC-3 frames of 48 kHz at frmsizecod 8 (256 bytes), zero after the header.
 inline TBytes SyntheticAC3(size_t Count, uint32_t fscod = 0, uint32_t frmsizecod = 8) {
   const TBytes Frame = ComposeAC3Frame(AC3Header(fscod, frmsizecod), static_cast<size_t>(AC3FrameSizeBytes(fscod, frmsizecod)));

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -18,10 +19,16 @@
 #include "analysis/AC3Utils.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
+#include "core/SafeWrite.h"
 #include "core/StringUtils.h"
 #include "hex/HexEditUtil.h"
 #include "hex/HexTestFiles.h"
 #include "hex/gui/QtPrinters.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace corvane {
 namespace {
@@ -201,6 +208,16 @@ TEST_F(HexEditDialogTest, ChangedCellIsRedUntilEditedBackToTheFileValue) {
   EXPECT_NE(CellBackground(*Form, 5, 1), QColor(255, 0, 0));
 }
 
+TEST_F(HexEditDialogTest, AtItsSmallestTheGridKeepsFourLinesOfBytes) {
+  TFileStream Stream;
+  ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
+  auto Form = Show(Stream, 0x100, 1536);
+  Form->resize(1, 1);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(Form->StringGrid1->horizontalScrollBar()->isVisible());
+  EXPECT_GE(Form->StringGrid1->viewport()->height(), 4 * Form->StringGrid1->rowHeight(0));
+}
+
 TEST_F(HexEditDialogTest, OnlyByteCellsCanBecomeCurrentAndEnterStopsAtTheLastByte) {
   TFileStream Stream;
   ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
@@ -330,9 +347,9 @@ TEST_F(HexEditDialogTest, FailedWriteIsToldToTheUserAndEditFileAnswersFalse) {
   EXPECT_EQ(Prompts, (std::vector<TPromptCall>{
                          {THexEditPromptKind::Confirm, ConfirmText},
                          {THexEditPromptKind::Error,
-                          "The changes could not be written to the file: 0 of 1 changed bytes were written."}}));
-  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - could not write "
-                                                         u"the byte at 0x0000000000001234 (0 of 1 bytes written)."});
+                          "The changes could not be written to the file: the file is not open for writing."}}));
+  EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in THexEditForm.SaveChanges - the file is not "
+                                                         u"open for writing"});
   EXPECT_EQ(File.ReadAll(), Original);
 }
 
@@ -410,6 +427,50 @@ TEST_F(HexEditDialogTest, RepairOnSaveWritesTheFrameCrcWordsAfterTheEditedBytes)
   EXPECT_FALSE(Form->cbRepairCrc->isEnabled());
   EXPECT_FALSE(Form->cbRepairCrc->isChecked());
 }
+
+#ifndef _WIN32
+// A save that was stopped while its batch went out (a torn write, its journal beside the file)
+// is rolled back before the dialog reads the bytes, and the user is told.
+TEST_F(HexEditDialogTest, AnUnfinishedSaveIsRolledBackBeforeTheBytesAreShown) {
+  std::fflush(nullptr);
+  const pid_t Child = fork();
+  if (Child == 0) {
+    THexEditModel Model;
+    Model.Layout(0x1234, 20);
+    Model.Fill(Original.data() + 0x1234, 20);
+    Model.SetEditText(5, 1, u"00");
+    Model.SetEditText(5, 2, u"00");
+    TFileStream Stream;
+    TWriteHooks Hooks;
+    Hooks.Limit = [](TWriteRole Role, int64_t, int32_t Count, int&) {
+      return Role == TWriteRole::Target ? Count / 2 : Count;
+    };
+    Hooks.Reached = [](TWriteStep Step) {
+      if (Step == TWriteStep::Wrote) _exit(0);  // killed, as far as the file can tell
+    };
+    _exit(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite) && Model.Save(Stream, false, &Hooks).Ok ? 1 : 2);
+  }
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  ASSERT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+  ASSERT_NE(File.ReadAll(), Original);
+
+  TFileStream Stream;
+  ASSERT_TRUE(Stream.Open(File.Path(), TFileStream::TMode::ReadWrite));
+  QString Shown;
+  RunEditFile(&Stream, 0x1234, 20, [&](THexEditForm& Form) {
+    Shown = CellText(Form, 5, 1);
+    Form.bbtnCancel->click();
+  });
+  EXPECT_EQ(Shown, Q(ByteToHex(Original[0x1234])));
+  ASSERT_EQ(Prompts.size(), 1u);
+  EXPECT_EQ(Prompts[0].Kind, THexEditPromptKind::Information);
+  EXPECT_TRUE(Prompts[0].Text.startsWith("rolled back the unfinished change of an earlier write to "))
+      << Prompts[0].Text.toStdString();
+  EXPECT_EQ(File.ReadAll(), Original);
+  EXPECT_FALSE(JournalPresent(File.Path()));
+}
+#endif
 
 TEST_F(HexEditDialogTest, EditFileWithoutAStreamShowsNothing) {
   TDebugCapture Capture;
