@@ -832,6 +832,10 @@ TEST(CliCheck, PrintsEachFindingAtItsOffsetThenTheSummary) {
                            "acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]\n"
                            "bsid: 8\n"
                            "dialnorm: 31\n"
+                           "compr: in no frame\n"
+                           // The frame failing crc2 has its header, and its first block's start,
+                           // under a passing crc1.
+                           "dynrng: min 0.00 dB, max 0.00 dB, mean 0.00 dB (first block of 6 frames)\n"
                            "Problems: 2 (1 frame fails its CRC, 1 stretch of junk, 40 bytes)\n"
                            "Changes: 0\n");
 
