@@ -156,6 +156,9 @@ TEST(Loudness, SeriesStepsThroughTheStream) {
   ASSERT_EQ(Rows.size(), 4u);
   for (size_t Index = 0; Index < 3; ++Index) EXPECT_DOUBLE_EQ(Rows[Index].Time, 1.0 + static_cast<double>(Index));
   EXPECT_DOUBLE_EQ(Rows[3].Time, Result.Seconds);
+  // A step ends in the frame of 384 bytes whose 1536 samples hold its last: 1 s in frame 31.
+  EXPECT_EQ(Rows[0].Offset, 31 * 384);
+  EXPECT_EQ(Rows[3].Offset, Result.Frames * 384 - 384);
   int64_t Frames = 0;
   for (const TSeriesRow& Row : Rows) {
     EXPECT_NEAR(Row.Momentary, -20.0, 0.1);
