@@ -72,6 +72,10 @@ std::string DialnormVerdictText(const TDialnormVerdict& Verdict) {
                         : "dialnorm does not agree with the measured loudness (" + Apart + ", more than \u00B12 dB)";
 }
 
+std::string VerdictStatusText(const TLoudnessResult& Result) {
+  return "Loudness " + LoudnessText(Result.Integrated) + ": " + DialnormVerdictText(JudgeDialnorm(Result));
+}
+
 std::vector<std::string> VerdictLines(const TLoudnessResult& Result) {
   std::vector<std::string> Lines{"Integrated loudness: " + LoudnessText(Result.Integrated)};
   const TDialnormVerdict Verdict = JudgeDialnorm(Result);

@@ -20,6 +20,8 @@ void AddLoudnessJson(TJson& Json, const TLoudnessResult& Result);
 
 // "Integrated loudness: -23.1 LKFS", "Difference: ..." (where there is one), "Verdict: ...".
 std::vector<std::string> VerdictLines(const TLoudnessResult& Result);
+// "Loudness -23.1 LKFS: " and the verdict, in one line.
+std::string VerdictStatusText(const TLoudnessResult& Result);
 // "-23.1 LKFS", or "below the gates".
 std::string LoudnessText(double Integrated);
 // "dialnorm agrees with the measured loudness (0.4 dB apart, within ±2 dB)", or "none: " and

@@ -79,9 +79,6 @@ struct TLoudnessRequest {
 
 TLoudnessResult MeasureLoudness(const TLoudnessRequest& Request);
 
-// Broadcast practice: dialnorm should match the measured loudness within 2 dB.
-inline constexpr double DialnormTolerance = 2.0;
-
 struct TDialnormVerdict {
   bool Measured = false;     // the integrated loudness rose above the gates
   bool HasDialnorm = false;  // a frame carried dialnorm

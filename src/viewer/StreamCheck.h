@@ -72,6 +72,9 @@ struct TGainSummary {
   int64_t MeanCentiDb() const;
 };
 
+// Broadcast practice: dialnorm should match the measured loudness within 2 dB.
+inline constexpr double DialnormTolerance = 2.0;
+
 // The gain of a dynrng or compr word, in millionths of a dB (word 0 is 0 dB).
 int32_t DynrngMicroDb(uint32_t dynrng);
 int32_t ComprMicroDb(uint32_t compr);

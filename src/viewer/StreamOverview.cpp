@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/StringUtils.h"
+#include "viewer/FrameRowText.h"
 #include "viewer/ViewerTexts.h"
 
 namespace corvane {
@@ -191,6 +192,47 @@ int64_t ProblemNearColumn(const std::vector<TOverviewSpan>& Columns, int32_t Col
     }
   }
   return -1;
+}
+
+namespace {
+
+std::u16string RangeText(const std::u16string& Min, const std::u16string& Max, const char16_t* Unit) {
+  return (Min == Max ? Min : Min + u" to " + Max) + Unit;
+}
+
+std::u16string GainRangeText(const TGainSummary& Gains) {
+  if (Gains.Frames == 0) return u"in no frame";
+  return RangeText(FixedText(MicroToCentiDb(Gains.Min), 2), FixedText(MicroToCentiDb(Gains.Max), 2), u" dB") +
+         (Gains.Min == Gains.Max ? u"" : u", mean " + FixedText(Gains.MeanCentiDb(), 2) + u" dB");
+}
+
+std::u16string FirstText(int64_t Count, int64_t First) {
+  return IntToStr(Count) + (Count == 1 ? u", at " : u", the first at ") + OffsetText(First);
+}
+
+}  // namespace
+
+std::vector<std::u16string> ColumnLines(const TOverviewSpan& Column, int64_t FromTicks, int64_t ToTicks) {
+  std::vector<std::u16string> Lines{TimeText(FromTicks) + u" to " + TimeText(ToTicks)};
+  if (!Column.HasFrames()) return Lines;
+  Lines.push_back(u"Frame at " + OffsetText(Column.FirstOffset));
+  std::u16string Rate = u"Bit rate: " + FixedText((Column.BitsPerSecond() + 50) / 100, 1) + u" kbps";
+  if (Column.KbpsMin != Column.KbpsMax)
+    Rate += u" (frames of " + UIntToStr(Column.KbpsMin) + u" to " + UIntToStr(Column.KbpsMax) + u" kbps)";
+  Lines.push_back(Rate);
+  Lines.push_back(u"dialnorm: " + (Column.DialnormMin < 0 ? std::u16string(u"none")
+                                                           : RangeText(IntToStr(Column.DialnormMin),
+                                                                       IntToStr(Column.DialnormMax), u"")));
+  if (Column.LoudnessCount > 0) {
+    const auto Tenths = [](double Lkfs) { return FixedText(std::llround(Lkfs * 10.0), 1); };
+    Lines.push_back(u"Short-term loudness: " +
+                    RangeText(Tenths(Column.LoudnessMin), Tenths(Column.LoudnessMax), u" LKFS"));
+  }
+  Lines.push_back(u"compr: " + GainRangeText(Column.Compr));
+  Lines.push_back(u"dynrng: " + GainRangeText(Column.Dynrng));
+  if (Column.Problems > 0) Lines.push_back(u"Problems: " + FirstText(Column.Problems, Column.FirstProblem));
+  if (Column.Changes > 0) Lines.push_back(u"Changes: " + FirstText(Column.Changes, Column.FirstChange));
+  return Lines;
 }
 
 std::u16string TimeText(int64_t Ticks) {

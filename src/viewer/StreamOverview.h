@@ -83,6 +83,11 @@ class TStreamOverview {
   bool FLoudness = false;
 };
 
+// What a column holds, a line each, for its tooltip: its time ("0:00:01.280 to 0:00:01.296"), the
+// frame it leads to, bit rate, dialnorm, the short-term loudness once measured, compr and
+// dynrng, and its problems and changes with the first one's offset.
+std::vector<std::u16string> ColumnLines(const TOverviewSpan& Column, int64_t FromTicks, int64_t ToTicks);
+
 // The frame a click on Column of the columns leads to: the column's first frame, or the nearest
 // one before it; -1 when there is none.
 int64_t FrameOfColumn(const std::vector<TOverviewSpan>& Columns, int32_t Column);

@@ -165,6 +165,35 @@ TEST(StreamOverview, LoudnessGoesToTheFramesSpan) {
   EXPECT_EQ(Overview.Whole().LoudnessCount, 0);
 }
 
+TEST(StreamOverview, AColumnInWords) {
+  TOverviewSpan Column;
+  constexpr int64_t Second = TStreamSummary::DurationTicksPerSecond;
+  EXPECT_EQ(ColumnLines(Column, Second, 2 * Second), std::vector<std::u16string>{u"0:00:01.000 to 0:00:02.000"});
+  Column.FirstOffset = 0x7800;
+  Column.Ticks = Second;
+  Column.Bytes = 48000;
+  Column.KbpsMin = 384;
+  Column.KbpsMax = 448;
+  Column.DialnormMin = 24;
+  Column.DialnormMax = 27;
+  Column.LoudnessMin = -23.44;
+  Column.LoudnessMax = -21.05;
+  Column.LoudnessCount = 2;
+  Column.Dynrng.Add(-6020600);
+  Column.Dynrng.Add(0);
+  Column.Problems = 2;
+  Column.FirstProblem = 0x7800;
+  const std::vector<std::u16string> Expected = {u"0:00:01.000 to 0:00:02.000",
+                                                u"Frame at 0x0000000000007800",
+                                                u"Bit rate: 384.0 kbps (frames of 384 to 448 kbps)",
+                                                u"dialnorm: 24 to 27",
+                                                u"Short-term loudness: -23.4 to -21.1 LKFS",
+                                                u"compr: in no frame",
+                                                u"dynrng: -6.02 to 0.00 dB, mean -3.01 dB",
+                                                u"Problems: 2, the first at 0x0000000000007800"};
+  EXPECT_EQ(ColumnLines(Column, Second, 2 * Second), Expected);
+}
+
 TEST(StreamOverview, TimeMarksAtRoundSteps) {
   constexpr int64_t Second = TStreamSummary::DurationTicksPerSecond;
   struct TCase {
