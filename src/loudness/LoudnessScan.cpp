@@ -45,34 +45,42 @@ struct TChunk {
 };
 
 // Chunks from the decoding thread to the measuring one, at most Capacity at a time; used chunks
-// go back for reuse, so the memory stays bounded.
+// go back for reuse, so the memory stays bounded. A thread that has to wait is woken only once
+// there is a good deal to do: the decoder, stopped by a full queue, when it has emptied to
+// LowWater; the meter, stopped by an empty one, when the next chunk comes. Waking a thread for
+// each chunk would have the two take turns instead of working side by side.
 class TChunkQueue {
  public:
-  static constexpr size_t Capacity = 32;
+  static constexpr size_t Capacity = 64;
+  static constexpr size_t LowWater = Capacity / 4;
 
   std::unique_ptr<TChunk> Empty() {
     std::unique_lock Lock(FMutex);
-    FChanged.wait(Lock, [&] { return FFull.size() < Capacity || FClosed; });
+    if (FFull.size() >= Capacity) FRoom.wait(Lock, [&] { return FFull.size() <= LowWater || FClosed; });
     if (FFree.empty()) return std::make_unique<TChunk>();
     auto Chunk = std::move(FFree.back());
     FFree.pop_back();
     return Chunk;
   }
   void Push(std::unique_ptr<TChunk> Chunk) {
+    bool WasEmpty = false;
     {
       const std::lock_guard Lock(FMutex);
+      WasEmpty = FFull.empty();
       FFull.push_back(std::move(Chunk));
     }
-    FChanged.notify_all();
+    if (WasEmpty) FFilled.notify_one();
   }
   // Null once the queue is closed and empty.
   std::unique_ptr<TChunk> Pop() {
     std::unique_lock Lock(FMutex);
-    FChanged.wait(Lock, [&] { return !FFull.empty() || FClosed; });
+    FFilled.wait(Lock, [&] { return !FFull.empty() || FClosed; });
     if (FFull.empty()) return nullptr;
     auto Chunk = std::move(FFull.front());
     FFull.pop_front();
-    FChanged.notify_all();
+    const bool Room = FFull.size() == LowWater;
+    Lock.unlock();
+    if (Room) FRoom.notify_one();
     return Chunk;
   }
   void Recycle(std::unique_ptr<TChunk> Chunk) {
@@ -84,12 +92,14 @@ class TChunkQueue {
       const std::lock_guard Lock(FMutex);
       FClosed = true;
     }
-    FChanged.notify_all();
+    FFilled.notify_all();
+    FRoom.notify_all();
   }
 
  private:
   std::mutex FMutex;
-  std::condition_variable FChanged;
+  std::condition_variable FFilled;
+  std::condition_variable FRoom;
   std::deque<std::unique_ptr<TChunk>> FFull;
   std::vector<std::unique_ptr<TChunk>> FFree;
   bool FClosed = false;
