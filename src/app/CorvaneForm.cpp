@@ -899,19 +899,10 @@ void TCorvaneForm::HexEditSelectedFrame1Click() {
 
 TCheckEnd TCorvaneForm::RunCheck(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,
                                  TStreamSummary& Summary, std::string& Error) {
-  TCheckEnd End = TCheckEnd::Failed;  // written by the worker, read once it has ended
-  RunBehindProgress(
+  return RunCheckBehindProgress(
       this, QStringLiteral("Check Stream"), QStringLiteral("Checking the stream..."),
-      [&](TWorkerState& State) {
-        try {
-          End = CheckStream(File, EAC3, Sink, Summary, State.Progress(), &State.Cancel, Error);
-        } catch (const std::exception& Failure) {
-          End = TCheckEnd::Failed;
-          Error = Failure.what();
-        }
-      },
-      FCheckStarted);
-  return End;
+      [&](TWorkerState& State) { return CheckStream(File, EAC3, Sink, Summary, State.Progress(), &State.Cancel, Error); },
+      FCheckStarted, Error);
 }
 
 void TCorvaneForm::CheckStream1Click() {

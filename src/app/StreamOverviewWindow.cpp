@@ -39,18 +39,12 @@ TCheckEnd TStreamOverviewWindow::Collect(QWidget* Parent, const std::filesystem:
                                          std::string& Error) {
   if (Holds(File)) return TCheckEnd::Completed;
   Clear();
-  TCheckEnd End = TCheckEnd::Failed;
-  RunBehindProgress(
+  const TCheckEnd End = RunCheckBehindProgress(
       Parent, QStringLiteral("Stream Overview"), QStringLiteral("Reading the stream..."),
       [&](TWorkerState& State) {
-        try {
-          End = CollectOverview(File, EAC3, FOverview, FSummary, State.Progress(), &State.Cancel, Error);
-        } catch (const std::exception& Failure) {
-          End = TCheckEnd::Failed;
-          Error = Failure.what();
-        }
+        return CollectOverview(File, EAC3, FOverview, FSummary, State.Progress(), &State.Cancel, Error);
       },
-      FStarted);
+      FStarted, Error);
   if (End != TCheckEnd::Completed) {
     Clear();
     return End;

@@ -53,4 +53,22 @@ void RunBehindProgress(QWidget* Parent, const QString& Title, const QString& Lab
   Progress.close();
 }
 
+TCheckEnd RunCheckBehindProgress(QWidget* Parent, const QString& Title, const QString& Label,
+                                 const std::function<TCheckEnd(TWorkerState& State)>& Work,
+                                 const std::function<void(QProgressDialog* Dialog)>& Started, std::string& Error) {
+  TCheckEnd End = TCheckEnd::Failed;  // written by the worker, read once it has ended
+  RunBehindProgress(
+      Parent, Title, Label,
+      [&](TWorkerState& State) {
+        try {
+          End = Work(State);
+        } catch (const std::exception& Failure) {
+          End = TCheckEnd::Failed;
+          Error = Failure.what();
+        }
+      },
+      Started);
+  return End;
+}
+
 }  // namespace corvane

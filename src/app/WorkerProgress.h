@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "viewer/FrameWindow.h"
+#include "viewer/StreamCheck.h"
 
 class QProgressDialog;
 class QWidget;
@@ -37,5 +38,11 @@ void RunBehindProgress(QWidget* Parent, const QString& Title, const QString& Lab
                        const std::function<void(TWorkerState& State)>& Work,
                        const std::function<void(QProgressDialog* Dialog)>& Started,
                        const std::function<void()>& Poll = {});
+
+// The same for work that ends as a check does; an exception from Work ends it as Failed, with
+// its text in Error.
+TCheckEnd RunCheckBehindProgress(QWidget* Parent, const QString& Title, const QString& Label,
+                                 const std::function<TCheckEnd(TWorkerState& State)>& Work,
+                                 const std::function<void(QProgressDialog* Dialog)>& Started, std::string& Error);
 
 }  // namespace corvane
