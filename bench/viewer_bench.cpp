@@ -1,6 +1,7 @@
 // The viewer core on large files: opening (stream test, first window, first detail) a 4 GiB
 // file against a 1 MiB one, End then Home on both, a step over a 256 MiB stretch without a
-// frame start, and the throughput of the whole-file listing and of the stream check.
+// frame start, the throughput of the whole-file listing and of the stream check, and the stream
+// overview: gathered from the whole file, and its columns for a picture's width.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +20,7 @@
 #include "viewer/FrameRowText.h"
 #include "viewer/FrameWindow.h"
 #include "viewer/StreamCheck.h"
+#include "viewer/StreamOverview.h"
 
 namespace {
 
@@ -131,5 +133,31 @@ void BM_CheckStream(benchmark::State& State) {
   State.counters["frames"] = static_cast<double>(Summary.Frames);
 }
 BENCHMARK(BM_CheckStream)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The overview of the listing file, as the window gathers it before it shows it.
+corvane::TStreamOverview ListingOverview() {
+  corvane::TStreamOverview Overview;
+  corvane::TStreamSummary Summary;
+  std::string Error;
+  corvane::CollectOverview(Files().Listing(), false, Overview, Summary, {}, nullptr, Error);
+  return Overview;
+}
+
+void BM_CollectOverview(benchmark::State& State) {
+  const std::filesystem::path& File = Files().Listing();
+  size_t Spans = 0;
+  for (auto _ : State) Spans = ListingOverview().Spans().size();
+  const double Bytes = static_cast<double>(std::filesystem::file_size(File)) * static_cast<double>(State.iterations());
+  State.counters["MB/s"] = benchmark::Counter(Bytes / 1e6, benchmark::Counter::kIsRate);
+  State.counters["spans"] = static_cast<double>(Spans);
+}
+BENCHMARK(BM_CollectOverview)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The columns of a picture State.range(0) pixels wide, gathered again as a resize does.
+void BM_OverviewColumns(benchmark::State& State) {
+  static const corvane::TStreamOverview Overview = ListingOverview();
+  for (auto _ : State) benchmark::DoNotOptimize(Overview.Columns(static_cast<int32_t>(State.range(0))));
+}
+BENCHMARK(BM_OverviewColumns)->Arg(1000)->Arg(1920)->Arg(3840)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

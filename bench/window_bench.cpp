@@ -1,6 +1,7 @@
 // The desktop window on the 2 GiB generated stream, driven offscreen as a user drives it: each
 // step is timed from the event to the end of the window's repaint. The open is also timed on a
-// 10-second stream, so the two can be compared.
+// 10-second stream, so the two can be compared. The stream overview: from View > Stream
+// Overview to its window painted, and a repaint of its picture at the width of a full-HD screen.
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,8 @@
 #include "BenchFiles.h"
 #include "app/CorvaneForm.h"
 #include "app/FrameListView.h"
+#include "app/OverviewStrip.h"
+#include "app/StreamOverviewWindow.h"
 
 namespace {
 
@@ -105,6 +108,32 @@ void BM_WindowThumbToMiddle(benchmark::State& State) {
       State, *Form, [&] { DragThumbTo(*Form, 0); }, [&] { DragThumbTo(*Form, Form->ScrollBar1->maximum() / 2); });
 }
 
+void BM_OverviewAppears(benchmark::State& State) {
+  auto Form = ShownForm();
+  Form->OpenFile(Files().Listing());
+  TimeSteps(
+      State, *Form, [&] { Form->OpenFile(Files().Listing()); },  // the overview of the file is gathered anew
+      [&] {
+        Form->StreamOverview1->trigger();
+        Form->OverviewWindow()->repaint();
+      });
+}
+
+void BM_OverviewRedraw(benchmark::State& State) {
+  auto Form = ShownForm();
+  Form->OpenFile(Files().Listing());
+  Form->StreamOverview1->trigger();
+  corvane::TStreamOverviewWindow& Window = *Form->OverviewWindow();
+  Window.resize(1920, 600);
+  QCoreApplication::processEvents();
+  for (auto _ : State) {
+    const auto Start = std::chrono::steady_clock::now();
+    Window.Strip->repaint();
+    State.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+  }
+  State.counters["columns"] = static_cast<double>(Window.Strip->Columns().size());
+}
+
 #define CORVANE_WINDOW_STEP(Function) \
   BENCHMARK(Function)->UseManualTime()->Iterations(40)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond)
 
@@ -114,6 +143,8 @@ CORVANE_WINDOW_STEP(BM_WindowPageDown);
 CORVANE_WINDOW_STEP(BM_WindowEnd);
 CORVANE_WINDOW_STEP(BM_WindowHome);
 CORVANE_WINDOW_STEP(BM_WindowThumbToMiddle);
+BENCHMARK(BM_OverviewAppears)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+CORVANE_WINDOW_STEP(BM_OverviewRedraw);
 
 }  // namespace
 

@@ -2,7 +2,8 @@
 # Screenshots of the desktop program as a user sees it, under Xvfb (1280 x 800) and openbox:
 # the main window maximized on samples/sample.ac3 and on an E-AC-3 stream, the check report, the
 # hex edit dialog, Go to Offset and About; then the main window, the check report and the hex
-# edit dialog at the smallest size each allows. One PNG each in FOLDER.
+# edit dialog at the smallest size each allows; last the stream overview with the loudness
+# measured, and the main window with the verdict on dialnorm. One PNG each in FOLDER.
 #   scripts/screenshots.sh CORVANE FOLDER
 # Needs what tests/app/window-placement.sh needs, and ImageMagick's import.
 set -euo pipefail
@@ -126,4 +127,20 @@ start_maximized "$top/tests/data/eac3_51_48k_meta.eac3"
 shoot main-eac3-1280x800
 restore_smallest
 shoot main-eac3-smallest "$wid"
+app_quit
+
+# The stream overview of streams of other loudness, bit rate and dialnorm one after another,
+# the damaged sample last, with the loudness measured (where the program measures it).
+overview=$work/overview.ac3
+cat "$top"/tests/data/loudness/sine_{2_0,1_0,3_2}.ac3 "$damaged" >"$overview"
+start_maximized "$overview"
+keys ctrl+shift+o
+await '^Stream Overview'
+overview_window=$found
+keys ctrl+l
+sleep 1
+poll "$x11_deadline" gone '^Measure Loudness' DIALOG || fail "the loudness measurement did not end"
+shoot main-loudness-1280x800
+xdotool windowactivate --sync "$overview_window" windowsize --sync "$overview_window" 1100 560
+shoot stream-overview "$overview_window"
 app_quit

@@ -1,7 +1,6 @@
 #include "app/CorvaneForm.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -18,7 +17,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
@@ -30,8 +28,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <array>
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "app/FormSettings.h"
@@ -39,6 +35,11 @@
 #include "app/FrameListView.h"
 #include "app/QtText.h"
 #include "app/StreamCheckWindow.h"
+#include "app/StreamOverviewWindow.h"
+#include "app/WorkerProgress.h"
+#ifdef CORVANE_HAVE_LOUDNESS
+#include "app/LoudnessRun.h"
+#endif
 #include "app/SyntaxTreeModel.h"
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
@@ -58,8 +59,6 @@ namespace {
 // (WindowPlacement.h, FrameListColumns), shared with the Windows window.
 constexpr int ListScrollBarWidth = 16;
 constexpr int UpdateTimerMs = 10;
-constexpr int CheckProgressSteps = 1000;
-constexpr int CheckPollMs = 20;
 // How long a window stored maximized waits for its frame before it is maximized without one.
 constexpr int MaximizeFallbackMs = 1000;
 
@@ -303,6 +302,9 @@ void TCorvaneForm::CreateComponents() {
 
   CrcLabel = new QLabel(statusBar());
   CrcLabel->setContentsMargins(0, 0, 12, 0);
+  LoudnessLabel = new QLabel(statusBar());
+  LoudnessLabel->setContentsMargins(0, 0, 12, 0);
+  statusBar()->addPermanentWidget(LoudnessLabel);
   statusBar()->addPermanentWidget(CrcLabel);
   StatusLabel = new QLabel(statusBar());
   statusBar()->addPermanentWidget(StatusLabel);
@@ -357,11 +359,20 @@ void TCorvaneForm::CreateMenus() {
                               QStringLiteral("Go to &Offset..."));
   GoToOffset1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
 
+  QMenu* View = menuBar()->addMenu(QStringLiteral("&View"));
+  StreamOverview1 = View->addAction(QStringLiteral("Stream &Overview"));
+  StreamOverview1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+
   QMenu* Tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   HexEditSelectedFrame1 = Tools->addAction(QStringLiteral("&Hex Edit Selected Frame"));
   HexEditSelectedFrame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
   CheckStream1 = Tools->addAction(QStringLiteral("&Check Stream"));
   CheckStream1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+  MeasureLoudness1 = Tools->addAction(QStringLiteral("Measure &Loudness"));
+  MeasureLoudness1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+#ifndef CORVANE_HAVE_LOUDNESS
+  MeasureLoudness1->setEnabled(false);  // built without libavcodec and libebur128
+#endif
 
   QMenu* Help = menuBar()->addMenu(QStringLiteral("&Help"));
   CheckForUpdates1 = Help->addAction(QStringLiteral("&Check For Updates"));
@@ -383,6 +394,8 @@ void TCorvaneForm::CreateMenus() {
   connect(GoToOffset1, &QAction::triggered, this, &TCorvaneForm::GoToOffset1Click);
   connect(HexEditSelectedFrame1, &QAction::triggered, this, &TCorvaneForm::HexEditSelectedFrame1Click);
   connect(CheckStream1, &QAction::triggered, this, &TCorvaneForm::CheckStream1Click);
+  connect(MeasureLoudness1, &QAction::triggered, this, &TCorvaneForm::MeasureLoudness1Click);
+  connect(StreamOverview1, &QAction::triggered, this, &TCorvaneForm::StreamOverview1Click);
   connect(HexEditSelectedFrame2, &QAction::triggered, this, &TCorvaneForm::HexEditSelectedFrame1Click);
   connect(CheckForUpdates1, &QAction::triggered, this, &TCorvaneForm::CheckForUpdates1Click);
   connect(About1, &QAction::triggered, this, &TCorvaneForm::About1Click);
@@ -452,6 +465,7 @@ void TCorvaneForm::FormClose() {
     if (FShown) SaveRegistrySettings();
     FHexView.reset();
     if (FCheckWindow) FCheckWindow->close();
+    if (FOverviewWindow) FOverviewWindow->close();
   } catch (...) {
     ReportCallFailure(u"TForm1.FormClose");
   }
@@ -766,6 +780,11 @@ void TCorvaneForm::AfterLoad() {
     RebuildRecentMenu();
   }
   TellCheckWindowWhetherOpen();
+  // What was gathered and measured of the file before may no longer hold.
+  if (FOverviewWindow) FOverviewWindow->Clear();
+  FLoudnessFile.clear();
+  FLoudnessLines.clear();
+  LoudnessLabel->clear();
   RefreshCaption();
   // A load selects the first row and gives the list the focus.
   ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
@@ -865,56 +884,10 @@ void TCorvaneForm::HexEditSelectedFrame1Click() {
 
 TCheckEnd TCorvaneForm::RunCheck(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,
                                  TStreamSummary& Summary, std::string& Error) {
-  // The worker checks on a window of its own; the dialog's side sees only these.
-  std::atomic<bool> Cancel{false};
-  std::atomic<bool> Done{false};
-  std::atomic<int64_t> Position{0};
-  std::atomic<int64_t> Size{0};
-  TCheckEnd End = TCheckEnd::Failed;  // written by the worker, read once it has ended
-
-  QProgressDialog Progress(QStringLiteral("Checking the stream..."), QStringLiteral("Cancel"), 0, CheckProgressSteps,
-                           this);
-  Progress.setWindowTitle(QStringLiteral("Check Stream"));
-  Progress.setWindowModality(Qt::ApplicationModal);
-  Progress.setMinimumDuration(0);
-  Progress.setAutoClose(false);
-  Progress.setAutoReset(false);
-  connect(&Progress, &QProgressDialog::canceled, this, [&Cancel] { Cancel = true; });
-  Progress.show();
-  if (FCheckStarted) FCheckStarted(&Progress);
-  if (Progress.wasCanceled()) Cancel = true;
-
-  std::thread Worker([&] {
-    try {
-      End = CheckStream(
-          File, EAC3, Sink, Summary,
-          [&](int64_t At, int64_t Of) {
-            Position = At;
-            Size = Of;
-          },
-          &Cancel, Error);
-    } catch (const std::exception& Failure) {
-      End = TCheckEnd::Failed;
-      Error = Failure.what();
-    }
-    Done = true;
-  });
-  QEventLoop Loop;
-  QTimer Poll;
-  Poll.setInterval(CheckPollMs);
-  connect(&Poll, &QTimer::timeout, &Loop, [&] {
-    if (Done) {
-      Loop.quit();
-      return;
-    }
-    if (Progress.wasCanceled()) Cancel = true;
-    if (const int64_t Of = Size; Of > 0) Progress.setValue(static_cast<int>(Position * CheckProgressSteps / Of));
-  });
-  Poll.start();
-  Loop.exec();
-  Worker.join();
-  Progress.close();
-  return End;
+  return RunCheckBehindProgress(
+      this, QStringLiteral("Check Stream"), QStringLiteral("Checking the stream..."),
+      [&](TWorkerState& State) { return CheckStream(File, EAC3, Sink, Summary, State.Progress(), &State.Cancel, Error); },
+      FCheckStarted, Error);
 }
 
 void TCorvaneForm::CheckStream1Click() {
@@ -937,6 +910,7 @@ void TCorvaneForm::CheckStream1Click() {
     return;
   }
   Report.SetSummary(Summary);
+  if (FLoudnessFile == Report.File()) Report.SetLoudnessLines(FLoudnessLines);
   if (!FCheckWindow) {
     FCheckWindow = std::make_unique<TStreamCheckWindow>();
     FCheckWindow->setWindowIcon(windowIcon());
@@ -984,6 +958,10 @@ void TCorvaneForm::ShowCheckedFinding(int64_t Offset) {
     Ask(TFormPromptKind::Error, QStringLiteral("The checked file is no longer open."));
     return;
   }
+  GoToFrameAt(Offset);
+}
+
+void TCorvaneForm::GoToFrameAt(int64_t Offset) {
   {
     const TStep Step{*this};
     TBusyCursor Busy;
@@ -992,6 +970,59 @@ void TCorvaneForm::ShowCheckedFinding(int64_t Offset) {
   ShowMovedWindow();
   raise();
   activateWindow();
+}
+
+bool TCorvaneForm::EnsureOverview() {
+  if (!FOverviewWindow) {
+    FOverviewWindow = std::make_unique<TStreamOverviewWindow>();
+    FOverviewWindow->setWindowIcon(windowIcon());
+    FOverviewWindow->OnActivated = [this](int64_t Offset) { GoToFrameAt(Offset); };
+  }
+  FOverviewWindow->FStarted = FCheckStarted;
+  std::string Error;
+  const TCheckEnd End = FOverviewWindow->Collect(this, FFrames->FileName(), FFrames->EAC3(), Error);
+  if (End == TCheckEnd::Cancelled) statusBar()->showMessage(QStringLiteral("The stream overview was cancelled."));
+  if (End == TCheckEnd::Failed)
+    Ask(TFormPromptKind::Error, QStringLiteral("The stream could not be read: ") + QString::fromStdString(Error));
+  return End == TCheckEnd::Completed;
+}
+
+void TCorvaneForm::StreamOverview1Click() {
+  if (!FFrames->IsOpen()) {
+    Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
+    return;
+  }
+  if (!EnsureOverview()) return;
+  FOverviewWindow->show();
+  FOverviewWindow->raise();
+  FOverviewWindow->activateWindow();
+}
+
+void TCorvaneForm::MeasureLoudness1Click() {
+#ifdef CORVANE_HAVE_LOUDNESS
+  if (!FFrames->IsOpen()) {
+    Ask(TFormPromptKind::Error, QStringLiteral("There is no file loaded."));
+    return;
+  }
+  if (!EnsureOverview()) return;
+  TStreamOverviewWindow& Window = *FOverviewWindow;
+  const TLoudnessOutcome Outcome = MeasureLoudnessBehindProgress(
+      this, FFrames->FileName(), FFrames->EAC3(), Window.Overview(), [&Window] { Window.Refresh(); }, FCheckStarted);
+  if (Outcome.End == TCheckEnd::Cancelled) {
+    statusBar()->showMessage(QStringLiteral("The loudness measurement was cancelled."));
+    return;
+  }
+  if (Outcome.End == TCheckEnd::Failed) {
+    Ask(TFormPromptKind::Error,
+        QStringLiteral("The loudness could not be measured: ") + QString::fromStdString(Outcome.Error));
+    return;
+  }
+  FLoudnessFile = FFrames->FileName();
+  FLoudnessLines = Outcome.Lines;
+  LoudnessLabel->setText(Outcome.Status);
+  Window.SetVerdict(Outcome.Status);
+  if (FCheckWindow && FCheckWindow->File() == FLoudnessFile) FCheckWindow->SetLoudnessLines(FLoudnessLines);
+#endif
 }
 
 void TCorvaneForm::Copy1Click() { QGuiApplication::clipboard()->setText(Q(FFrames->ListText(PlatformLineEnd))); }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "viewer/CheckReport.h"
 #include "viewer/FrameWindow.h"
@@ -37,6 +38,7 @@ class TFrameListModel;
 class TFrameListView;
 class THexView;
 class TStreamCheckWindow;
+class TStreamOverviewWindow;
 class TSyntaxTreeModel;
 
 // How the window asks and tells; tests answer in the user's place.
@@ -86,7 +88,8 @@ class TCorvaneForm : public QMainWindow {
   std::function<std::optional<QString>(QWidget* Parent, const QString& Last)> FAskOffset;
   // The hex edit dialog.
   TEditFileFunction FEditFile;
-  // Told of the stream check's progress dialog once it is up, before the check starts.
+  // Told of a progress dialog (the stream check's, the overview's, the loudness measurement's)
+  // once it is up, before the work starts.
   std::function<void(QProgressDialog* Dialog)> FCheckStarted;
 
   // --- Components ------------------------------------------------------------------------------
@@ -103,6 +106,7 @@ class TCorvaneForm : public QMainWindow {
   QScrollBar* ScrollBar2 = nullptr;
   QLabel* StatusLabel = nullptr;
   QLabel* CrcLabel = nullptr;  // the CRC verdict of the frame the tree shows
+  QLabel* LoudnessLabel = nullptr;  // the verdict on dialnorm, once the loudness was measured
   QAction* Open1 = nullptr;
   QAction* Close1 = nullptr;
   QAction* Exit1 = nullptr;
@@ -110,6 +114,8 @@ class TCorvaneForm : public QMainWindow {
   QAction* GoToOffset1 = nullptr;
   QAction* HexEditSelectedFrame1 = nullptr;
   QAction* CheckStream1 = nullptr;
+  QAction* MeasureLoudness1 = nullptr;
+  QAction* StreamOverview1 = nullptr;
   QAction* CheckForUpdates1 = nullptr;
   QAction* About1 = nullptr;
   QAction* HexEditSelectedFrame2 = nullptr;
@@ -124,6 +130,8 @@ class TCorvaneForm : public QMainWindow {
   THexView* HexView() const { return FHexView.get(); }
   // The window of the last stream check, if one ran.
   TStreamCheckWindow* CheckWindow() const { return FCheckWindow.get(); }
+  // The Stream Overview window, once it was asked for.
+  TStreamOverviewWindow* OverviewWindow() const { return FOverviewWindow.get(); }
   const TRecentFiles& RecentFiles() const { return FRecentFiles; }
   // Opens entry Index of File > Open Recent.
   void OpenRecentFile(size_t Index);
@@ -140,6 +148,12 @@ class TCorvaneForm : public QMainWindow {
   // Checks the whole open file on a worker thread behind a progress dialog that can cancel it,
   // and shows the result in a window of its own.
   void CheckStream1Click();
+  // The open file's overview (gathered behind a progress dialog the first time) in its window.
+  void StreamOverview1Click();
+  // Measures the open file's loudness on a worker thread behind a progress dialog that can cancel
+  // it; the overview gets the short-term loudness, the status bar and the check report the
+  // verdict on dialnorm.
+  void MeasureLoudness1Click();
   void Copy1Click();
   void Copy2Click();
   // Ctrl+C in the frame list: the selected rows as Copy gives them (all rows when none is).
@@ -191,6 +205,10 @@ class TCorvaneForm : public QMainWindow {
   // After the window moved to a place of the user's choosing: its first row selected and shown.
   void ShowMovedWindow();
   void ShowCheckedFinding(int64_t Offset);
+  // Moves the frame list to the frame at Offset and brings the window to the front.
+  void GoToFrameAt(int64_t Offset);
+  // Gathers the open file's overview unless its window holds it; false when cancelled or failed.
+  bool EnsureOverview();
   void FormResize();
   int DesignColumnWidth(size_t Column) const;
   int DesignPanel2Width() const;
@@ -223,6 +241,10 @@ class TCorvaneForm : public QMainWindow {
   bool FLongStepCursor = false;
   std::unique_ptr<THexView> FHexView;
   std::unique_ptr<TStreamCheckWindow> FCheckWindow;  // a window of its own, freed with the form
+  std::unique_ptr<TStreamOverviewWindow> FOverviewWindow;
+  // The loudness and the verdict on dialnorm of the file they were measured of.
+  std::filesystem::path FLoudnessFile;
+  std::vector<std::u16string> FLoudnessLines;
   TFrameListModel* FListModel = nullptr;
   TSyntaxTreeModel* FTreeModel = nullptr;
   int32_t FHexLoadCount = 0;

@@ -138,9 +138,7 @@ void TStreamCheckWindow::SetReport(TCheckReport Report) {
   FFileOpen = true;
   lbClosed->hide();
   UpdateTitle();
-  QStringList Lines;
-  for (const std::u16string& Line : FReport.SummaryLines()) Lines << Q(Line);
-  Memo1->setPlainText(Lines.join(QLatin1Char('\n')));
+  ShowSummary();
 
   ListView1->clear();
   QList<QTreeWidgetItem*> Items;
@@ -155,6 +153,17 @@ void TStreamCheckWindow::SetReport(TCheckReport Report) {
   ListView1->addTopLevelItems(Items);
   if (!Items.isEmpty()) ListView1->setCurrentItem(Items.front(), 0, QItemSelectionModel::NoUpdate);
   ListView1->setFocus();
+}
+
+void TStreamCheckWindow::SetLoudnessLines(std::vector<std::u16string> Lines) {
+  FReport.SetLoudnessLines(std::move(Lines));
+  ShowSummary();
+}
+
+void TStreamCheckWindow::ShowSummary() {
+  QStringList Lines;
+  for (const std::u16string& Line : FReport.SummaryLines()) Lines << Q(Line);
+  Memo1->setPlainText(Lines.join(QLatin1Char('\n')));
 }
 
 bool TStreamCheckWindow::eventFilter(QObject* Watched, QEvent* Event) {

@@ -28,6 +28,8 @@ class TStreamCheckWindow : public QWidget {
 
   // Shows Report; the findings list gets the focus, its first row current.
   void SetReport(TCheckReport Report);
+  // Adds the loudness lines to the summary (TCheckReport::SetLoudnessLines).
+  void SetLoudnessLines(std::vector<std::u16string> Lines);
   const TCheckReport& Report() const { return FReport; }
   // The offset of the finding in list row Row, or -1.
   int64_t FindingOffset(int Row) const;
@@ -64,6 +66,7 @@ class TStreamCheckWindow : public QWidget {
 
  private:
   void UpdateTitle();
+  void ShowSummary();
 
   TCheckReport FReport;
   bool FFileOpen = true;

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -9,7 +10,7 @@
 
 #include "analysis/FrameKinds.h"
 #ifdef CORVANE_HAVE_LOUDNESS
-#include "cli/CliLoudness.h"
+#include "loudness/LoudnessReport.h"
 #endif
 #include "core/FileStream.h"
 #include "core/ODSUtls.h"
@@ -45,6 +46,11 @@ constexpr int ExitDisagrees = 1;  // loudness: dialnorm does not agree with the 
 
 constexpr int32_t DefaultRows = 25;
 
+#ifndef CORVANE_HAVE_LOUDNESS
+constexpr const char* NoLoudnessText =
+    "this corvane-cli was built without the loudness measurement (it needs libavcodec and libebur128)";
+#endif
+
 constexpr std::string_view HelpText =
     "Usage: corvane-cli COMMAND [OPTIONS] FILE [OFFSET]\n"
     "\n"
@@ -73,9 +79,10 @@ constexpr std::string_view HelpText =
     "                         belong to no frame, a frame cut short or running past the end of\n"
     "                         the file, a reserved code) and per change of sampling rate,\n"
     "                         acmod, lfeon, bit rate, dialnorm or bsid, each after the offset\n"
-    "                         where it starts, then a summary of the stream. Exit status 0 when\n"
-    "                         it found no problem, 1 when it found one. A progress line goes to\n"
-    "                         stderr when it is a terminal.\n"
+    "                         where it starts, then a summary of the stream, with the minimum,\n"
+    "                         maximum and mean compr and first-block dynrng in dB. Exit status\n"
+    "                         0 when it found no problem, 1 when it found one. A progress line\n"
+    "                         goes to stderr when it is a terminal.\n"
     "  dialnorm --set N FILE  Sets dialnorm (and dialnorm2) to N, 1 to 31, in every frame and\n"
     "                         rewrites the CRC words of each frame it changes; no other bit\n"
     "                         changes. Each frame is rewritten as the kind its own bsid makes it.\n"
@@ -86,6 +93,11 @@ constexpr std::string_view HelpText =
     "                         (.FILE.corvane-journal) until the run ends: a run that is stopped\n"
     "                         leaves every frame as it was or rewritten once the next write or\n"
     "                         restore has rolled back its last batch.\n"
+    "    --match-loudness     Instead of --set N: measures the programme as loudness does and\n"
+    "                         sets dialnorm to its integrated loudness in whole dB (1 to 31),\n"
+    "                         printing the loudness and dialnorm before and after. A\n"
+    "                         measurement without a verdict (nothing above the gates) is an\n"
+    "                         error that changes nothing.\n"
     "    --output OUT         Writes the changed stream to a new file beside OUT\n"
     "                         (.OUT.corvane-XXXXXX.tmp) that takes OUT's place once complete,\n"
     "                         and leaves FILE as it is; fails when FILE changes meanwhile. A\n"
@@ -152,6 +164,7 @@ struct TOptions {
   std::optional<int64_t> Set;
   std::optional<std::string> Output;
   std::optional<double> Series;
+  bool MatchLoudness = false;
   bool Force = false;
   bool All = false;
   bool Json = false;
@@ -242,6 +255,8 @@ TOptions ParseArgs(const std::vector<std::string>& Args) {
       throw TUsageError("option " + Name + " takes no value");
     } else if (Name == "--force") {
       Options.Force = true;
+    } else if (Name == "--match-loudness") {
+      Options.MatchLoudness = true;
     } else if (Name == "--all") {
       Options.All = true;
     } else if (Name == "--json") {
@@ -594,13 +609,79 @@ std::string SkippedReason(const TDialnormSkipped& Skipped) {
 
 std::string FramesText(int64_t Count) { return std::to_string(Count) + (Count == 1 ? " frame" : " frames"); }
 
+// --match-loudness: the dialnorm that claims the measured loudness, and what to say of it.
+class TLoudnessMatch {
+ public:
+  TLoudnessMatch(const std::filesystem::path& File, bool EAC3, std::FILE* Err) : FFile(File), FEAC3(EAC3), FErr(Err) {}
+
+  // Measures the file and chooses the value; false, with Error, when the measurement fails or
+  // gives no verdict.
+  bool Choose(uint32_t& Dialnorm, std::string& Error);
+  // "Integrated loudness: ..." and "dialnorm: <before> -> <after>".
+  std::vector<std::string> Lines(uint32_t Dialnorm) const;
+
+ private:
+  std::filesystem::path FFile;
+  bool FEAC3;
+  std::FILE* FErr;
+#ifdef CORVANE_HAVE_LOUDNESS
+  TLoudnessResult FResult;
+#endif
+};
+
+#ifdef CORVANE_HAVE_LOUDNESS
+bool TLoudnessMatch::Choose(uint32_t& Dialnorm, std::string& Error) {
+  TLoudnessRequest Request;
+  Request.File = FFile;
+  Request.EAC3 = FEAC3;
+  {
+    TProgressLine Progress(FErr, "measured");
+    Request.Progress = [&](int64_t Position, int64_t Size) { Progress.Update(Position, Size); };
+    FResult = MeasureLoudness(Request);
+  }
+  const std::string Left = "; it was left as it was";
+  if (!FResult.Completed) {
+    Error = "cannot measure " + PathText(FFile) + ": " + FResult.Error + Left;
+    return false;
+  }
+  if (const TDialnormVerdict Verdict = JudgeDialnorm(FResult); !Verdict.Measured) {
+    Error = "cannot match dialnorm to the loudness of " + PathText(FFile) + ": " + NoVerdictReason(Verdict) + Left;
+    return false;
+  }
+  Dialnorm = MatchingDialnorm(FResult.Integrated);
+  return true;
+}
+
+std::vector<std::string> TLoudnessMatch::Lines(uint32_t Dialnorm) const {
+  std::string Measured = "Integrated loudness: " + LoudnessText(FResult.Integrated) + " (" +
+                         FramesText(FResult.Frames) + " measured";
+  if (FResult.FindingCount > 0) Measured += ", " + FramesText(FResult.FindingCount) + " left out";
+  std::string Change = "dialnorm: " + DialnormValuesText(FResult.Dialnorms) + " -> " + std::to_string(Dialnorm);
+  // Past -1 or -31 LKFS dialnorm cannot follow.
+  if (std::fabs(FResult.Integrated + Dialnorm) > 0.5)
+    Change += " (as near as dialnorm comes to " + LoudnessText(FResult.Integrated) + ")";
+  return {Measured + ")", Change};
+}
+#else
+bool TLoudnessMatch::Choose(uint32_t&, std::string& Error) {
+  Error = NoLoudnessText;
+  return false;
+}
+
+std::vector<std::string> TLoudnessMatch::Lines(uint32_t) const { return {}; }
+#endif
+
 int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std::FILE* Out, std::FILE* Err,
                 bool& FileComplete) {
   bool EAC3 = false;
   if (const int Status = TestedKind(File, Options.Force, Err, EAC3); Status != ExitDone) return Status;
   TDialnormRequest Request;
   Request.File = File;
-  Request.Dialnorm = static_cast<uint32_t>(*Options.Set);
+  TLoudnessMatch Match(File, EAC3, Err);
+  if (Options.Set)
+    Request.Dialnorm = static_cast<uint32_t>(*Options.Set);
+  else
+    Request.Choose = [&Match](uint32_t& Dialnorm, std::string& Error) { return Match.Choose(Dialnorm, Error); };
   if (Options.Output) Request.Output = PathFromArg(*Options.Output);
   Request.Skipped = [Out](const TDialnormSkipped& Skipped) {
     PutLine(Out, ToUtf8(OffsetText(Skipped.Offset)) + " left as it was: " + SkippedReason(Skipped));
@@ -614,9 +695,11 @@ int RunDialnorm(const TOptions& Options, const std::filesystem::path& File, std:
     return ExitFailure;
   }
   FileComplete = true;
+  if (Options.MatchLoudness)
+    for (const std::string& Line : Match.Lines(Result.Dialnorm)) PutLine(Out, Line);
   const int64_t Left = Result.BadCrc + Result.NotWhole;
   PutLine(Out, FramesText(Result.Frames) + ": " + std::to_string(Result.Rewritten) + " rewritten, " +
-                   std::to_string(Result.AlreadySet) + " already at dialnorm " + std::to_string(Request.Dialnorm) +
+                   std::to_string(Result.AlreadySet) + " already at dialnorm " + std::to_string(Result.Dialnorm) +
                    ", " + std::to_string(Left) + " left as " + (Left == 1 ? "it was" : "they were") + " (" +
                    std::to_string(Result.BadCrc) + " failing a CRC, " + std::to_string(Result.NotWhole) +
                    " not whole)");
@@ -687,7 +770,7 @@ int RunLoudness(const TOptions& Options, const std::filesystem::path& File, std:
 }
 #else
 int RunLoudness(const TOptions&, const std::filesystem::path&, std::FILE*, std::FILE* Err) {
-  PutError(Err, "this corvane-cli was built without the loudness measurement (it needs libavcodec and libebur128)");
+  PutError(Err, NoLoudnessText);
   return ExitFailure;
 }
 #endif
@@ -752,8 +835,10 @@ int Run(const std::vector<std::string>& Args, std::FILE* Out, std::FILE* Err, bo
   if (Options.Command != "list" && (Options.All || Options.From || Options.RowsGiven))
     throw TUsageError("--rows, --from and --all belong to list");
   if (Options.All && Options.RowsGiven) throw TUsageError("--all lists windows of 256 rows; --rows does not apply");
-  if (!Dialnorm && (Options.Set || Options.Output)) throw TUsageError("--set and --output belong to dialnorm");
-  if (Dialnorm && !Options.Set) throw TUsageError("dialnorm needs --set N");
+  if (!Dialnorm && (Options.Set || Options.Output || Options.MatchLoudness))
+    throw TUsageError("--set, --match-loudness and --output belong to dialnorm");
+  if (Dialnorm && Options.Set.has_value() == Options.MatchLoudness)
+    throw TUsageError("dialnorm needs either --set N or --match-loudness");
   if ((Dialnorm || Restore) && Options.Json) throw TUsageError(Options.Command + " has no --json form");
   if (!Loudness && Options.Series) throw TUsageError("--series belongs to loudness");
 

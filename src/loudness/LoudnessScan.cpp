@@ -19,13 +19,6 @@
 
 namespace corvane {
 
-void TGainStats::Add(double Db) {
-  Min = Count == 0 ? Db : std::min(Min, Db);
-  Max = Count == 0 ? Db : std::max(Max, Db);
-  Sum += Db;
-  ++Count;
-}
-
 namespace {
 
 // Samples of an audio block, the transform's length in both kinds.
@@ -33,12 +26,13 @@ constexpr int32_t BlockSamples = 256;
 
 // What the frames of one packet claim, carried with its audio to the measuring thread.
 struct TPacketInfo {
+  int64_t Offset = -1;
   int64_t Bytes = 0;
   int32_t Frames = 0;  // 0 for the further blocks of audio of a packet
   int32_t Dialnorm = -1;
   bool HasCompr = false;
-  double Compr = 0.0;
-  double Dynrng = 0.0;
+  int32_t Compr = 0;   // millionths of a dB
+  int32_t Dynrng = 0;
 };
 
 // Decoded audio on its way to the measuring thread: interleaved, with its layout.
@@ -51,34 +45,42 @@ struct TChunk {
 };
 
 // Chunks from the decoding thread to the measuring one, at most Capacity at a time; used chunks
-// go back for reuse, so the memory stays bounded.
+// go back for reuse, so the memory stays bounded. A thread that has to wait is woken only once
+// there is a good deal to do: the decoder, stopped by a full queue, when it has emptied to
+// LowWater; the meter, stopped by an empty one, when the next chunk comes. Waking a thread for
+// each chunk would have the two take turns instead of working side by side.
 class TChunkQueue {
  public:
-  static constexpr size_t Capacity = 32;
+  static constexpr size_t Capacity = 64;
+  static constexpr size_t LowWater = Capacity / 4;
 
   std::unique_ptr<TChunk> Empty() {
     std::unique_lock Lock(FMutex);
-    FChanged.wait(Lock, [&] { return FFull.size() < Capacity || FClosed; });
+    if (FFull.size() >= Capacity) FRoom.wait(Lock, [&] { return FFull.size() <= LowWater || FClosed; });
     if (FFree.empty()) return std::make_unique<TChunk>();
     auto Chunk = std::move(FFree.back());
     FFree.pop_back();
     return Chunk;
   }
   void Push(std::unique_ptr<TChunk> Chunk) {
+    bool WasEmpty = false;
     {
       const std::lock_guard Lock(FMutex);
+      WasEmpty = FFull.empty();
       FFull.push_back(std::move(Chunk));
     }
-    FChanged.notify_all();
+    if (WasEmpty) FFilled.notify_one();
   }
   // Null once the queue is closed and empty.
   std::unique_ptr<TChunk> Pop() {
     std::unique_lock Lock(FMutex);
-    FChanged.wait(Lock, [&] { return !FFull.empty() || FClosed; });
+    FFilled.wait(Lock, [&] { return !FFull.empty() || FClosed; });
     if (FFull.empty()) return nullptr;
     auto Chunk = std::move(FFull.front());
     FFull.pop_front();
-    FChanged.notify_all();
+    const bool Room = FFull.size() == LowWater;
+    Lock.unlock();
+    if (Room) FRoom.notify_one();
     return Chunk;
   }
   void Recycle(std::unique_ptr<TChunk> Chunk) {
@@ -90,12 +92,14 @@ class TChunkQueue {
       const std::lock_guard Lock(FMutex);
       FClosed = true;
     }
-    FChanged.notify_all();
+    FFilled.notify_all();
+    FRoom.notify_all();
   }
 
  private:
   std::mutex FMutex;
-  std::condition_variable FChanged;
+  std::condition_variable FFilled;
+  std::condition_variable FRoom;
   std::deque<std::unique_ptr<TChunk>> FFull;
   std::vector<std::unique_ptr<TChunk>> FFree;
   bool FClosed = false;
@@ -111,7 +115,8 @@ class TMeasuring {
   // False when the meter failed or the series' receiver ended the measurement.
   bool Add(const TChunk& Chunk) {
     const int32_t Channels = static_cast<int32_t>(Chunk.Roles.size());
-    TPacketInfo Info = Chunk.Info;
+    const TPacketInfo& Info = Chunk.Info;
+    if (Info.Frames > 0) FOffset = Info.Offset;
     int32_t Done = 0;
     while (Done < Chunk.Samples) {
       int32_t Count = Chunk.Samples - Done;
@@ -156,26 +161,21 @@ class TMeasuring {
   void Note(const TPacketInfo& Info) {
     if (Info.Frames == 0) return;
     FRow.Dialnorm = Info.Dialnorm;
-    if (Info.HasCompr) {
-      ++FRow.ComprFrames;
-      FComprSum += Info.Compr;
-    }
-    ++FRow.DynrngFrames;
-    FDynrngSum += Info.Dynrng;
+    if (Info.HasCompr) FRow.Compr.Add(Info.Compr);
+    FRow.Dynrng.Add(Info.Dynrng);
   }
 
   bool EmitRow(double End) {
     FRow.Time = End;
+    FRow.Offset = FOffset;
     FRow.Momentary = FMeter.Momentary();
     FRow.ShortTerm = FMeter.ShortTerm();
     const double Duration = End - FRowStart;
     FRow.Kbps = Duration > 0.0 ? FStepBytes * 8.0 / Duration / 1000.0 : 0.0;
-    FRow.Compr = FRow.ComprFrames > 0 ? FComprSum / static_cast<double>(FRow.ComprFrames) : 0.0;
-    FRow.Dynrng = FRow.DynrngFrames > 0 ? FDynrngSum / static_cast<double>(FRow.DynrngFrames) : 0.0;
     const bool Go = !FSeries || FSeries(FRow);
     FRow = TSeriesRow{};
     FRowStart = End;
-    FStepBytes = FComprSum = FDynrngSum = 0.0;
+    FStepBytes = 0.0;
     return Go;
   }
 
@@ -185,8 +185,7 @@ class TMeasuring {
   double FNext = 0.0;
   double FRowStart = 0.0;
   double FStepBytes = 0.0;
-  double FComprSum = 0.0;
-  double FDynrngSum = 0.0;
+  int64_t FOffset = -1;  // of the packet whose audio came last
   TSeriesRow FRow;
   int64_t FSamples = 0;
   double FSeconds = 0.0;
@@ -267,16 +266,16 @@ class TDecoding final : public TStreamVisitor {
     FInfo.Dialnorm = static_cast<int32_t>(F.dialnorm);
     FInfo.HasCompr = F.compre != 0;
     if (F.compre != 0) {
-      FInfo.Compr = ComprToDb(F.compr);
+      FInfo.Compr = ComprMicroDb(F.compr);
       FResult.Compr.Add(FInfo.Compr);
     }
     // A first block without a dynamic range word is played at 0 dB.
-    FInfo.Dynrng = F.dynrnge != 0 ? DynrngToDb(F.dynrng) : 0.0;
+    FInfo.Dynrng = F.dynrnge != 0 ? DynrngMicroDb(F.dynrng) : 0;
     FResult.Dynrng.Add(FInfo.Dynrng);
     if (F.acmod == 0) {
       ++FDialnorm2s[F.dialnorm2];
-      if (F.compr2e != 0) FResult.Compr2.Add(ComprToDb(F.compr2));
-      FResult.Dynrng2.Add(F.dynrng2e != 0 ? DynrngToDb(F.dynrng2) : 0.0);
+      if (F.compr2e != 0) FResult.Compr2.Add(ComprMicroDb(F.compr2));
+      FResult.Dynrng2.Add(F.dynrng2e != 0 ? DynrngMicroDb(F.dynrng2) : 0);
     }
   }
 
@@ -284,6 +283,7 @@ class TDecoding final : public TStreamVisitor {
     FPacket.assign(Frame.Data, Frame.Data + Frame.DataSize);
     FPacketOffset = Frame.Offset;
     FInfo = TPacketInfo{};
+    FInfo.Offset = Frame.Offset;
     FInfo.Frames = 1;
     FInfo.Bytes = Frame.Size;
   }
@@ -404,7 +404,7 @@ class TDecoding final : public TStreamVisitor {
   bool FInOtherProgramme = false;
   bool FDependentsLeft = false;
   bool FGap = false;   // a frame of the programme was left out since the last packet decoded
-  int32_t FSkip = 0;   // decoded samples still to leave out after a gap  // the independent frame of the dependent frames that follow was left out
+  int32_t FSkip = 0;   // decoded samples still to leave out after a gap
   std::map<uint32_t, int64_t> FDialnorms;
   std::map<uint32_t, int64_t> FDialnorm2s;
   std::array<TTruePeak, static_cast<size_t>(TChannelRole::Count)> FPeaks{};
@@ -483,6 +483,12 @@ TDialnormVerdict JudgeDialnorm(const TLoudnessResult& Result) {
     Verdict.Agrees = std::fabs(Verdict.Difference) <= DialnormTolerance;
   }
   return Verdict;
+}
+
+uint32_t MatchingDialnorm(double Integrated) {
+  if (!(Integrated > -31.0)) return 31;  // quieter than any level dialnorm claims, or nothing measured
+  if (Integrated >= -1.0) return 1;
+  return static_cast<uint32_t>(std::llround(-Integrated));
 }
 
 }  // namespace corvane

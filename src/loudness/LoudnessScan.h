@@ -15,18 +15,9 @@
 
 #include "loudness/FrameDecoder.h"
 #include "viewer/FrameWindow.h"
+#include "viewer/StreamCheck.h"
 
 namespace corvane {
-
-// Minimum, maximum and mean of gains in dB.
-struct TGainStats {
-  int64_t Count = 0;
-  double Min = 0.0;
-  double Max = 0.0;
-  double Sum = 0.0;
-  void Add(double Db);
-  double Mean() const { return Count > 0 ? Sum / static_cast<double>(Count) : 0.0; }
-};
 
 struct TValueCount {
   uint32_t Value = 0;
@@ -42,14 +33,13 @@ struct TLoudnessFinding {
 // One step of the series, ending at Time seconds of the measured audio.
 struct TSeriesRow {
   double Time = 0.0;
+  int64_t Offset = -1;     // the file offset of the frame whose audio the step ends in
   double Momentary = 0.0;  // LKFS; minus infinity where the audio is too short or silent
   double ShortTerm = 0.0;
   double Kbps = 0.0;       // the step's frames' bytes over the step's duration
   int32_t Dialnorm = -1;   // of the step's last frame; -1 when no frame ended in the step
-  int64_t ComprFrames = 0;  // frames of the step that carry compr
-  double Compr = 0.0;      // their mean compr in dB
-  int64_t DynrngFrames = 0;  // frames of the step
-  double Dynrng = 0.0;     // their mean first-block dynrng in dB (0 dB where a frame sends none)
+  TGainSummary Compr;      // of the step's frames that carry it
+  TGainSummary Dynrng;     // of the step's frames' first blocks (0 dB where a frame sends none)
 };
 
 struct TLoudnessResult {
@@ -68,8 +58,8 @@ struct TLoudnessResult {
   int64_t OtherProgrammes = 0;  // E-AC-3 frames of independent substreams 1 to 7, not measured
   std::vector<TValueCount> Dialnorms;   // dialnorm values and how many frames carry each
   std::vector<TValueCount> Dialnorm2s;  // the second channel's, in 1+1 frames
-  TGainStats Compr, Compr2;             // over the frames that carry them
-  TGainStats Dynrng, Dynrng2;           // of each frame's first audio block
+  TGainSummary Compr, Compr2;           // over the frames that carry them
+  TGainSummary Dynrng, Dynrng2;         // of each frame's first audio block
   int64_t FindingCount = 0;
   std::vector<TLoudnessFinding> Findings;  // the first MaxFindings of them, in file order
 };
@@ -89,9 +79,6 @@ struct TLoudnessRequest {
 
 TLoudnessResult MeasureLoudness(const TLoudnessRequest& Request);
 
-// Broadcast practice: dialnorm should match the measured loudness within 2 dB.
-inline constexpr double DialnormTolerance = 2.0;
-
 struct TDialnormVerdict {
   bool Measured = false;     // the integrated loudness rose above the gates
   bool HasDialnorm = false;  // a frame carried dialnorm
@@ -102,5 +89,8 @@ struct TDialnormVerdict {
 };
 
 TDialnormVerdict JudgeDialnorm(const TLoudnessResult& Result);
+
+// The dialnorm that claims Integrated LKFS: the level in whole dB, as near as 1 to 31 come.
+uint32_t MatchingDialnorm(double Integrated);
 
 }  // namespace corvane

@@ -43,6 +43,18 @@ TPhaseTaps MakePhaseTaps() {
 
 const TPhaseTaps PhaseTaps = MakePhaseTaps();
 
+// No interpolated value exceeds the largest magnitude of the samples it is made of by more than
+// the largest sum of a phase's tap magnitudes; the margin covers the rounding of the float sums.
+const float PeakBound = [] {
+  double Bound = 1.0;
+  for (const auto& Taps : PhaseTaps) {
+    double Sum = 0.0;
+    for (const float Tap : Taps) Sum += std::fabs(Tap);
+    Bound = std::max(Bound, Sum);
+  }
+  return static_cast<float>(Bound * (1.0 + 1e-5));
+}();
+
 // Where the compiler can, one version for processors with AVX2 and FMA beside the plain one;
 // the loader picks the one the processor runs.
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
@@ -78,6 +90,14 @@ float BlockPeak(const float* Buffer, int32_t N, int32_t Fresh) {
   return std::bit_cast<float>(Max);
 }
 
+// The largest magnitude of N samples.
+CORVANE_VECTOR_CLONES
+float SamplePeak(const float* Samples, int32_t N) {
+  uint32_t Max = 0;
+  for (int32_t Sample = 0; Sample < N; ++Sample) Max = std::max(Max, std::bit_cast<uint32_t>(Samples[Sample]) & 0x7FFFFFFFu);
+  return std::bit_cast<float>(Max);
+}
+
 }  // namespace
 
 void TTruePeak::Add(const float* Samples, int32_t Count) {
@@ -86,7 +106,10 @@ void TTruePeak::Add(const float* Samples, int32_t Count) {
     const int32_t N = std::min(BlockSamples, Count - Start);
     std::memcpy(Buffer, FHistory, sizeof FHistory);
     std::memcpy(Buffer + History, Samples + Start, sizeof(float) * static_cast<size_t>(N));
-    FPeak = std::max(FPeak, static_cast<double>(BlockPeak(Buffer, N, std::min(FFresh, N))));
+    // Most blocks lie too far below the peak so far to reach it between their samples; only
+    // the others are interpolated.
+    if (static_cast<double>(SamplePeak(Buffer, History + N) * PeakBound) >= FPeak)
+      FPeak = std::max(FPeak, static_cast<double>(BlockPeak(Buffer, N, std::min(FFresh, N))));
     FFresh = std::max(FFresh - N, 0);
     std::memcpy(FHistory, Buffer + N, sizeof FHistory);
   }

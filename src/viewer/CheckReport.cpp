@@ -93,6 +93,7 @@ std::array<std::u16string, 3> TCheckReport::RowTexts(size_t Row) const {
 std::vector<std::u16string> TCheckReport::SummaryLines() const {
   std::vector<std::u16string> Lines{u"File: " + PathToText(FFile)};
   for (std::u16string& Line : corvane::SummaryLines(FSummary)) Lines.push_back(std::move(Line));
+  Lines.insert(Lines.end(), FLoudnessLines.begin(), FLoudnessLines.end());
   if (FNotKept > 0)
     Lines.push_back(u"The list shows the first " + IntToStr(static_cast<int64_t>(FFindings.size())) + u" findings; " +
                     IntToStr(FNotKept) + u" more are left out.");

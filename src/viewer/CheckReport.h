@@ -54,6 +54,10 @@ class TCheckReport {
   // A finding from the check's sink, kept while there is room and counted otherwise.
   void Add(const TStreamFinding& Finding);
   void SetSummary(const TStreamSummary& Summary) { FSummary = Summary; }
+  // The measured loudness and the verdict on dialnorm, once the file's loudness was measured:
+  // the window shows them after the summary (the saved report, as corvane-cli check prints it,
+  // has no such lines).
+  void SetLoudnessLines(std::vector<std::u16string> Lines) { FLoudnessLines = std::move(Lines); }
 
   const std::filesystem::path& File() const { return FFile; }
   bool EAC3() const { return FEAC3; }
@@ -66,8 +70,8 @@ class TCheckReport {
   // The columns of list row Row: Offset, Type ("problem" or "change") and Finding, which is the
   // full text (a list may cut it; its tooltip shows this).
   std::array<std::u16string, 3> RowTexts(size_t Row) const;
-  // What the window shows above the list: "File: ...", the summary lines and, when findings
-  // were left out, a line that says how many.
+  // What the window shows above the list: "File: ...", the summary lines, the loudness lines
+  // and, when findings were left out, a line that says how many.
   std::vector<std::u16string> SummaryLines() const;
   // The copy of the rows given (in list order), a finding line each; with no row given, the
   // whole report as the window shows it: every finding line, a blank line and SummaryLines.
@@ -91,6 +95,7 @@ class TCheckReport {
   bool FEAC3 = false;
   TStreamSummary FSummary;
   std::vector<TStreamFinding> FFindings;
+  std::vector<std::u16string> FLoudnessLines;
   int64_t FNotKept = 0;
 };
 

@@ -125,8 +125,8 @@ class TRewriter final : public TStreamVisitor {
     std::memcpy(FNew.data(), Frame.Data, static_cast<size_t>(Size));
     TEditedBytes Edited;
     const TDialnormChange Change =
-        Frame.EAC3 ? SetDialnorm<TAC3PlusKind>(FNew.data(), Size, FRequest.Dialnorm, *FPlus, true, &Edited)
-                   : SetDialnorm<TAC3Kind>(FNew.data(), Size, FRequest.Dialnorm, *FAC3, true, &Edited);
+        Frame.EAC3 ? SetDialnorm<TAC3PlusKind>(FNew.data(), Size, FResult.Dialnorm, *FPlus, true, &Edited)
+                   : SetDialnorm<TAC3Kind>(FNew.data(), Size, FResult.Dialnorm, *FAC3, true, &Edited);
     switch (Change) {
       case TDialnormChange::AlreadySet:
         ++FResult.AlreadySet;
@@ -162,7 +162,7 @@ class TRewriter final : public TStreamVisitor {
     FResult.JournalKept = FJournal->JournalKept();
     const std::string At = ToUtf8(OffsetText(FBatchStart));
     FResult.Error = FJournal->Error() + "; stopped at the frame at " + At + ": the " + FramesText(FResult.Rewritten) +
-                    " before it carry dialnorm " + std::to_string(FRequest.Dialnorm) + ", it and the frames after it " +
+                    " before it carry dialnorm " + std::to_string(FResult.Dialnorm) + ", it and the frames after it " +
                     (FResult.JournalKept ? "get their old bytes back from the journal" : "are as they were");
     FPending = 0;
     return false;
@@ -209,6 +209,37 @@ bool OpenAndRecover(const TDialnormRequest& Request, TFileStream& Writer, TDialn
   return true;
 }
 
+// The value to set: the request's, or the one its Choose gives. False, with the result's error,
+// when there is none to set.
+bool ChooseDialnorm(const TDialnormRequest& Request, TDialnormResult& Result) {
+  Result.Dialnorm = Request.Dialnorm;
+  if (Request.Choose && !Request.Choose(Result.Dialnorm, Result.Error)) return false;
+  if (Result.Dialnorm >= 1 && Result.Dialnorm <= 31) return true;
+  Result.Error = "dialnorm must be 1 to 31, not " + std::to_string(Result.Dialnorm);
+  return false;
+}
+
+// Whether Stream, which had the identity Start, is still that file, unchanged and under its name.
+bool StillTheSame(const TFileStream& Stream, const TFileStream::TIdentity& Start, const std::filesystem::path& File) {
+  TFileStream::TIdentity Now;
+  TFileStream::TIdentity Named;
+  TFileStream Again;
+  return Stream.Identity(Now) && Start.Unchanged(Now) && Again.Open(File, TFileStream::TMode::Read) &&
+         Again.Identity(Named) && Named.SameFile(Start);
+}
+
+// Chooses the value while the file is as it was at Start; false, with the result's error, when
+// there is none or the file changed meanwhile.
+bool ChooseWhileUnchanged(const TDialnormRequest& Request, const TFileStream& Stream,
+                          const TFileStream::TIdentity& Start, TDialnormResult& Result) {
+  if (!ChooseDialnorm(Request, Result)) return false;
+  if (!Request.Choose || StillTheSame(Stream, Start, Request.File)) return true;
+  Result.Error = PathText(Request.File) +
+                 " changed while its dialnorm was chosen (its size, modification time or the file under its name); "
+                 "nothing was written";
+  return false;
+}
+
 TDialnormResult RewriteInPlace(const TDialnormRequest& Request) {
   TDialnormResult Result;
   const std::string Name = PathText(Request.File);
@@ -221,6 +252,7 @@ TDialnormResult RewriteInPlace(const TDialnormRequest& Request) {
     Result.Error = "cannot read " + Name + ": " + (Reader.IsOpen() ? Writer.LastReason() : Reader.LastReason());
     return Result;
   }
+  if (!ChooseWhileUnchanged(Request, Writer, Start, Result)) return Result;
 
   TRewriter Rewriter(Request, Result, &Journal);
   std::string Error;
@@ -270,6 +302,8 @@ TDialnormResult RewriteIntoOutput(const TDialnormRequest& Request) {
     Result.Error = "cannot read " + Name + ": " + Reader.LastReason();
     return Result;
   }
+  // A change of the source while the value is chosen shows at the end, as one while it is read.
+  if (!ChooseDialnorm(Request, Result)) return Result;
   TOutputFile Out(Request.Hooks);
   if (!Out.Open(Output, Start, Request.Notice)) {
     Result.Error = Out.Error();
@@ -290,13 +324,7 @@ TDialnormResult RewriteIntoOutput(const TDialnormRequest& Request) {
   }
   // The copy holds the source as it was at the start only when the source is still that file,
   // of that size and modification time.
-  TFileStream::TIdentity Now;
-  TFileStream::TIdentity Named;
-  TFileStream Again;
-  const bool Same = Reader.Identity(Now) && Start.Unchanged(Now) && Out.Written() == Start.Size &&
-                    Again.Open(Request.File, TFileStream::TMode::Read) && Again.Identity(Named) &&
-                    Named.SameFile(Start);
-  if (!Same) {
+  if (Out.Written() != Start.Size || !StillTheSame(Reader, Start, Request.File)) {
     Result.Error = Name + " changed while it was read (its size, modification time or the file under its name); " +
                    PathText(Output) + " was left as it was";
     return Result;
@@ -321,10 +349,10 @@ TDialnormChange SetFrameDialnorm(uint8_t* Frame, int32_t Size, bool EAC3, uint32
 }
 
 TDialnormResult RewriteDialnorm(const TDialnormRequest& Request) {
-  if (Request.Dialnorm < 1 || Request.Dialnorm > 31) {
+  // A value given is checked before the file is looked at; a chosen one once it is chosen.
+  if (!Request.Choose) {
     TDialnormResult Result;
-    Result.Error = "dialnorm must be 1 to 31, not " + std::to_string(Request.Dialnorm);
-    return Result;
+    if (!ChooseDialnorm(Request, Result)) return Result;
   }
   return Request.Output ? RewriteIntoOutput(Request) : RewriteInPlace(Request);
 }

@@ -36,6 +36,11 @@ struct TDialnormSkipped {
 struct TDialnormRequest {
   std::filesystem::path File;
   uint32_t Dialnorm = 31;  // 1 to 31
+  // When given, chooses the value instead (from a measurement of the file, say): once the file
+  // is locked and an unfinished change of it rolled back, before anything is written. False, with
+  // Error saying why, ends the run with nothing written; so does a change of the file while it
+  // chooses.
+  std::function<bool(uint32_t& Dialnorm, std::string& Error)> Choose;
   // Without one the file itself is changed.
   std::optional<std::filesystem::path> Output;
   // Told of each frame left as it was.
@@ -51,6 +56,7 @@ struct TDialnormRequest {
 
 struct TDialnormResult {
   bool Completed = false;  // every frame was looked at and the file is complete
+  uint32_t Dialnorm = 0;   // the value set
   int64_t Frames = 0;
   int64_t Rewritten = 0;   // frames changed
   int64_t AlreadySet = 0;  // frames that carried the value already

@@ -77,6 +77,27 @@ std::u16string Decimal(int64_t Value, int Decimals) {
   return IntToStr(Value / Scale) + u"." + Fraction;
 }
 
+// The same for a signed number.
+std::u16string SignedDecimal(int64_t Value, int Decimals) {
+  const uint64_t Magnitude = Value < 0 ? 0 - static_cast<uint64_t>(Value) : static_cast<uint64_t>(Value);
+  std::u16string Text = Decimal(static_cast<int64_t>(Magnitude), Decimals);
+  if (Value < 0) Text.insert(Text.begin(), u'-');
+  return Text;
+}
+
+// The gains of the 256 words of a gain field, in millionths of a dB: each computed and rounded
+// once, so that sums of them are whole numbers that every build adds up alike.
+template <double (*ToDb)(uint32_t)>
+const std::array<int32_t, 256>& GainTable() {
+  static const std::array<int32_t, 256> Table = [] {
+    std::array<int32_t, 256> Gains{};
+    for (uint32_t Word = 0; Word < Gains.size(); ++Word)
+      Gains[Word] = static_cast<int32_t>(std::llround(ToDb(Word) * 1e6));
+    return Gains;
+  }();
+  return Table;
+}
+
 std::u16string SubstreamText(const TSubstream& Substream) {
   if (Substream.Independent < 0 || (Substream.Independent == 0 && Substream.Dependent < 0)) return u"";
   std::u16string Text = u" in ";
@@ -136,7 +157,8 @@ std::u16string Counted(int64_t Count, const char16_t* One, const char16_t* Many)
 
 // What the check takes from one decoded header.
 struct THeaderValues {
-  uint32_t fscod = 0;
+  uint32_t RateCode = 0;  // as SamplingRateOfCode reads it
+  uint32_t Rate = 0;      // Hz; 0 for a reserved code
   uint32_t acmod = 0;
   uint32_t lfeon = 0;
   uint32_t bsid = 0;
@@ -148,6 +170,12 @@ struct THeaderValues {
   uint32_t Reserved = 0;  // bit n: entry n of the kind's reserved codes; ReservedFrameSize
   TSubstream Substream;
   bool Timed = true;  // its samples count towards the duration
+  bool compre = false;
+  uint32_t compr = 0;
+  bool compr2e = false;
+  uint32_t compr2 = 0;
+  uint32_t dynrng = 0;   // 0 (0 dB) where the first block sends none
+  uint32_t dynrng2 = 0;
 };
 
 template <typename TFrame, size_t Count>
@@ -163,18 +191,26 @@ uint32_t ReservedMask(const TFrame& Frame, const TReservedCode (&Codes)[Count]) 
 template <typename TFrame>
 THeaderValues SharedValuesOf(const TFrame& Frame) {
   THeaderValues Values;
-  Values.fscod = Frame.fscod;
+  Values.RateCode = Frame.fscod;
   Values.acmod = Frame.acmod;
   Values.lfeon = Frame.lfeon;
   Values.bsid = Frame.bsid;
   Values.dialnorm = Frame.dialnorm;
   Values.HasDialnorm2 = Frame.acmod == 0;
   Values.dialnorm2 = Frame.dialnorm2;
+  Values.compre = Frame.compre != 0;
+  Values.compr = Frame.compr;
+  Values.compr2e = Frame.compr2e != 0;
+  Values.compr2 = Frame.compr2;
+  Values.dynrng = Frame.dynrnge != 0 ? Frame.dynrng : 0;
+  Values.dynrng2 = Frame.dynrng2e != 0 ? Frame.dynrng2 : 0;
   return Values;
 }
 
 THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
   THeaderValues Values = SharedValuesOf(Frame);
+  if (Frame.fscod > 2) Values.RateCode = SamplingRateCodes;  // reserved in AC-3
+  Values.Rate = SamplingRateOfCode(Values.RateCode);
   Values.Kbps = Frame.frmsizecod < AC3BitrateTable.size() ? AC3BitrateTable[Frame.frmsizecod] : 0;
   Values.Samples = 1536;
   Values.Reserved = ReservedMask(Frame, AC3ReservedCodes) | (CodedSize == 0 ? ReservedFrameSize : 0);
@@ -184,10 +220,12 @@ THeaderValues ValuesOf(const TAC3Frame& Frame, int32_t CodedSize) {
 THeaderValues ValuesOf(const TAC3PlusFrame& Frame, int32_t CodedSize) {
   THeaderValues Values = SharedValuesOf(Frame);
   Values.Samples = 256 * static_cast<uint32_t>(std::max(NumblkscodToBlocks(static_cast<int32_t>(Frame.numblkscod)), 1));
-  const uint32_t Rate = Frame.fscod < 3 ? AC3SamplingRateTable[Frame.fscod] : 0;
+  // The reduced rates: fscod 3, the rate in fscod2 (3 is reserved).
+  if (Frame.fscod == 3) Values.RateCode = Frame.fscod2 < 3 ? 3 + Frame.fscod2 : SamplingRateCodes;
+  Values.Rate = SamplingRateOfCode(Values.RateCode);
   // The rate a frame of this size stands for, to the nearest kbps (44.1 kHz frames alternate
   // between two sizes a word apart, which round to the same rate).
-  const uint64_t Bits = uint64_t{static_cast<uint32_t>(CodedSize)} * 8 * Rate;
+  const uint64_t Bits = uint64_t{static_cast<uint32_t>(CodedSize)} * 8 * Values.Rate;
   Values.Kbps = static_cast<uint32_t>((Bits + Values.Samples * 500ull) / (Values.Samples * 1000ull));
   Values.Reserved = ReservedMask(Frame, AC3PlusReservedCodes);
   return Values;
@@ -198,7 +236,7 @@ THeaderValues ValuesOf(const TAC3PlusFrame& Frame, int32_t CodedSize) {
 struct TStreamChecker::TState {
   struct TSlot {
     bool Seen = false;
-    uint32_t fscod = 0;
+    uint32_t Rate = 0;
     uint32_t acmod = 0;
     uint32_t lfeon = 0;
     uint32_t Kbps = 0;
@@ -225,15 +263,17 @@ TStreamChecker::TStreamChecker(bool EAC3, int64_t FileSize, TFindingSink Sink)
 
 TStreamChecker::~TStreamChecker() = default;
 
-bool TStreamChecker::Tell(const TStreamFinding& Finding) {
+bool TStreamChecker::Tell(TStreamFinding Finding) {
   if (Finding.IsProblem())
     ++FSummary.Problems;
   else
     ++FSummary.Changes;
+  Finding.AtTicks = FNow;
   return !FSink || FSink(Finding);
 }
 
 bool TStreamChecker::Junk(int64_t Offset, int64_t Length) {
+  FNow = FSummary.DurationTicks;
   ++FSummary.JunkRegions;
   FSummary.JunkBytes += Length;
   TStreamFinding Finding;
@@ -244,6 +284,7 @@ bool TStreamChecker::Junk(int64_t Offset, int64_t Length) {
 }
 
 bool TStreamChecker::Frame(const TStreamFrame& Frame) {
+  FNow = FSummary.DurationTicks;
   ++FSummary.Frames;
   FSummary.FrameBytes += Frame.Size;
   if (Frame.EAC3 != FSummary.EAC3) ++FSummary.OtherKindFrames;
@@ -281,8 +322,11 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
   // may be anything, and only its time counts.
   constexpr bool EAC3 = std::is_same_v<TKind, TAC3PlusKind>;
   const bool Trusted = EAC3 ? Frame.Crc.crc2 != TCrcVerdict::Failed : Frame.Crc.crc1 != TCrcVerdict::Failed;
+  FLast = TCheckedFrame{};
+  FLast.StartTicks = FSummary.DurationTicks;
   if (!Trusted) {
-    FSummary.DurationTicks += int64_t{State.LastSamples} * (TStreamSummary::DurationTicksPerSecond / State.LastRate);
+    FLast.Ticks = int64_t{State.LastSamples} * (TStreamSummary::DurationTicksPerSecond / State.LastRate);
+    FSummary.DurationTicks += FLast.Ticks;
     return true;
   }
   THeaderValues Values;
@@ -306,13 +350,29 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
     Values = ValuesOf(Decoded, Frame.CodedSize);
   }
 
-  const uint32_t Rate = Values.fscod < 3 ? AC3SamplingRateTable[Values.fscod] : 0;
+  const uint32_t Rate = Values.Rate;
   if (Values.Timed && Rate != 0) {
     State.LastRate = Rate;
     State.LastSamples = Values.Samples;
-    FSummary.DurationTicks += int64_t{Values.Samples} * (TStreamSummary::DurationTicksPerSecond / Rate);
+    FLast.Ticks = int64_t{Values.Samples} * (TStreamSummary::DurationTicksPerSecond / Rate);
+    FSummary.DurationTicks += FLast.Ticks;
   }
-  FSummary.SamplingRates |= 1u << (Values.fscod & 3);
+  FLast.Trusted = true;
+  FLast.Timed = Values.Timed;
+  FLast.Kbps = Values.Kbps;
+  FLast.dialnorm = Values.dialnorm;
+  FLast.HasCompr = Values.compre;
+  FLast.Compr = Values.compre ? ComprMicroDb(Values.compr) : 0;
+  FLast.Dynrng = DynrngMicroDb(Values.dynrng);
+  if (Values.Timed) {
+    if (Values.compre) FSummary.Compr.Add(FLast.Compr);
+    FSummary.Dynrng.Add(FLast.Dynrng);
+    if (Values.HasDialnorm2) {
+      if (Values.compr2e) FSummary.Compr2.Add(ComprMicroDb(Values.compr2));
+      FSummary.Dynrng2.Add(DynrngMicroDb(Values.dynrng2));
+    }
+  }
+  if (Rate != 0) FSummary.SamplingRates |= 1u << Values.RateCode;
   FSummary.AcmodLfeon |= 1u << ((Values.acmod & 7) * 2 + (Values.lfeon & 1));
   FSummary.Bsids |= 1u << (Values.bsid & 31);
   FSummary.Dialnorms |= 1u << (Values.dialnorm & 31);
@@ -359,8 +419,7 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
       Finding.Value = Value;
       return Tell(Finding);
     };
-    const uint32_t PreviousRate = Slot.fscod < 3 ? AC3SamplingRateTable[Slot.fscod] : 0;
-    if (!Changed(TChangeField::SamplingRate, PreviousRate, Rate) ||
+    if (!Changed(TChangeField::SamplingRate, Slot.Rate, Rate) ||
         !Changed(TChangeField::Acmod, Slot.acmod, Values.acmod) ||
         !Changed(TChangeField::Lfeon, Slot.lfeon, Values.lfeon) ||
         (Slot.Kbps != 0 && Values.Kbps != 0 && !Changed(TChangeField::BitRate, Slot.Kbps, Values.Kbps)) ||
@@ -369,7 +428,7 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
       return false;
   }
   Slot.Seen = true;
-  Slot.fscod = Values.fscod;
+  Slot.Rate = Rate;
   Slot.acmod = Values.acmod;
   Slot.lfeon = Values.lfeon;
   if (Values.Kbps != 0) Slot.Kbps = Values.Kbps;
@@ -379,6 +438,7 @@ bool TStreamChecker::Header(const TStreamFrame& Frame) {
 }
 
 bool TStreamChecker::Finish() {
+  FNow = FSummary.DurationTicks;
   if (FSummary.Frames != 0) return true;
   TStreamFinding Finding;
   Finding.Kind = TFindingKind::NoFrames;
@@ -386,8 +446,8 @@ bool TStreamChecker::Finish() {
 }
 
 TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink, TStreamSummary& Summary,
-                      const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel,
-                      std::string& Error) {
+                      const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel, std::string& Error,
+                      const TCheckedFrameSink& Frames) {
   TFileStream Reader;
   const int64_t Size = Reader.Open(File, TFileStream::TMode::Read) ? Reader.Size() : -1;
   if (Size < 0) {
@@ -398,12 +458,18 @@ TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindi
   TStreamChecker Checker(EAC3, Size, Sink);
   bool Cancelled = false;
 
-  // Forwards to the checker, and ends the walk once the check is cancelled.
+  // Forwards to the checker (and each frame it took to Frames), and ends the walk once the check
+  // is cancelled.
   class TCancellable final : public TStreamVisitor {
    public:
-    TCancellable(TStreamChecker& Checker, const std::atomic<bool>* Cancel, bool& Cancelled)
-        : FChecker(Checker), FCancel(Cancel), FCancelled(Cancelled) {}
-    bool Frame(const TStreamFrame& Frame) override { return Going() && FChecker.Frame(Frame); }
+    TCancellable(TStreamChecker& Checker, const std::atomic<bool>* Cancel, bool& Cancelled,
+                 const TCheckedFrameSink& Frames)
+        : FChecker(Checker), FCancel(Cancel), FCancelled(Cancelled), FFrames(Frames) {}
+    bool Frame(const TStreamFrame& Frame) override {
+      if (!Going() || !FChecker.Frame(Frame)) return false;
+      if (FFrames) FFrames(Frame, FChecker.LastFrame());
+      return true;
+    }
     bool Junk(int64_t Offset, int64_t Length) override { return Going() && FChecker.Junk(Offset, Length); }
 
    private:
@@ -414,7 +480,8 @@ TCheckEnd CheckStream(const std::filesystem::path& File, bool EAC3, const TFindi
     TStreamChecker& FChecker;
     const std::atomic<bool>* FCancel;
     bool& FCancelled;
-  } Visitor(Checker, Cancel, Cancelled);
+    const TCheckedFrameSink& FFrames;
+  } Visitor(Checker, Cancel, Cancelled, Frames);
 
   const TStreamWalkEnd End = WalkStream(Reader, Size, Visitor, Progress, {}, Error);
   if (End == TStreamWalkEnd::Completed) Checker.Finish();
@@ -469,6 +536,49 @@ const char* ChangeFieldKey(TChangeField Field) {
   return "";
 }
 
+void TGainSummary::Add(int32_t MicroDb) {
+  Min = Frames == 0 ? MicroDb : std::min(Min, MicroDb);
+  Max = Frames == 0 ? MicroDb : std::max(Max, MicroDb);
+  Sum += MicroDb;
+  ++Frames;
+}
+
+void TGainSummary::Merge(const TGainSummary& Other) {
+  if (Other.Frames == 0) return;
+  Min = Frames == 0 ? Other.Min : std::min(Min, Other.Min);
+  Max = Frames == 0 ? Other.Max : std::max(Max, Other.Max);
+  Sum += Other.Sum;
+  Frames += Other.Frames;
+}
+
+int64_t TGainSummary::MeanCentiDb() const {
+  if (Frames == 0) return 0;
+  // Sum / Frames / 10^4, rounded once, half away from zero.
+  const uint64_t Magnitude = Sum < 0 ? 0 - static_cast<uint64_t>(Sum) : static_cast<uint64_t>(Sum);
+  const auto Centi = static_cast<int64_t>(MulDivRound(Magnitude, 1, static_cast<uint64_t>(Frames) * 10000));
+  return Sum < 0 ? -Centi : Centi;
+}
+
+int32_t DynrngMicroDb(uint32_t dynrng) { return GainTable<DynrngToDb>()[dynrng & 0xFF]; }
+
+int32_t ComprMicroDb(uint32_t compr) { return GainTable<ComprToDb>()[compr & 0xFF]; }
+
+int64_t MicroToCentiDb(int64_t MicroDb) { return (MicroDb + (MicroDb < 0 ? -5000 : 5000)) / 10000; }
+
+std::u16string FixedText(int64_t Units, int Decimals) { return SignedDecimal(Units, Decimals); }
+
+std::u16string GainSummaryText(const TGainSummary& Gains, const char16_t* Counted) {
+  if (Gains.Frames == 0) return u"in no frame";
+  const auto Db = [](int64_t Centi) { return FixedText(Centi, 2) + u" dB"; };
+  return u"min " + Db(MicroToCentiDb(Gains.Min)) + u", max " + Db(MicroToCentiDb(Gains.Max)) + u", mean " +
+         Db(Gains.MeanCentiDb()) + u" (" + Counted + corvane::Counted(Gains.Frames, u"frame", u"frames") + u")";
+}
+
+uint32_t SamplingRateOfCode(uint32_t RateCode) {
+  if (RateCode < 3) return AC3SamplingRateTable[RateCode];
+  return RateCode < SamplingRateCodes ? AC3ReducedSamplingRateTable[RateCode - 3] : 0;
+}
+
 int64_t TStreamSummary::DurationMicroseconds() const {
   return static_cast<int64_t>(MulDivRound(static_cast<uint64_t>(DurationTicks), 1000000, DurationTicksPerSecond));
 }
@@ -498,9 +608,8 @@ std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   const auto Ticks = static_cast<uint64_t>(Summary.DurationTicks);
   const auto Milliseconds = static_cast<int64_t>(MulDivRound(Ticks, 1000, TStreamSummary::DurationTicksPerSecond));
   Lines.push_back(u"Duration: " + Decimal(Milliseconds, 3) + u" s (" + DurationText(Milliseconds) + u")");
-  Lines.push_back(
-      (Rates ? u"Sampling rates: " : u"Sampling rate: ") +
-      JoinBits(Summary.SamplingRates, [](uint32_t fscod) { return FscodToStr(static_cast<int32_t>(fscod)); }));
+  Lines.push_back((Rates ? u"Sampling rates: " : u"Sampling rate: ") +
+                  JoinBits(Summary.SamplingRates, [](uint32_t Code) { return RateText(SamplingRateOfCode(Code)); }));
   std::u16string Kbps;
   for (uint32_t Value : Summary.Kbps) Kbps += (Kbps.empty() ? u"" : u", ") + KbpsText(Value);
   if (Summary.MoreKbps) Kbps += u" and more";
@@ -515,6 +624,10 @@ std::vector<std::u16string> SummaryLines(const TStreamSummary& Summary) {
   Lines.push_back(u"bsid: " + JoinBits(Summary.Bsids, Number));
   Lines.push_back(u"dialnorm: " + JoinBits(Summary.Dialnorms, Number));
   if (Summary.Dialnorm2s != 0) Lines.push_back(u"dialnorm2: " + JoinBits(Summary.Dialnorm2s, Number));
+  Lines.push_back(u"compr: " + GainSummaryText(Summary.Compr));
+  if (Summary.Compr2.Frames > 0) Lines.push_back(u"compr2: " + GainSummaryText(Summary.Compr2));
+  Lines.push_back(u"dynrng: " + GainSummaryText(Summary.Dynrng, u"first block of "));
+  if (Summary.Dynrng2.Frames > 0) Lines.push_back(u"dynrng2: " + GainSummaryText(Summary.Dynrng2, u"first block of "));
   if (Summary.EAC3) {
     Lines.push_back(u"Substreams: " + JoinBits(Summary.Independent, [&](uint32_t Independent) {
                       std::u16string Text = u"independent " + UIntToStr(Independent);

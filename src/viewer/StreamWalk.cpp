@@ -27,13 +27,17 @@ struct TCandidate {
 
 // Whether a frame of either kind may start at Data (Left bytes at hand), and which.
 bool CandidateAt(const uint8_t* Data, int32_t Left, TCandidate& Found) {
-  if (Left < 6 || !IsSyncword(Data) || (Data[4] >> 6) > 2) return false;
+  if (Left < 6 || !IsSyncword(Data)) return false;
+  const uint32_t fscod = Data[4] >> 6u;
   const uint32_t bsid = Data[5] >> 3u;
   if (bsid <= 8) {
+    if (fscod > 2) return false;
     Found = {false, AC3CodedFrameSize(Data)};
     return true;
   }
   if (bsid < 11 || bsid > 16) return false;
+  // E-AC-3 codes its reduced rates as fscod 3 with the rate in fscod2, whose 3 is reserved.
+  if (fscod == 3 && ((Data[4] >> 4u) & 3u) == 3) return false;
   Found = {true, AC3PlusCodedFrameSize(Data)};
   return Found.Size >= MinFrameBytes;
 }

@@ -5,8 +5,9 @@
 //
 // The walk reads the file once, front to back, and looks at every syncword. A syncword starts a
 // frame candidate when the header after it is one of a kind: fscod 0 to 2 and bsid up to 8
-// (AC-3) or 11 to 16 (E-AC-3), each candidate measured by its own kind, so an E-AC-3 frame in an
-// AC-3 file is one frame of the other kind. A candidate is a frame when
+// (AC-3), or bsid 11 to 16 and any rate but the reserved fscod2 3 (E-AC-3, whose fscod 3 stands
+// for the reduced rates), each candidate measured by its own kind, so an E-AC-3 frame in an AC-3
+// file is one frame of the other kind. A candidate is a frame when
 //   - its CRCs pass;
 //   - it is AC-3 and one of its two CRCs passes (crc1 vouches for the header, crc2 for the size);
 //   - its CRCs fail, and a syncword (or the end of the file) lies where its size ends;

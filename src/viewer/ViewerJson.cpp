@@ -197,6 +197,16 @@ TJson FixedNumber(int64_t Value, int Decimals) {
 
 }  // namespace
 
+TJson GainSummaryJson(const TGainSummary& Gains) {
+  TJson Json;
+  Json["frames"] = Gains.Frames;
+  const bool Any = Gains.Frames > 0;
+  Json["min"] = Any ? FixedNumber(MicroToCentiDb(Gains.Min), 2) : nullptr;
+  Json["max"] = Any ? FixedNumber(MicroToCentiDb(Gains.Max), 2) : nullptr;
+  Json["mean"] = Any ? FixedNumber(Gains.MeanCentiDb(), 2) : nullptr;
+  return Json;
+}
+
 TJson SummaryJson(const TStreamSummary& Summary) {
   TJson Json;
   Json["kind"] = Summary.EAC3 ? "E-AC-3" : "AC-3";
@@ -204,7 +214,7 @@ TJson SummaryJson(const TStreamSummary& Summary) {
   Json["frames"] = Summary.Frames;
   if (Summary.OtherKindFrames > 0) Json["other_kind_frames"] = Summary.OtherKindFrames;
   Json["duration"] = FixedNumber(Summary.DurationMicroseconds(), 6);
-  Json["sampling_rates"] = BitsJson(Summary.SamplingRates, [](uint32_t fscod) { return AC3SamplingRateTable[fscod]; });
+  Json["sampling_rates"] = BitsJson(Summary.SamplingRates, SamplingRateOfCode);
   Json["bit_rates"] = Summary.Kbps;
   if (Summary.MoreKbps) Json["more_bit_rates"] = true;
   Json["average_bit_rate"] = FixedNumber(Summary.AverageBitsPerSecond(), 3);
@@ -218,6 +228,10 @@ TJson SummaryJson(const TStreamSummary& Summary) {
   Json["bsid"] = BitsJson(Summary.Bsids, Code);
   Json["dialnorm"] = BitsJson(Summary.Dialnorms, Code);
   if (Summary.Dialnorm2s != 0) Json["dialnorm2"] = BitsJson(Summary.Dialnorm2s, Code);
+  Json["compr"] = GainSummaryJson(Summary.Compr);
+  if (Summary.Compr2.Frames > 0) Json["compr2"] = GainSummaryJson(Summary.Compr2);
+  Json["dynrng"] = GainSummaryJson(Summary.Dynrng);
+  if (Summary.Dynrng2.Frames > 0) Json["dynrng2"] = GainSummaryJson(Summary.Dynrng2);
   if (Summary.EAC3) {
     Json["substreams"] = BitsJson(Summary.Independent, [&](uint32_t Independent) {
       TJson Substream;

@@ -32,6 +32,8 @@ TJson TreeJson(const TTreeModel& Tree);
 // problem's name and figures, or the changed parameter with its values "from" and "to"; "text"
 // is the finding's readable form.
 TJson FindingJson(const TStreamFinding& Finding);
+// Gains in dB: {"frames", "min", "max", "mean"}, the figures to 0.01 dB (null without frames).
+TJson GainSummaryJson(const TGainSummary& Gains);
 // The check's summary: counts, duration, the values seen and the problems by kind.
 TJson SummaryJson(const TStreamSummary& Summary);
 // Puts the file's name in a JSON document as "file"; a name that had bytes replaced adds

@@ -41,7 +41,9 @@
 #include "app/FormSettings.h"
 #include "app/FrameListView.h"
 #include "app/QtText.h"
+#include "app/OverviewStrip.h"
 #include "app/StreamCheckWindow.h"
+#include "app/StreamOverviewWindow.h"
 #include "core/FileStream.h"
 #include "hex/HexEditUtil.h"
 #include "hex/HexViewUtils_RichEdit.h"
@@ -772,6 +774,84 @@ TEST_F(CorvaneForm, ACancelledCheckShowsNothing) {
   EXPECT_TRUE(FAsked.empty());
   EXPECT_EQ(Form.statusBar()->currentMessage(), "The stream check was cancelled.");
 }
+
+// The overview of the damaged sample: its problems marked where they lie, a click on a mark
+// leads to the problem's frame, a click elsewhere to the frame at that time; another open drops it.
+TEST_F(CorvaneForm, TheStreamOverviewShowsTheWholeFileAndLeadsToItsFrames) {
+  TCorvaneForm& Form = Start();
+  Form.StreamOverview1->trigger();
+  ASSERT_EQ(FAsked.size(), 1u);
+  EXPECT_EQ(FAsked[0].Text, "There is no file loaded.");
+
+  const TTempFile File(DamagedSample(), ".ac3");
+  ASSERT_TRUE(Form.OpenFile(File.Path()));
+  int Dialogs = 0;
+  Form.FCheckStarted = [&](QProgressDialog*) { ++Dialogs; };
+  Form.StreamOverview1->trigger();
+  TStreamOverviewWindow* Window = Form.OverviewWindow();
+  ASSERT_NE(Window, nullptr);
+  EXPECT_EQ(Dialogs, 1);
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(Window));
+  EXPECT_TRUE(Window->lbHead->text().contains("Duration: 5.024 s")) << Window->lbHead->text().toStdString();
+  EXPECT_TRUE(Window->lbHead->text().contains("Problems: 2")) << Window->lbHead->text().toStdString();
+  Window->Strip->resize(Window->Strip->width(), 400);
+
+  // One column with a problem for each: the frame failing crc2 (the sixth) and the junk after
+  // the eleventh frame.
+  const std::vector<TOverviewSpan>& Columns = Window->Strip->Columns();
+  const auto Width = static_cast<int64_t>(Columns.size());
+  ASSERT_GT(Width, 300);
+  std::vector<int64_t> Marked;
+  for (int64_t Column = 0; Column < Width; ++Column)
+    if (Columns[static_cast<size_t>(Column)].Problems > 0) Marked.push_back(Column);
+  EXPECT_EQ(Marked, (std::vector<int64_t>{5 * Width / SampleFrames, 11 * Width / SampleFrames}));
+
+  const QRect Problems = Window->Strip->LaneRect(TOverviewStrip::TLane::Problems);
+  const auto ClickAt = [&](int64_t Column, int Y) {
+    QTest::mouseClick(Window->Strip, Qt::LeftButton, {}, QPoint(Problems.left() + static_cast<int>(Column), Y));
+  };
+  ClickAt(Marked[0] + 2, Problems.center().y());  // near enough
+  EXPECT_EQ(Cell(0, 0), OffsetColumn(5 * SampleFrameSize));
+  EXPECT_EQ(Form.CrcLabel->text(), "crc2 fails");
+  ClickAt(Width - 1, Window->Strip->LaneRect(TOverviewStrip::TLane::BitRate).center().y());
+  EXPECT_EQ(Form.Frames().PackOffset(), (SampleFrames - 1) * SampleFrameSize + 30);
+
+  ASSERT_TRUE(Form.OpenFile(SamplePath()));
+  EXPECT_TRUE(Window->Strip->Columns().empty());
+  EXPECT_FALSE(Window->Holds(File.Path()));
+}
+
+#ifdef CORVANE_HAVE_LOUDNESS
+// The loudness goes into the overview, the status bar and the check report; a cancelled
+// measurement leaves none of it.
+TEST_F(CorvaneForm, MeasureLoudnessShowsTheVerdictOnDialnorm) {
+  TCorvaneForm& Form = Start(test::TestDataPath("loudness/sine_1_0.ac3"));  // -23.1 LKFS, dialnorm 27
+  Form.StreamOverview1->trigger();
+  Form.FCheckStarted = [](QProgressDialog* Dialog) { Dialog->findChild<QPushButton*>()->click(); };
+  Form.MeasureLoudness1->trigger();
+  EXPECT_EQ(Form.statusBar()->currentMessage(), "The loudness measurement was cancelled.");
+  EXPECT_EQ(Form.LoudnessLabel->text(), "");
+  EXPECT_FALSE(Form.OverviewWindow()->Overview().HasLoudness());
+
+  Form.FCheckStarted = nullptr;
+  Form.MeasureLoudness1->trigger();
+  const QString Verdict =
+      "Loudness -23.1 LKFS: dialnorm does not agree with the measured loudness (3.9 dB apart, more than \u00B12 dB)";
+  EXPECT_EQ(Form.LoudnessLabel->text(), Verdict);
+  EXPECT_EQ(Form.OverviewWindow()->lbVerdict->text(), Verdict);
+  const TOverviewSpan Whole = Form.OverviewWindow()->Overview().Whole();
+  ASSERT_GT(Whole.LoudnessCount, 0);
+  EXPECT_NEAR(Whole.LoudnessMax, -23.0, 0.2);  // the sine's short-term loudness once 3 s are in
+
+  Form.CheckStream1->trigger();
+  ASSERT_NE(Form.CheckWindow(), nullptr);
+  const QString Summary = Form.CheckWindow()->Memo1->toPlainText();
+  EXPECT_TRUE(Summary.contains("\nIntegrated loudness: -23.1 LKFS\nDifference: +3.9 dB")) << Summary.toStdString();
+  EXPECT_TRUE(Summary.contains("\nVerdict: dialnorm does not agree")) << Summary.toStdString();
+  // The saved report is what corvane-cli check prints: no loudness in it.
+  EXPECT_EQ(Form.CheckWindow()->Report().Saved(TReportFormat::Text).find("Verdict:"), std::string::npos);
+}
+#endif
 
 // ------------------------------------------------------------------------------------------------
 // What issue-free use needs: the report's copy and save, placement, recent files, keys

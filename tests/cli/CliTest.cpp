@@ -229,6 +229,8 @@ TEST(CliErrors, BadUsageExitsWithTwo) {
       {"loudness", "--series", "0", AC3File()},
       {"loudness", "--series", "1s", AC3File()},
       {"loudness", AC3File(), AC3File()},
+      {"dialnorm", "--set", "12", "--match-loudness", AC3File()},
+      {"check", "--match-loudness", AC3File()},
   };
   for (const auto& Command : Commands) {
     const TRun Result = RunCommand(Command);
@@ -284,6 +286,41 @@ TEST(CliLoudness, JsonAndSeries) {
   EXPECT_NEAR(Series["integrated"].get<double>(), -20.0, 0.1);
   EXPECT_EQ(Series["file"], LoudnessStream("sine_2_0.ac3"));
 }
+
+// --match-loudness measures, then sets the level it measured through the writer of --set, in
+// place or into an output file; a measurement without a verdict changes nothing.
+TEST(CliLoudness, MatchLoudnessSetsTheMeasuredLevel) {
+  const TBytes Original = test::ReadTestFile(LoudnessStream("sine_1_0.ac3"));  // -23.1 LKFS, dialnorm 27
+  const test::TTempFile File(Original, ".ac3");
+  const std::string Name = File.Path().string();
+  const std::string Set = "94 frames: 94 rewritten, 0 already at dialnorm 23, 0 left as they were (0 failing a CRC, 0 not whole)\n";
+  const std::filesystem::path Output = Name + ".out.ac3";
+  const TRun Copy = RunCommand({"dialnorm", "--match-loudness", "--output", Output.string(), Name});
+  EXPECT_EQ(Copy.Status, 0) << Copy.Err;
+  EXPECT_EQ(Copy.Err, "");
+  EXPECT_EQ(Copy.Out, "Integrated loudness: -23.1 LKFS (94 frames measured)\ndialnorm: 27 (94 frames) -> 23\n" + Set);
+  EXPECT_EQ(File.ReadAll(), Original);
+  const TRun Agrees = RunCommand({"loudness", Output.string()});
+  EXPECT_EQ(Agrees.Status, 0);
+  EXPECT_NE(Agrees.Out.find("\nVerdict: dialnorm agrees with the measured loudness (0.1 dB apart"), std::string::npos)
+      << Agrees.Out;
+
+  const TRun InPlace = RunCommand({"dialnorm", "--match-loudness", Name});
+  EXPECT_EQ(InPlace.Status, 0) << InPlace.Err;
+  EXPECT_EQ(File.ReadAll(), test::ReadTestFile(Output));
+  std::filesystem::remove(Output);
+
+  // Silence rises above no gate: an error, and the file as it was.
+  const TBytes Silent = test::ReadTestFile(LoudnessStream("silence_2_0.ac3"));
+  const test::TTempFile Quiet(Silent, ".ac3");
+  const TRun Refused = RunCommand({"dialnorm", "--match-loudness", Quiet.Path().string()});
+  EXPECT_EQ(Refused.Status, 2);
+  EXPECT_EQ(Refused.Out, "");
+  EXPECT_EQ(Refused.Err, "corvane-cli: cannot match dialnorm to the loudness of " + Quiet.Path().string() +
+                             ": the programme stays below the gates of the measurement; it was left as it was\n");
+  EXPECT_EQ(Quiet.ReadAll(), Silent);
+  EXPECT_FALSE(std::filesystem::exists(JournalPath(Quiet.Path())));
+}
 #endif
 
 // The analysis reports a frame too short to decode; the line reaches the command's stderr with
@@ -306,7 +343,8 @@ TEST(CliHelp, DocumentsEveryCommand) {
   const TRun Help = RunCommand({"--help"});
   EXPECT_EQ(Help.Status, 0);
   for (const char* Word :
-       {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE", "--output OUT",
+       {"detect FILE", "list FILE", "tree FILE OFFSET", "check FILE", "dialnorm --set N FILE", "--match-loudness",
+        "--output OUT",
         "restore FILE", "--rows", "--from", "--all", "--force", "--json", "Exit status"})
     EXPECT_NE(Help.Out.find(Word), std::string::npos) << Word;
 }
@@ -832,6 +870,10 @@ TEST(CliCheck, PrintsEachFindingAtItsOffsetThenTheSummary) {
                            "acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]\n"
                            "bsid: 8\n"
                            "dialnorm: 31\n"
+                           "compr: in no frame\n"
+                           // The frame failing crc2 has its header, and its first block's start,
+                           // under a passing crc1.
+                           "dynrng: min 0.00 dB, max 0.00 dB, mean 0.00 dB (first block of 6 frames)\n"
                            "Problems: 2 (1 frame fails its CRC, 1 stretch of junk, 40 bytes)\n"
                            "Changes: 0\n");
 

@@ -36,4 +36,8 @@ encode "$here/sine_3_2_lfe.ac3" ac3 \
 # E-AC-3 stereo, peak 0.1 on both channels: -20.0 LKFS as the AC-3 one.
 encode "$here/sine_2_0.eac3" eac3 "aevalsrc=$(sine 0.1)|$(sine 0.1):s=48000:c=stereo:d=3" -b:a 96k -dialnorm -20
 
+# Silence: every block below the absolute gate, so the measurement gives no loudness and no
+# verdict (dialnorm --match-loudness refuses to set one).
+encode "$here/silence_2_0.ac3" ac3 "aevalsrc=0|0:s=48000:c=stereo:d=1" -b:a 64k -dialnorm -24
+
 ls -l "$here"

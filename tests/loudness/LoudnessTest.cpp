@@ -82,8 +82,8 @@ TEST(Loudness, StreamsOfKnownLoudnessInEveryLayout) {
     ASSERT_EQ(Result.Dialnorms.size(), 1u);
     EXPECT_EQ(Result.Dialnorms[0].Value, Case.Dialnorm);
     EXPECT_EQ(Result.Dialnorms[0].Frames, Result.Frames);
-    EXPECT_EQ(Result.Compr.Count, 0);
-    EXPECT_EQ(Result.Dynrng.Count, Result.Frames);  // 0 dB where a frame sends none
+    EXPECT_EQ(Result.Compr.Frames, 0);
+    EXPECT_EQ(Result.Dynrng.Frames, Result.Frames);  // 0 dB where a frame sends none
     EXPECT_NEAR(Result.Seconds, static_cast<double>(Result.Frames) * 1536 / 48000, 1e-9);
   }
 }
@@ -117,6 +117,12 @@ TEST(Loudness, DialnormVerdict) {
     EXPECT_NEAR(Verdict.Difference, Case.Difference, 1e-9);
   }
   EXPECT_FALSE(JudgeDialnorm(TLoudnessResult{}).HasDialnorm);
+
+  // The dialnorm that claims a loudness: its level in whole dB, half a dB away from zero, as near
+  // as 1 to 31 come.
+  const std::pair<double, uint32_t> Matches[] = {{-23.1, 23}, {-23.5, 24}, {-22.5, 23}, {-0.4, 1},
+                                                 {3.0, 1},    {-31.4, 31}, {-40.0, 31}, {-HUGE_VAL, 31}};
+  for (const auto& [Integrated, Dialnorm] : Matches) EXPECT_EQ(MatchingDialnorm(Integrated), Dialnorm) << Integrated;
 }
 
 // A frame that fails its CRC would decode to noise, and one cut short cannot be decoded: both
@@ -150,14 +156,17 @@ TEST(Loudness, SeriesStepsThroughTheStream) {
   ASSERT_EQ(Rows.size(), 4u);
   for (size_t Index = 0; Index < 3; ++Index) EXPECT_DOUBLE_EQ(Rows[Index].Time, 1.0 + static_cast<double>(Index));
   EXPECT_DOUBLE_EQ(Rows[3].Time, Result.Seconds);
+  // A step ends in the frame of 384 bytes whose 1536 samples hold its last: 1 s in frame 31.
+  EXPECT_EQ(Rows[0].Offset, 31 * 384);
+  EXPECT_EQ(Rows[3].Offset, Result.Frames * 384 - 384);
   int64_t Frames = 0;
   for (const TSeriesRow& Row : Rows) {
     EXPECT_NEAR(Row.Momentary, -20.0, 0.1);
     EXPECT_NEAR(Row.Kbps, 96.0, 0.5);
     EXPECT_EQ(Row.Dialnorm, 20);
-    EXPECT_EQ(Row.ComprFrames, 0);
-    EXPECT_DOUBLE_EQ(Row.Dynrng, 0.0);
-    Frames += Row.DynrngFrames;
+    EXPECT_EQ(Row.Compr.Frames, 0);
+    EXPECT_EQ(Row.Dynrng.Sum, 0);
+    Frames += Row.Dynrng.Frames;
   }
   EXPECT_EQ(Frames, Result.Frames);
   // Short-term loudness takes 3 s: the first second holds a third of a window of sine.

@@ -59,6 +59,22 @@ TEST(TruePeak, FindsThePeaksBetweenTheSamples) {
   EXPECT_NEAR(Db(std::fabs(Quarter[1])), Db(0.5) - 3.01, 0.01);
 }
 
+// A block whose samples stay below the peak so far may still rise above it between them: the
+// meter looks at it (a block too low to reach the peak it may pass over).
+TEST(TruePeak, AQuieterBlockStillRaisesThePeakBetweenItsSamples) {
+  const std::vector<float> Loud = Sine(0.5, 1000.0 / 48000, 0.0, 4800);
+  // Samples at 0.52 * 0.707 = 0.368, crests at 0.52 between them.
+  const std::vector<float> Between = Sine(0.52, 0.25, std::numbers::pi / 4, 4800);
+  const std::vector<float> Quiet = Sine(0.1, 0.25, std::numbers::pi / 4, 4800);
+  TTruePeak Meter;
+  Meter.Add(Loud.data(), 4800);
+  EXPECT_NEAR(Meter.Peak(), 0.5, 0.001);
+  Meter.Add(Quiet.data(), 4800);
+  EXPECT_NEAR(Meter.Peak(), 0.5, 0.001);
+  Meter.Add(Between.data(), 4800);
+  EXPECT_NEAR(Db(Meter.Peak()), Db(0.52), 0.1);  // 0.34 dB above the peak before
+}
+
 // After a restart nothing is interpolated between the samples before it and after it, so a
 // jump there is no overshoot; the jump inside one signal is.
 TEST(TruePeak, ARestartJoinsNothing) {

@@ -488,12 +488,15 @@ TEST(DialnormRewrite, ASecondWriterFailsAtOnceWhileTheFirstGoesOn) {
 
 // A source that grows, shrinks, is replaced or written while it is read fails the rewrite into
 // an output, which is left as it was; in place, a file cut short gets nothing written past its
-// end, and one that grows is not called complete.
+// end, and one that grows is not called complete. A file that changes while the value to set is
+// chosen (measured) gets nothing written at all.
 TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
   const TBytes Extra = test::ReadTestFile(test::TestDataPath("ac3_48k_51.ac3"));
   const auto Append = [&](const std::filesystem::path& File) {
     std::ofstream(File, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(Extra.data()), 1536);
   };
+  // The change happens when the value is chosen.
+  constexpr auto Choosing = static_cast<TWriteStep>(255);
   const struct {
     const char* Name;
     bool Output;
@@ -526,6 +529,12 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
        0},
       {"grows in place", false, TWriteStep::TargetSynced, [&](const TRewriteFile& File) { Append(File.Path); },
        "changed size while it was rewritten (96768 bytes at the start, 98304 now)", 64 * 1536},
+      {"grows while chosen, in place", false, Choosing, [&](const TRewriteFile& File) { Append(File.Path); },
+       "changed while its dialnorm was chosen (its size, modification time or the file under its name); nothing was "
+       "written",
+       64 * 1536},
+      {"grows while chosen", true, Choosing, [&](const TRewriteFile& File) { Append(File.Path); },
+       "changed while it was read", 64 * 1536},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -537,14 +546,45 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
       if (Step == Case.Step && !Changed) Case.Change(File);
       Changed = Changed || Step == Case.Step;
     };
-    const TDialnormResult Result = RewriteDialnorm(Case.Output ? File.IntoOutput(&Hooks) : File.InPlace(&Hooks));
+    TDialnormRequest Request = Case.Output ? File.IntoOutput(&Hooks) : File.InPlace(&Hooks);
+    if (Case.Step == Choosing) {
+      Request.Choose = [&](uint32_t& Dialnorm, std::string&) {
+        Case.Change(File);
+        Dialnorm = 12;
+        return true;
+      };
+    }
+    const TDialnormResult Result = RewriteDialnorm(Request);
     EXPECT_FALSE(Result.Completed);
     EXPECT_NE(Result.Error.find(Case.Error), std::string::npos) << Result.Error;
     EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(File.Path)), Case.SizeAfter);
+    if (Case.Step == Choosing) {
+      const TBytes Now = test::ReadTestFile(File.Path);
+      EXPECT_TRUE(std::equal(File.Old.begin(), File.Old.end(), Now.begin()));
+    }
     EXPECT_FALSE(JournalPresent(File.Path));
     if (Case.Output) {
       EXPECT_EQ(test::ReadTestFile(File.Output), test::ReadTestFile(test::TestDataPath("ac3_32k_mono.ac3")));
       EXPECT_EQ(File.Folder.Names(), (std::vector<std::string>{"out.ac3", "stream.ac3"}));
+    }
+  }
+
+  // A choice without a value, or with one out of range, ends the run with its reason before
+  // anything is written.
+  const TRewriteFile File;
+  for (const bool Output : {false, true}) {
+    for (const uint32_t Chosen : {0u, 32u}) {
+      TDialnormRequest Request = Output ? File.IntoOutput() : File.InPlace();
+      Request.Choose = [Chosen](uint32_t& Dialnorm, std::string& Error) {
+        Dialnorm = Chosen;
+        Error = "no verdict";
+        return Chosen != 0;
+      };
+      const TDialnormResult Result = RewriteDialnorm(Request);
+      EXPECT_FALSE(Result.Completed);
+      EXPECT_EQ(Result.Error, Chosen == 0 ? "no verdict" : "dialnorm must be 1 to 31, not 32");
+      EXPECT_EQ(test::ReadTestFile(File.Path), File.Old);
+      EXPECT_EQ(File.Folder.Names(), std::vector<std::string>{"stream.ac3"});
     }
   }
 }

@@ -12,6 +12,7 @@
 #include "analysis/AC3Crc.h"
 #include "support/AC3PlusComposer.h"
 #include "viewer/StreamCheck.h"
+#include "viewer/ViewerJson.h"
 #include "viewer/ViewerTestSupport.h"
 
 namespace corvane {
@@ -75,6 +76,8 @@ TEST(StreamCheck, ACleanStreamHasNoFindingsAndItsSummary) {
                                                 u"acmod/lfeon: 7/1 [3/2 (5) L, C, R, SL, SR]",
                                                 u"bsid: 8",
                                                 u"dialnorm: 27",
+                                                u"compr: in no frame",
+                                                u"dynrng: min 0.00 dB, max 0.00 dB, mean 0.00 dB (first block of 63 frames)",
                                                 u"Problems: 0",
                                                 u"Changes: 0"};
   EXPECT_EQ(SummaryLines(Run.Summary), Expected);
@@ -173,15 +176,18 @@ TAC3PlusFrame ProgramFrame(uint32_t strmtyp, uint32_t acmod, uint32_t lfeon, uin
   return Frame;
 }
 
+TBytes ComposedFrame(const TAC3PlusFrame& Frame) {
+  TBytes Bytes = test::ComposeAC3PlusFrame(Frame).Bytes;
+  EXPECT_TRUE(RepairAC3PlusFrameCrc(Bytes.data(), static_cast<int32_t>(Bytes.size())));
+  return Bytes;
+}
+
 TEST(StreamCheck, AnEAC3ProgramWithADependentSubstream) {
   TBytes Stream;
   for (int Pair = 0; Pair < 4; ++Pair) {
     // The dependent substream's dialnorm turns to the reserved 0 from the third pair on.
-    for (const TAC3PlusFrame& Frame : {ProgramFrame(0, 7, 1, 27), ProgramFrame(1, 2, 0, Pair >= 2 ? 0 : 27)}) {
-      TBytes Bytes = test::ComposeAC3PlusFrame(Frame).Bytes;
-      ASSERT_TRUE(RepairAC3PlusFrameCrc(Bytes.data(), static_cast<int32_t>(Bytes.size())));
-      AppendBytes(Stream, Bytes);
-    }
+    for (const TAC3PlusFrame& Frame : {ProgramFrame(0, 7, 1, 27), ProgramFrame(1, 2, 0, Pair >= 2 ? 0 : 27)})
+      AppendBytes(Stream, ComposedFrame(Frame));
   }
   const TCheckRun Run = Check(Stream, true);
   const std::string Where = " in dependent substream 0 of independent substream 0";
@@ -194,8 +200,86 @@ TEST(StreamCheck, AnEAC3ProgramWithADependentSubstream) {
   EXPECT_EQ(Lines[2], u"Duration: 0.128 s (0:00:00.128)");
   EXPECT_EQ(Lines[5], u"acmod/lfeon: 2/0 [2/0 (2) L, R], 7/1 [3/2 (5) L, C, R, SL, SR]");
   EXPECT_EQ(Lines[7], u"dialnorm: 0, 27");
-  EXPECT_EQ(Lines[8], u"Substreams: independent 0 (dependent 0)");
-  EXPECT_EQ(Lines[9], u"Problems: 1 (2 frames with reserved codes)");
+  // The dynamic range metadata is the independent substream's: 4 frames.
+  EXPECT_EQ(Lines[8], u"compr: in no frame");
+  EXPECT_EQ(Lines[9], u"dynrng: min 0.00 dB, max 0.00 dB, mean 0.00 dB (first block of 4 frames)");
+  EXPECT_EQ(Lines[10], u"Substreams: independent 0 (dependent 0)");
+  EXPECT_EQ(Lines[11], u"Problems: 1 (2 frames with reserved codes)");
+}
+
+// The summary's compr and dynrng figures come from the program's frames whose header a CRC
+// vouches for; a dependent substream's frame and a damaged frame add nothing.
+TEST(StreamCheck, DynamicRangeMetadataOfTheProgramsFrames) {
+  const auto Program = [](uint32_t compre, uint32_t compr, uint32_t dynrnge, uint32_t dynrng) {
+    TAC3PlusFrame Frame = ProgramFrame(0, 2, 0, 24);
+    Frame.compre = compre;
+    Frame.compr = compr;
+    Frame.dynrnge = dynrnge;
+    Frame.dynrng = dynrng;
+    return ComposedFrame(Frame);
+  };
+  TBytes Stream = Program(1, 0x10, 1, 0xE0);  // compr +6.02 dB, dynrng -6.02 dB
+  TAC3PlusFrame Dependent = ProgramFrame(1, 2, 0, 24);
+  Dependent.compre = 1;
+  Dependent.compr = 0x70;
+  AppendBytes(Stream, ComposedFrame(Dependent));
+  AppendBytes(Stream, Program(0, 0, 0, 0));  // no words: dynrng 0 dB
+  TBytes Damaged = Program(1, 0x70, 1, 0x60);
+  Damaged[100] ^= 0x01;
+  AppendBytes(Stream, Damaged);
+  AppendBytes(Stream, Program(1, 0xF0, 1, 0x10));  // compr -6.02 dB, dynrng +3.52 dB
+  const TCheckRun Run = Check(Stream, true);
+  EXPECT_EQ(Run.Summary.Compr.Frames, 2);
+  EXPECT_EQ(Run.Summary.Dynrng.Frames, 3);
+  const std::vector<std::u16string> Lines = SummaryLines(Run.Summary);
+  EXPECT_EQ(Lines[8], u"compr: min -6.02 dB, max 6.02 dB, mean 0.00 dB (2 frames)");
+  EXPECT_EQ(Lines[9], u"dynrng: min -6.02 dB, max 3.52 dB, mean -0.83 dB (first block of 3 frames)");
+  const TJson Json = SummaryJson(Run.Summary);
+  EXPECT_EQ(Json["compr"].dump(), R"({"frames":2,"min":-6.02,"max":6.02,"mean":0.0})");
+  EXPECT_EQ(Json["dynrng"].dump(), R"({"frames":3,"min":-6.02,"max":3.52,"mean":-0.83})");
+}
+
+// E-AC-3 codes its reduced rates as fscod 3 with the rate in fscod2: such frames are frames, of
+// six blocks at their own rate, and add their time to the duration.
+TEST(StreamCheck, EAC3AtTheReducedRatesHasItsDurationAndRates) {
+  struct TCase {
+    uint32_t fscod2;
+    const char16_t* Duration;
+    const char16_t* Rate;
+    const char16_t* BitRate;
+  };
+  const TCase Cases[] = {
+      {0, u"Duration: 0.256 s (0:00:00.256)", u"Sampling rate: 24000 Hz", u"Bit rate: 32 kbps (average 32.0 kbps)"},
+      {1, u"Duration: 0.279 s (0:00:00.279)", u"Sampling rate: 22050 Hz", u"Bit rate: 29 kbps (average 29.4 kbps)"},
+      {2, u"Duration: 0.384 s (0:00:00.384)", u"Sampling rate: 16000 Hz", u"Bit rate: 21 kbps (average 21.3 kbps)"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.fscod2);
+    TAC3PlusFrame Frame = ProgramFrame(0, 2, 0, 24);
+    Frame.fscod = 3;
+    Frame.fscod2 = Case.fscod2;
+    TBytes Stream;
+    for (int Count = 0; Count < 4; ++Count) AppendBytes(Stream, ComposedFrame(Frame));
+    const TCheckRun Run = Check(Stream, true);
+    EXPECT_TRUE(Run.Lines.empty());
+    EXPECT_EQ(Run.Summary.Frames, 4);
+    const std::vector<std::u16string> Lines = SummaryLines(Run.Summary);
+    EXPECT_EQ(Lines[2], Case.Duration);
+    EXPECT_EQ(Lines[3], Case.Rate);
+    EXPECT_EQ(Lines[4], Case.BitRate);
+  }
+
+  // From 48 kHz to 24 kHz: a change of rate, and each frame's own time.
+  TAC3PlusFrame Reduced = ProgramFrame(0, 2, 0, 24);
+  Reduced.fscod = 3;
+  TBytes Stream = ComposedFrame(ProgramFrame(0, 2, 0, 24));
+  AppendBytes(Stream, ComposedFrame(Reduced));
+  const TCheckRun Run = Check(Stream, true);
+  EXPECT_EQ(Run.Lines, (std::vector<std::string>{At(256) + " change: sampling rate 48000 Hz -> 24000 Hz",
+                                                 At(256) + " change: bit rate 64 kbps -> 32 kbps"}));
+  const std::vector<std::u16string> Lines = SummaryLines(Run.Summary);
+  EXPECT_EQ(Lines[2], u"Duration: 0.096 s (0:00:00.096)");
+  EXPECT_EQ(Lines[3], u"Sampling rates: 48000 Hz, 24000 Hz");
 }
 
 enum class TFalse { None, Start, Middle, End };

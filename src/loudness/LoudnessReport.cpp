@@ -1,21 +1,23 @@
-#include "cli/CliLoudness.h"
+#include "loudness/LoudnessReport.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "core/StringUtils.h"
 #include "viewer/FrameRowText.h"
 
-namespace corvane::cli {
+namespace corvane {
 namespace {
 
-// A figure with Decimals decimals, or "" where there is none (minus infinity).
+// A figure with Decimals decimals, or "" where there is none (minus infinity); never in the
+// locale's digits (the desktop program runs under the user's).
 std::string Fixed(double Value, int Decimals) {
   if (!std::isfinite(Value)) return "";
   char Text[64];
-  std::snprintf(Text, sizeof Text, "%.*f", Decimals, Value);
+  const auto Written = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::fixed, Decimals);
+  const std::string Figure(Text, Written.ptr);
   // "-0.0" reads as a sign that is not there.
-  return std::string(Text) == "-0.0" || std::string(Text) == "-0.00" ? std::string(Text + 1) : std::string(Text);
+  return Figure == "-0.0" || Figure == "-0.00" ? Figure.substr(1) : Figure;
 }
 
 std::string Signed(double Value) { return (Value > 0.05 ? "+" : "") + Fixed(Value, 1); }
@@ -33,27 +35,12 @@ TJson Figure(double Value, int Decimals) {
 
 std::string FramesText(int64_t Frames) { return std::to_string(Frames) + (Frames == 1 ? " frame" : " frames"); }
 
-std::string ValuesText(const std::vector<TValueCount>& Values) {
-  std::string Text;
-  for (const TValueCount& Value : Values)
-    Text += (Text.empty() ? "" : ", ") + std::to_string(Value.Value) + " (" + FramesText(Value.Frames) + ")";
-  return Text.empty() ? "none" : Text;
+std::string GainText(const TGainSummary& Gains, const char16_t* Counted) {
+  return ToUtf8(GainSummaryText(Gains, Counted));
 }
 
-std::string GainText(const TGainStats& Stats, const char* Counted) {
-  if (Stats.Count == 0) return "in no frame";
-  return "min " + Fixed(Stats.Min, 2) + " dB, max " + Fixed(Stats.Max, 2) + " dB, mean " + Fixed(Stats.Mean(), 2) +
-         " dB (" + Counted + FramesText(Stats.Count) + ")";
-}
-
-TJson GainJson(const TGainStats& Stats) {
-  TJson Json;
-  Json["frames"] = Stats.Count;
-  Json["min"] = Stats.Count > 0 ? Figure(Stats.Min, 2) : nullptr;
-  Json["max"] = Stats.Count > 0 ? Figure(Stats.Max, 2) : nullptr;
-  Json["mean"] = Stats.Count > 0 ? Figure(Stats.Mean(), 2) : nullptr;
-  return Json;
-}
+// A mean gain to 0.01 dB, as the check prints it.
+std::string MeanText(const TGainSummary& Gains) { return ToUtf8(FixedText(Gains.MeanCentiDb(), 2)); }
 
 TJson ValuesJson(const std::vector<TValueCount>& Values) {
   TJson Json = TJson::array();
@@ -61,15 +48,44 @@ TJson ValuesJson(const std::vector<TValueCount>& Values) {
   return Json;
 }
 
-std::string VerdictText(const TDialnormVerdict& Verdict) {
-  if (!Verdict.HasDialnorm) return "none: no frame was measured";
-  if (!Verdict.Measured) return "none: the programme stays below the gates of the measurement";
+}  // namespace
+
+std::string DialnormValuesText(const std::vector<TValueCount>& Values) {
+  std::string Text;
+  for (const TValueCount& Value : Values)
+    Text += (Text.empty() ? "" : ", ") + std::to_string(Value.Value) + " (" + FramesText(Value.Frames) + ")";
+  return Text.empty() ? "none" : Text;
+}
+
+std::string LoudnessText(double Integrated) {
+  return std::isfinite(Integrated) ? Fixed(Integrated, 1) + " LKFS" : std::string("below the gates");
+}
+
+std::string NoVerdictReason(const TDialnormVerdict& Verdict) {
+  return Verdict.HasDialnorm ? "the programme stays below the gates of the measurement" : "no frame was measured";
+}
+
+std::string DialnormVerdictText(const TDialnormVerdict& Verdict) {
+  if (!Verdict.HasDialnorm || !Verdict.Measured) return "none: " + NoVerdictReason(Verdict);
   const std::string Apart = Fixed(std::fabs(Verdict.Difference), 1) + " dB apart";
   return Verdict.Agrees ? "dialnorm agrees with the measured loudness (" + Apart + ", within \u00B12 dB)"
                         : "dialnorm does not agree with the measured loudness (" + Apart + ", more than \u00B12 dB)";
 }
 
-}  // namespace
+std::string VerdictStatusText(const TLoudnessResult& Result) {
+  return "Loudness " + LoudnessText(Result.Integrated) + ": " + DialnormVerdictText(JudgeDialnorm(Result));
+}
+
+std::vector<std::string> VerdictLines(const TLoudnessResult& Result) {
+  std::vector<std::string> Lines{"Integrated loudness: " + LoudnessText(Result.Integrated)};
+  const TDialnormVerdict Verdict = JudgeDialnorm(Result);
+  if (Verdict.Measured && Verdict.HasDialnorm)
+    Lines.push_back("Difference: " + Signed(Verdict.Difference) + " dB (measured " + Fixed(Result.Integrated, 1) +
+                    " LKFS, dialnorm " + std::to_string(Verdict.Dialnorm) + " says " + Fixed(Verdict.Claimed, 0) +
+                    " LKFS)");
+  Lines.push_back("Verdict: " + DialnormVerdictText(Verdict));
+  return Lines;
+}
 
 std::vector<std::string> LoudnessLines(const TLoudnessResult& Result) {
   std::vector<std::string> Lines;
@@ -77,8 +93,8 @@ std::vector<std::string> LoudnessLines(const TLoudnessResult& Result) {
   if (Result.OtherProgrammes > 0)
     Lines.push_back("Frames of other programmes (independent substreams 1 to 7): " + std::to_string(Result.OtherProgrammes) +
                     ", not measured");
-  Lines.push_back("Integrated loudness: " +
-                  (std::isfinite(Result.Integrated) ? Fixed(Result.Integrated, 1) + " LKFS" : std::string("below the gates")));
+  const std::vector<std::string> Verdict = VerdictLines(Result);
+  Lines.push_back(Verdict.front());
   Lines.push_back("Loudness range: " + (std::isfinite(Result.Range) ? Fixed(Result.Range, 1) + " LU" : std::string("none")));
   std::string Peaks;
   for (const auto& [Role, Peak] : Result.ChannelPeaks)
@@ -87,18 +103,13 @@ std::vector<std::string> LoudnessLines(const TLoudnessResult& Result) {
   Lines.push_back("True peak: " +
                   (std::isfinite(Result.TruePeak) ? Fixed(Result.TruePeak, 1) + " dBTP" : std::string("silent")) +
                   (Peaks.empty() ? "" : Peaks + ")"));
-  Lines.push_back("dialnorm: " + ValuesText(Result.Dialnorms));
-  if (!Result.Dialnorm2s.empty()) Lines.push_back("dialnorm2: " + ValuesText(Result.Dialnorm2s));
-  const TDialnormVerdict Verdict = JudgeDialnorm(Result);
-  if (Verdict.Measured && Verdict.HasDialnorm)
-    Lines.push_back("Difference: " + Signed(Verdict.Difference) + " dB (measured " + Fixed(Result.Integrated, 1) +
-                    " LKFS, dialnorm " + std::to_string(Verdict.Dialnorm) + " says " + Fixed(Verdict.Claimed, 0) +
-                    " LKFS)");
-  Lines.push_back("Verdict: " + VerdictText(Verdict));
-  Lines.push_back("compr: " + GainText(Result.Compr, ""));
-  if (Result.Compr2.Count > 0) Lines.push_back("compr2: " + GainText(Result.Compr2, ""));
-  Lines.push_back("dynrng: " + GainText(Result.Dynrng, "first block of "));
-  if (Result.Dynrng2.Count > 0) Lines.push_back("dynrng2: " + GainText(Result.Dynrng2, "first block of "));
+  Lines.push_back("dialnorm: " + DialnormValuesText(Result.Dialnorms));
+  if (!Result.Dialnorm2s.empty()) Lines.push_back("dialnorm2: " + DialnormValuesText(Result.Dialnorm2s));
+  Lines.insert(Lines.end(), Verdict.begin() + 1, Verdict.end());
+  Lines.push_back("compr: " + GainText(Result.Compr, u""));
+  if (Result.Compr2.Frames > 0) Lines.push_back("compr2: " + GainText(Result.Compr2, u""));
+  Lines.push_back("dynrng: " + GainText(Result.Dynrng, u"first block of "));
+  if (Result.Dynrng2.Frames > 0) Lines.push_back("dynrng2: " + GainText(Result.Dynrng2, u"first block of "));
   Lines.push_back("Findings: " + std::to_string(Result.FindingCount));
   return Lines;
 }
@@ -130,12 +141,12 @@ void AddLoudnessJson(TJson& Json, const TLoudnessResult& Result) {
   VerdictJson["difference"] = Verdict.Measured && Verdict.HasDialnorm ? TJson(Verdict.Difference) : TJson(nullptr);
   VerdictJson["tolerance"] = DialnormTolerance;
   VerdictJson["agrees"] = Verdict.Agrees;
-  VerdictJson["text"] = VerdictText(Verdict);
+  VerdictJson["text"] = DialnormVerdictText(Verdict);
   Json["verdict"] = std::move(VerdictJson);
-  Json["compr"] = GainJson(Result.Compr);
-  if (Result.Compr2.Count > 0) Json["compr2"] = GainJson(Result.Compr2);
-  Json["dynrng"] = GainJson(Result.Dynrng);
-  if (Result.Dynrng2.Count > 0) Json["dynrng2"] = GainJson(Result.Dynrng2);
+  Json["compr"] = GainSummaryJson(Result.Compr);
+  if (Result.Compr2.Frames > 0) Json["compr2"] = GainSummaryJson(Result.Compr2);
+  Json["dynrng"] = GainSummaryJson(Result.Dynrng);
+  if (Result.Dynrng2.Frames > 0) Json["dynrng2"] = GainSummaryJson(Result.Dynrng2);
   TJson Findings = TJson::array();
   for (const TLoudnessFinding& Finding : Result.Findings) Findings.push_back({{"offset", Finding.Offset}, {"text", Finding.Text}});
   Json["findings"] = std::move(Findings);
@@ -147,7 +158,7 @@ const char* const SeriesCsvHeader = "time,momentary,short_term,bit_rate,dialnorm
 std::string SeriesCsvLine(const TSeriesRow& Row) {
   return Rounded(Row.Time, 3) + "," + Rounded(Row.Momentary, 1) + "," + Rounded(Row.ShortTerm, 1) + "," +
          Rounded(Row.Kbps, 1) + "," + (Row.Dialnorm >= 0 ? std::to_string(Row.Dialnorm) : "") + "," +
-         (Row.ComprFrames > 0 ? Rounded(Row.Compr, 2) : "") + "," + (Row.DynrngFrames > 0 ? Rounded(Row.Dynrng, 2) : "");
+         (Row.Compr.Frames > 0 ? MeanText(Row.Compr) : "") + "," + (Row.Dynrng.Frames > 0 ? MeanText(Row.Dynrng) : "");
 }
 
 TJson SeriesJson(const TSeriesRow& Row) {
@@ -157,9 +168,9 @@ TJson SeriesJson(const TSeriesRow& Row) {
   Json["short_term"] = Figure(Row.ShortTerm, 1);
   Json["bit_rate"] = Figure(Row.Kbps, 1);
   Json["dialnorm"] = Row.Dialnorm >= 0 ? TJson(Row.Dialnorm) : TJson(nullptr);
-  Json["compr"] = Row.ComprFrames > 0 ? Figure(Row.Compr, 2) : nullptr;
-  Json["dynrng"] = Row.DynrngFrames > 0 ? Figure(Row.Dynrng, 2) : nullptr;
+  Json["compr"] = Row.Compr.Frames > 0 ? GainSummaryJson(Row.Compr)["mean"] : nullptr;
+  Json["dynrng"] = Row.Dynrng.Frames > 0 ? GainSummaryJson(Row.Dynrng)["mean"] : nullptr;
   return Json;
 }
 
-}  // namespace corvane::cli
+}  // namespace corvane
