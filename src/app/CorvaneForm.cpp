@@ -73,6 +73,12 @@ QString OpenDialogFilter() {
 
 TRect ToRect(const QRect& Rect) { return {Rect.x(), Rect.y(), Rect.width(), Rect.height()}; }
 
+std::vector<TRect> ScreenWorkAreas() {
+  std::vector<TRect> WorkAreas;
+  for (const QScreen* Screen : QGuiApplication::screens()) WorkAreas.push_back(ToRect(Screen->availableGeometry()));
+  return WorkAreas;
+}
+
 #ifdef _WIN32
 constexpr std::u16string_view PlatformLineEnd = u"\r\n";
 #else
@@ -626,10 +632,8 @@ void TCorvaneForm::LoadRegistrySettings() {
     // Each value is read on its own: one that is missing or of another type keeps its design value.
     TStoredSettings Stored;
     for (size_t Index = 0; Index < SettingCount; ++Index) Stored[Index] = ReadSettingValue(*Settings, SettingNames[Index]);
-    std::vector<TRect> WorkAreas;
-    for (const QScreen* Screen : QGuiApplication::screens()) WorkAreas.push_back(ToRect(Screen->availableGeometry()));
     const TPlacementLimits Limits = PlacementLimits();
-    const TFormPlacement Placement = ReadPlacement(Stored, Limits, WorkAreas);
+    const TFormPlacement Placement = ReadPlacement(Stored, Limits, ScreenWorkAreas());
 
     // The design size is the client area's, menu and status bars included; a stored size, or
     // one the screen cut down, is the frame's.
@@ -914,15 +918,28 @@ void TCorvaneForm::CheckStream1Click() {
   if (!FCheckWindow) {
     FCheckWindow = std::make_unique<TStreamCheckWindow>();
     FCheckWindow->setWindowIcon(windowIcon());
+    PlaceOverForm(*FCheckWindow);
     FCheckWindow->OnActivated = [this](int64_t Offset) { ShowCheckedFinding(Offset); };
     FCheckWindow->FWriteReport = [this](const std::filesystem::path& To, TReportFormat Format) {
       return WriteCheckReport(To, Format);
     };
   }
   FCheckWindow->SetReport(std::move(Report));
-  FCheckWindow->show();
-  FCheckWindow->raise();
-  FCheckWindow->activateWindow();
+  ShowOwnedWindow(*FCheckWindow);
+}
+
+void TCorvaneForm::PlaceOverForm(QWidget& Window) const {
+  // A window of its own opens over the main window, never in a screen's corner; afterwards it
+  // stays where the user puts it.
+  const TRect Placed = PlaceOver(ToRect(frameGeometry()), Window.width(), Window.height(), ScreenWorkAreas());
+  Window.resize(Placed.Width, Placed.Height);
+  Window.move(Placed.Left, Placed.Top);
+}
+
+void TCorvaneForm::ShowOwnedWindow(QWidget& Window) {
+  Window.show();
+  Window.raise();
+  Window.activateWindow();
 }
 
 QString TCorvaneForm::WriteCheckReport(const std::filesystem::path& To, TReportFormat Format) {
@@ -976,6 +993,7 @@ bool TCorvaneForm::EnsureOverview() {
   if (!FOverviewWindow) {
     FOverviewWindow = std::make_unique<TStreamOverviewWindow>();
     FOverviewWindow->setWindowIcon(windowIcon());
+    PlaceOverForm(*FOverviewWindow);
     FOverviewWindow->OnActivated = [this](int64_t Offset) { GoToFrameAt(Offset); };
   }
   FOverviewWindow->FStarted = FCheckStarted;
@@ -993,9 +1011,7 @@ void TCorvaneForm::StreamOverview1Click() {
     return;
   }
   if (!EnsureOverview()) return;
-  FOverviewWindow->show();
-  FOverviewWindow->raise();
-  FOverviewWindow->activateWindow();
+  ShowOwnedWindow(*FOverviewWindow);
 }
 
 void TCorvaneForm::MeasureLoudness1Click() {

@@ -209,6 +209,8 @@ class TCorvaneForm : public QMainWindow {
   void GoToFrameAt(int64_t Offset);
   // Gathers the open file's overview unless its window holds it; false when cancelled or failed.
   bool EnsureOverview();
+  void PlaceOverForm(QWidget& Window) const;
+  void ShowOwnedWindow(QWidget& Window);
   void FormResize();
   int DesignColumnWidth(size_t Column) const;
   int DesignPanel2Width() const;

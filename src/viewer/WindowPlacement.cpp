@@ -14,6 +14,27 @@ int64_t OverlapArea(const TRect& A, const TRect& B) {
 // Value within Low..High; High wins when the range is empty.
 int32_t Within(int32_t Value, int32_t Low, int32_t High) { return std::min(std::max(Value, Low), High); }
 
+// The work area Frame overlaps most; the first one when it overlaps none. WorkAreas is not empty.
+const TRect& MostOverlapped(const TRect& Frame, const std::vector<TRect>& WorkAreas) {
+  const TRect* Area = &WorkAreas.front();
+  int64_t Best = 0;
+  for (const TRect& Candidate : WorkAreas)
+    if (const int64_t Overlap = OverlapArea(Frame, Candidate); Overlap > Best) {
+      Best = Overlap;
+      Area = &Candidate;
+    }
+  return *Area;
+}
+
+// Frame moved and shrunk as little as it takes to lie wholly inside Area.
+TRect FitInto(TRect Frame, const TRect& Area) {
+  Frame.Width = std::min(Frame.Width, Area.Width);
+  Frame.Height = std::min(Frame.Height, Area.Height);
+  Frame.Left = Within(Frame.Left, Area.Left, Area.Right() - Frame.Width);
+  Frame.Top = Within(Frame.Top, Area.Top, Area.Bottom() - Frame.Height);
+  return Frame;
+}
+
 }  // namespace
 
 int32_t ClampPane(int32_t Wanted, int32_t Min, int32_t Total, int32_t MinOther) {
@@ -24,19 +45,13 @@ TRect PlaceOnScreen(const TRect& Frame, const std::vector<TRect>& WorkAreas, int
   TRect Placed = Frame;
   Placed.Width = std::max(Placed.Width, MinWidth);
   Placed.Height = std::max(Placed.Height, MinHeight);
-  if (WorkAreas.empty()) return Placed;
-  const TRect* Area = &WorkAreas.front();
-  int64_t Best = 0;
-  for (const TRect& Candidate : WorkAreas)
-    if (const int64_t Overlap = OverlapArea(Placed, Candidate); Overlap > Best) {
-      Best = Overlap;
-      Area = &Candidate;
-    }
-  Placed.Width = std::min(Placed.Width, Area->Width);
-  Placed.Height = std::min(Placed.Height, Area->Height);
-  Placed.Left = Within(Placed.Left, Area->Left, Area->Right() - Placed.Width);
-  Placed.Top = Within(Placed.Top, Area->Top, Area->Bottom() - Placed.Height);
-  return Placed;
+  return WorkAreas.empty() ? Placed : FitInto(Placed, MostOverlapped(Placed, WorkAreas));
+}
+
+TRect PlaceOver(const TRect& Owner, int32_t Width, int32_t Height, const std::vector<TRect>& WorkAreas) {
+  const TRect Centred{Owner.Left + (Owner.Width - Width) / 2, Owner.Top + (Owner.Height - Height) / 2, Width, Height};
+  // The owner's screen decides, not the one the centred window would overlap most.
+  return WorkAreas.empty() ? Centred : FitInto(Centred, MostOverlapped(Owner, WorkAreas));
 }
 
 TFormPlacement ReadPlacement(const TStoredSettings& Stored, const TPlacementLimits& Limits,

@@ -84,6 +84,11 @@ struct TFormPlacement {
 // MinWidth × MinHeight unless the work area is smaller. No work areas: Frame as it is.
 TRect PlaceOnScreen(const TRect& Frame, const std::vector<TRect>& WorkAreas, int32_t MinWidth, int32_t MinHeight);
 
+// Where a window of its own (a report, the overview) first opens: Width × Height centred over its
+// owner's frame, moved and shrunk onto the screen the owner lies on most, so it never opens in a
+// screen's corner or off the owner's screen.
+TRect PlaceOver(const TRect& Owner, int32_t Width, int32_t Height, const std::vector<TRect>& WorkAreas);
+
 // The stored values checked: a missing one takes its design value; a window off every screen is
 // brought back onto one; widths and heights below their minimum (a column of width 0, say) are
 // raised to it, panes never take the whole window; a WindowState that names no state is Normal;

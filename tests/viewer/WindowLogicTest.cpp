@@ -55,6 +55,27 @@ TEST(WindowPlacement, AStoredFrameIsKeptOnAScreenThatExists) {
   EXPECT_EQ(PlaceOnScreen({-5000, 0, 10, 10}, {}, 400, 300), (TRect{-5000, 0, 400, 300}));
 }
 
+TEST(WindowPlacement, AWindowOfItsOwnOpensOverItsOwnerOnTheOwnersScreen) {
+  const std::vector<TRect> TwoScreens = {{0, 0, 1280, 800}, {1280, 0, 1920, 1050}};
+  struct TCase {
+    const char* What;
+    TRect Owner;
+    TRect Placed;
+  };
+  const TCase Cases[] = {
+      {"centred over its owner", {111, 77, 1147, 719}, {274, 156, 820, 560}},
+      {"owner in a screen's corner", {0, 0, 600, 400}, {0, 0, 820, 560}},
+      {"owner mostly on the second screen, centre on the first", {1000, 100, 700, 600}, {1280, 120, 820, 560}},
+      {"owner filling the second screen", {1280, 0, 1920, 1050}, {1830, 245, 820, 560}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.What);
+    EXPECT_EQ(PlaceOver(Case.Owner, 820, 560, TwoScreens), Case.Placed);
+  }
+  // A window larger than the owner's screen is cut to it.
+  EXPECT_EQ(PlaceOver({0, 0, 1280, 800}, 2000, 900, TwoScreens), (TRect{0, 0, 1280, 800}));
+}
+
 TPlacementLimits Limits() {
   TPlacementLimits Limits;
   Limits.DesignFrame = {111, 77, 1147, 719};
