@@ -30,7 +30,6 @@ constexpr UINT UpdateTimerMs = 10;
 // that the open-anyway question has the window as its owner.
 constexpr UINT OpenStartFileMessage = WM_APP + 1;
 // How long closing the window waits for a running update check before it lets it go.
-constexpr std::chrono::milliseconds UpdateStopLimit{100};
 
 constexpr COLORREF ShadedRow = RGB(240, 240, 240);
 constexpr COLORREF ShadedNode = RGB(246, 246, 246);
@@ -123,7 +122,7 @@ bool IsNavigationKey(WPARAM Key) {
   }
 }
 
-std::u16string ExecutableFolder() {
+std::u16string ExecutableName() {
   std::wstring Name(MAX_PATH, L'\0');
   for (;;) {
     const DWORD Got = GetModuleFileNameW(nullptr, Name.data(), static_cast<DWORD>(Name.size()));
@@ -134,8 +133,7 @@ std::u16string ExecutableFolder() {
     }
     Name.resize(Name.size() * 2);
   }
-  const size_t Slash = Name.find_last_of(L"\\/");
-  return U(Slash == std::wstring::npos ? L".\\" : Name.substr(0, Slash + 1));
+  return U(Name);
 }
 
 }  // namespace
@@ -300,7 +298,7 @@ void TMainWindow::FormClose() {
   // The update check never holds up the close: a download still running is ended, and a worker
   // that does not end at once is let go.
   KillTimer(FHandle, UpdateTimer);
-  if (FUpdateCheck) FUpdateCheck->Stop(UpdateStopLimit);
+  if (FUpdateCheck) FUpdateCheck->Stop(UpdateCheckStopLimit);
   FreeSplash();
 }
 
@@ -888,12 +886,12 @@ void TMainWindow::tmUpdateTimer() {
   GuardedCall(u"TForm1.tmUpdateTimer", [&] {
     if (!FUpdateCheck) {
       FUpdateCheck = std::make_unique<TUpdateCheckThread>();
-      FUpdateCheck->Start(ExecutableFolder());
+      FUpdateCheck->Start(UpdateCheckFolder(ExecutableName()));
     }
     bool NeedToUpdate = false;
     if (FUpdateCheck->Poll(NeedToUpdate)) {
       KillTimer(FHandle, UpdateTimer);
-      FUpdateCheck->Stop(UpdateStopLimit);
+      FUpdateCheck->Stop(UpdateCheckStopLimit);
       FUpdateDone = true;
       if (NeedToUpdate) ShowMessage(std::u16string(UpdateAvailableText));
     }
