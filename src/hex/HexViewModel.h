@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/RgbColour.h"
 #include "hex/HexViewLines.h"
 
 namespace corvane {
@@ -21,11 +22,7 @@ class TFileStream;
 
 // The highlights' colours: the frame's bytes in bold blue on light yellow, a field inside them
 // on a stronger yellow.
-struct THexColour {
-  uint8_t Red = 0;
-  uint8_t Green = 0;
-  uint8_t Blue = 0;
-};
+using THexColour = TRgbColour;
 inline constexpr THexColour HexHighlightText{0, 0, 255};
 inline constexpr THexColour HexHighlightBack{255, 255, 160};
 inline constexpr THexColour HexFieldBack{255, 190, 40};

@@ -10,15 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/RgbColour.h"
 #include "viewer/StreamOverview.h"
 
 namespace corvane {
 
-struct TOverviewColour {
-  uint8_t Red = 0;
-  uint8_t Green = 0;
-  uint8_t Blue = 0;
-};
+using TOverviewColour = TRgbColour;
 inline constexpr TOverviewColour OverviewRateColour{40, 90, 170};
 inline constexpr TOverviewColour OverviewLoudnessColour{205, 105, 0};
 inline constexpr TOverviewColour OverviewClaimColour{50, 50, 50};
