@@ -15,6 +15,7 @@
 #include "product/ProductTexts.h"
 #include "viewer/FrameRowText.h"
 #include "win32/CheckStream.h"
+#include "win32/OverviewWindow.h"
 #include "win32/GoToOffsetDialog.h"
 #include "win32/HexEditDialog.h"
 #include "win32/MessageLoop.h"
@@ -294,6 +295,7 @@ void TMainWindow::FormClose() {
     if (FShown) SaveRegistrySettings();
     FHexView.CloseFile();
     FCheckWindow.reset();
+    FOverviewWindow.reset();
   });
   // The update check never holds up the close: a download still running is ended, and a worker
   // that does not end at once is let go.
@@ -586,6 +588,7 @@ void TMainWindow::Command(int Id) {
     case IDM_GOTOOFFSET: GoToOffset1Click(); break;
     case IDM_HEXEDIT: HexEditSelectedFrame1Click(); break;
     case IDM_CHECKSTREAM: CheckStream1Click(); break;
+    case IDM_STREAMOVERVIEW: StreamOverview1Click(); break;
     case IDM_CHECKFORUPDATES: CheckForUpdates1Click(); break;
     case IDM_ABOUT: About1Click(); break;
     case IDM_COPYLIST: Copy1Click(); break;
@@ -727,6 +730,8 @@ void TMainWindow::AfterLoad() {
     RebuildRecentMenu();
   }
   TellCheckWindowWhetherOpen();
+  // What was gathered of the file before may no longer hold.
+  if (FOverviewWindow) FOverviewWindow->Clear();
   RefreshCaption();
   // A load selects the first row and gives the list the focus.
   ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
@@ -834,6 +839,41 @@ void TMainWindow::CheckStream1Click() {
     FCheckWindow->OnActivated = [this](int64_t Offset) { ShowCheckedFinding(Offset); };
   }
   FCheckWindow->Show(FHandle, std::move(Report));
+}
+
+void TMainWindow::StreamOverview1Click() {
+  if (!FFrames->IsOpen()) {
+    Ask(MB_ICONERROR | MB_OK, u"There is no file loaded.");
+    return;
+  }
+  if (!FOverviewWindow) {
+    FOverviewWindow = std::make_unique<TStreamOverviewWindow>();
+    FOverviewWindow->OnActivated = [this](int64_t Offset) { ShowOverviewFrame(Offset); };
+  }
+  std::string Error;
+  const TCheckEnd End = FOverviewWindow->Collect(FHandle, FFrames->FileName(), FFrames->EAC3(), Error);
+  if (End == TCheckEnd::Cancelled) {
+    ShowMessage(u"The stream overview was cancelled.");
+    return;
+  }
+  if (End == TCheckEnd::Failed) {
+    Ask(MB_ICONERROR | MB_OK, u"The stream could not be read: " + FromUtf8(Error));
+    return;
+  }
+  FOverviewWindow->Show(FHandle);
+}
+
+void TMainWindow::ShowOverviewFrame(int64_t Offset) {
+  // A question or dialog of the main window is still open.
+  if (!IsWindowEnabled(FHandle) || !FFrames->IsOpen()) return;
+  {
+    const TStep Step{*this};
+    TBusyCursor Busy;
+    if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
+  }
+  ShowMovedWindow();
+  SetForegroundWindow(FHandle);
+  SetFocus(ListView1.Handle());
 }
 
 void TMainWindow::ShowCheckedFinding(int64_t Offset) {

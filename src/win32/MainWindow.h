@@ -21,6 +21,7 @@
 namespace corvane::win32 {
 
 class TStreamCheckWindow;
+class TStreamOverviewWindow;
 
 class TMainWindow : public TWindow {
  public:
@@ -61,6 +62,9 @@ class TMainWindow : public TWindow {
   void GoToOffset1Click();
   void HexEditSelectedFrame1Click();
   void CheckStream1Click();
+  void StreamOverview1Click();
+  // A click in the overview: the frame list moves to the frame at Offset.
+  void ShowOverviewFrame(int64_t Offset);
   void Copy1Click();
   void Copy2Click();
   // Ctrl+C in the list: the selected row as Copy writes rows (all rows when none is selected);
@@ -153,6 +157,7 @@ class TMainWindow : public TWindow {
   TSubclassHandler FListHandler;
   TSubclassHandler FTreeHandler;
   std::unique_ptr<TStreamCheckWindow> FCheckWindow;
+  std::unique_ptr<TStreamOverviewWindow> FOverviewWindow;
   // Each tree node's place among its siblings, by node id (the tree's shading); the tree view's
   // items by node id, and each node's parent (the tree's shape, kept while frames share it).
   std::vector<int32_t> FSiblingIndex;
