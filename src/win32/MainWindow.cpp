@@ -825,14 +825,7 @@ void TMainWindow::CheckStream1Click() {
   const TCheckEnd End = RunStreamCheck(
       FHandle, Report.File(), Report.EAC3(), [&Report](const TStreamFinding& Finding) { return Report.Add(Finding), true; },
       Summary, Error);
-  if (End == TCheckEnd::Cancelled) {
-    ShowMessage(u"The stream check was cancelled.");
-    return;
-  }
-  if (End == TCheckEnd::Failed) {
-    Ask(MB_ICONERROR | MB_OK, u"The stream could not be checked: " + FromUtf8(Error));
-    return;
-  }
+  if (!WalkCompleted(End, u"The stream check was cancelled.", u"The stream could not be checked: ", Error)) return;
   Report.SetSummary(Summary);
   if (!FCheckWindow) {
     FCheckWindow = std::make_unique<TStreamCheckWindow>();
@@ -852,28 +845,33 @@ void TMainWindow::StreamOverview1Click() {
   }
   std::string Error;
   const TCheckEnd End = FOverviewWindow->Collect(FHandle, FFrames->FileName(), FFrames->EAC3(), Error);
-  if (End == TCheckEnd::Cancelled) {
-    ShowMessage(u"The stream overview was cancelled.");
-    return;
-  }
-  if (End == TCheckEnd::Failed) {
-    Ask(MB_ICONERROR | MB_OK, u"The stream could not be read: " + FromUtf8(Error));
-    return;
-  }
+  if (!WalkCompleted(End, u"The stream overview was cancelled.", u"The stream could not be read: ", Error)) return;
   FOverviewWindow->Show(FHandle);
 }
 
 void TMainWindow::ShowOverviewFrame(int64_t Offset) {
   // A question or dialog of the main window is still open.
   if (!IsWindowEnabled(FHandle) || !FFrames->IsOpen()) return;
+  GoToFrameInFront(Offset);
+}
+
+void TMainWindow::GoToFrameInFront(int64_t Offset) {
   {
     const TStep Step{*this};
     TBusyCursor Busy;
     if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
   }
   ShowMovedWindow();
+  // The main window comes in front of the window clicked in, with the list and the tree.
   SetForegroundWindow(FHandle);
   SetFocus(ListView1.Handle());
+}
+
+bool TMainWindow::WalkCompleted(TCheckEnd End, std::u16string_view Cancelled, std::u16string_view Failed,
+                                const std::string& Error) {
+  if (End == TCheckEnd::Cancelled) ShowMessage(std::u16string(Cancelled));
+  if (End == TCheckEnd::Failed) Ask(MB_ICONERROR | MB_OK, std::u16string(Failed) + FromUtf8(Error));
+  return End == TCheckEnd::Completed;
 }
 
 void TMainWindow::ShowCheckedFinding(int64_t Offset) {
@@ -883,15 +881,7 @@ void TMainWindow::ShowCheckedFinding(int64_t Offset) {
     Ask(MB_ICONERROR | MB_OK, u"The checked file is no longer open.");
     return;
   }
-  {
-    const TStep Step{*this};
-    TBusyCursor Busy;
-    if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
-  }
-  ShowMovedWindow();
-  // The main window comes in front of the report, with the list and the tree.
-  SetForegroundWindow(FHandle);
-  SetFocus(ListView1.Handle());
+  GoToFrameInFront(Offset);
 }
 
 void TMainWindow::Copy1Click() { CopyTextToClipboard(FHandle, FFrames->ListText(LineEnd)); }
