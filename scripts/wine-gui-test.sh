@@ -4,7 +4,8 @@
 # and Home, copies the frame list (the clipboard's text must equal what corvane-cli list prints
 # for the same rows), opens the hex edit dialog (a byte typed, then Escape asks before the change
 # is thrown away), checks a damaged copy of the sample and jumps to a finding, opens the sample
-# again from the recent files (the report then says that its file is closed), shows Go to Offset,
+# again from the recent files (the report then says that its file is closed), opens the stream
+# overview and clicks in it (the frame list moves there), shows Go to Offset,
 # the about window and the window at its smallest size, quits with Ctrl+Q and reads the settings
 # the window left in the registry: thirteen REG_DWORD values and the two files as the recent ones.
 # Screenshots of every step go to the folder given (default: build/wine-gui). The 64-bit build
@@ -154,6 +155,26 @@ sleep 1
 xdotool getwindowname "$report" | grep -q "(not open)" || fail "the report does not say that its file is closed"
 shot 7-check-not-open
 key Escape
+
+# The stream overview of the sample: Ctrl+Shift+O opens it; a click near its right end moves the
+# frame list to a frame there (no longer the first) and brings the main window to the front.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+key ctrl+shift+o
+sleep 1
+overview=$(xdotool search --name "^Stream Overview" 2>/dev/null | head -n 1 || true)
+[ -n "$overview" ] || fail "no Stream Overview window"
+shot 10-overview
+eval "$(xdotool getwindowgeometry --shell "$overview")"  # WIDTH and HEIGHT of the client area
+xdotool mousemove --window "$overview" $((WIDTH - 40)) $((HEIGHT / 4)) click 1
+sleep 1
+printf '' | xclip -selection clipboard
+key ctrl+c
+row=$(xclip -o -selection clipboard 2>/dev/null | tr -d '\r' | head -n 1 || true)
+case "$row" in
+  "" | 0x0000000000000000,*) fail "a click in the overview did not move the frame list (row: $row)" ;;
+esac
+echo "a click in the overview moved the frame list to ${row%%,*}"
+shot 10-overview-click
 
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 key ctrl+g

@@ -48,7 +48,7 @@
 #include "hex/HexViewUtils_RichEdit.h"
 #include "product/HalvernAbout.h"
 #include "product/HalvernSplash.h"
-#include "product/NewVerCheck.h"
+#include "product/ProductTexts.h"
 #include "viewer/FrameRowText.h"
 #include "viewer/StreamCheck.h"
 
@@ -61,9 +61,6 @@ constexpr int ListScrollBarWidth = 16;
 constexpr int UpdateTimerMs = 10;
 // How long a window stored maximized waits for its frame before it is maximized without one.
 constexpr int MaximizeFallbackMs = 1000;
-
-// The year of the maker's notice in the about window.
-const QString AboutNoticeYear = QStringLiteral("2017");
 
 QString OpenDialogFilter() {
   QStringList Filters;
@@ -439,7 +436,7 @@ void TCorvaneForm::FormShow() {
     ListView1->viewport()->setAcceptDrops(true);
     RefreshCaption();
     CheckForUpdates1->setChecked(FCheckForUpdates);
-    FUpdateCheckStarted = false;
+    FUpdateCheck.reset();
     // Nobody who turned the check off is contacted over the network.
     if (FCheckForUpdates) tmUpdate->start();
     if (!FStartFileName.empty()) {
@@ -475,12 +472,10 @@ void TCorvaneForm::FormClose() {
   } catch (...) {
     ReportCallFailure(u"TForm1.FormClose");
   }
-  // The update check never outlives the window; its downloads have a time limit.
+  // The update check never holds up the close: its cancel ends a download still running, and
+  // a worker that does not end at once is let go.
   tmUpdate->stop();
-  if (FUpdateCheckStarted) {
-    DeinitializeHalvernUpdate();
-    FUpdateCheckStarted = false;
-  }
+  if (FUpdateCheck) FUpdateCheck->Stop(UpdateCheckStopLimit);
 }
 
 void TCorvaneForm::RefreshCaption() {
@@ -1066,21 +1061,21 @@ void TCorvaneForm::About1Click() {
     FAboutCallback();
     return;
   }
-  ShowAbout(Q(DisplayName), AboutNoticeYear, std::nullopt, this);
+  ShowAbout(Q(DisplayName), Q(AboutNoticeYear), std::nullopt, this);
 }
 
 void TCorvaneForm::tmUpdateTimer() {
   try {
-    if (!FUpdateCheckStarted) {
-      FUpdateCheckStarted = true;
-      InitializeHalvernUpdate();
+    if (!FUpdateCheck) {
+      FUpdateCheck = std::make_unique<TUpdateCheckThread>();
+      FUpdateCheck->Start(UpdateCheckFolder(QCoreApplication::applicationFilePath().toStdU16String()));
     }
     bool NeedToUpdate = false;
-    if (CheckHalvernUpdateResult(NeedToUpdate)) {
+    if (FUpdateCheck->Poll(NeedToUpdate)) {
       tmUpdate->stop();
-      DeinitializeHalvernUpdate();
+      FUpdateCheck->Stop(UpdateCheckStopLimit);
       FUpdateDone = true;
-      if (NeedToUpdate) statusBar()->showMessage(QStringLiteral("An update of Corvane is available."));
+      if (NeedToUpdate) statusBar()->showMessage(Q(UpdateAvailableText));
     }
   } catch (...) {
     ReportCallFailure(u"TForm1.tmUpdateTimer");

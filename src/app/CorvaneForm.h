@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "product/UpdateCheckThread.h"
 #include "viewer/CheckReport.h"
 #include "viewer/FrameWindow.h"
 #include "viewer/RecentFiles.h"
@@ -137,7 +138,7 @@ class TCorvaneForm : public QMainWindow {
   void OpenRecentFile(size_t Index);
   bool CheckForUpdates() const { return FCheckForUpdates; }
   // The update check was started (the timer's tag).
-  bool UpdateCheckStarted() const { return FUpdateCheckStarted; }
+  bool UpdateCheckStarted() const { return FUpdateCheck != nullptr; }
 
   // --- Commands (menu items, context menus) --------------------------------------------------
   void Open1Click();
@@ -251,7 +252,7 @@ class TCorvaneForm : public QMainWindow {
   TSyntaxTreeModel* FTreeModel = nullptr;
   int32_t FHexLoadCount = 0;
   bool FCheckForUpdates = true;
-  bool FUpdateCheckStarted = false;
+  std::unique_ptr<TUpdateCheckThread> FUpdateCheck;
   bool FUpdateDone = false;
   bool FShown = false;
   bool FClosed = false;

@@ -7,60 +7,31 @@
 #include <cmath>
 
 #include "app/QtText.h"
+#include "viewer/OverviewPicture.h"
 
 namespace corvane {
 namespace {
 
-constexpr int Gutter = 108;  // lane names, legends and scales
-constexpr int RightMargin = 10;
-constexpr int TopMargin = 6;
-constexpr int LaneGap = 8;
-constexpr int ProblemLaneHeight = 16;
-constexpr int MarkSpacing = 90;  // pixels between time marks at least
-constexpr int ProblemReach = 3;  // columns a click in the problem lane may miss a mark by
-
-const QColor RateColor(40, 90, 170);
-const QColor LoudnessColor(205, 105, 0);
-const QColor ClaimColor(50, 50, 50);
-const QColor DynrngColor(30, 130, 200);
-const QColor ComprColor(160, 50, 150);
-const QColor ProblemColor(210, 30, 30);
-const QColor ChangeColor(130, 130, 130);
+QColor Colour(TOverviewColour Shade) { return QColor(Shade.Red, Shade.Green, Shade.Blue); }
+const QColor RateColor = Colour(OverviewRateColour);
+const QColor LoudnessColor = Colour(OverviewLoudnessColour);
+const QColor ClaimColor = Colour(OverviewClaimColour);
+const QColor DynrngColor = Colour(OverviewDynrngColour);
+const QColor ComprColor = Colour(OverviewComprColour);
+const QColor ProblemColor = Colour(OverviewProblemColour);
+const QColor ChangeColor = Colour(OverviewChangeColour);
 
 QColor Faint(QColor Color, int Alpha) {
   Color.setAlpha(Alpha);
   return Color;
 }
 
-// The level dialnorm claims, in LKFS (the reserved 0 taken as 31).
-double Claimed(int32_t dialnorm) { return -static_cast<double>(dialnorm == 0 ? 31 : dialnorm); }
-
-// 1, 2 or 5 times a power of ten, at least Value.
-double RoundUp(double Value) {
-  if (Value <= 0.0) return 1.0;
-  const double Power = std::pow(10.0, std::floor(std::log10(Value)));
-  for (const double Step : {1.0, 2.0, 5.0, 10.0})
-    if (Step * Power >= Value) return Step * Power;
-  return 10.0 * Power;
-}
-
-// Values from Low (at the lane's bottom) to High (at its top) on the lane's pixels.
-struct TScale {
-  QRect Lane;
-  double Low = 0.0;
-  double High = 1.0;
-  double Y(double Value) const {
-    const double Share = (std::clamp(Value, Low, High) - Low) / (High - Low);
-    return Lane.bottom() + 0.5 - Share * (Lane.height() - 1);
-  }
-};
+QRect ToQRect(const TOverviewRect& Rect) { return QRect(Rect.Left, Rect.Top, Rect.Width, Rect.Height); }
 
 // A band from Low to High in a column (at least a pixel high), batched.
 void AddBand(QVector<QLineF>& Band, double X, double YLow, double YHigh) {
   Band.append(QLineF(X, YLow, X, std::min(YHigh, YLow - 1.0)));
 }
-
-QString Db(double Value) { return (Value > 0 ? QStringLiteral("+") : QString()) + QString::number(Value) + " dB"; }
 
 }  // namespace
 
@@ -72,7 +43,7 @@ TOverviewStrip::TOverviewStrip(QWidget* Parent) : QWidget(Parent) {
 
 QSize TOverviewStrip::sizeHint() const { return {960, 420}; }
 
-QSize TOverviewStrip::minimumSizeHint() const { return {Gutter + 200, 240}; }
+QSize TOverviewStrip::minimumSizeHint() const { return {OverviewGutter + 200, 240}; }
 
 void TOverviewStrip::SetOverview(const TStreamOverview* Overview) {
   FOverview = Overview;
@@ -100,33 +71,13 @@ void TOverviewStrip::resizeEvent(QResizeEvent* Event) {
   Gather();
 }
 
-QRect TOverviewStrip::PlotRect() const {
-  return QRect(Gutter, TopMargin, std::max(width() - Gutter - RightMargin, 1), std::max(height() - TopMargin, 1));
-}
+TOverviewLayout TOverviewStrip::Layout() const { return TOverviewLayout(width(), height(), fontMetrics().height()); }
 
-QRect TOverviewStrip::LaneRect(TLane Lane) const {
-  const QRect Plot = PlotRect();
-  const int AxisHeight = fontMetrics().height() + 8;
-  const int Shared = std::max(Plot.height() - AxisHeight - ProblemLaneHeight - 4 * LaneGap, 30);
-  // Bit rate, loudness and the gains share what the problem lane and the axis leave: 3 : 4 : 3.
-  const int Rate = Shared * 3 / 10;
-  const int Loudness = Shared * 4 / 10;
-  const int Gains = Shared - Rate - Loudness;
-  int Top = Plot.top();
-  const auto Next = [&](int Height) {
-    const QRect Rect(Plot.left(), Top, Plot.width(), Height);
-    Top += Height + LaneGap;
-    return Rect;
-  };
-  const QRect Lanes[] = {Next(Rate), Next(Loudness), Next(Gains), Next(ProblemLaneHeight), Next(AxisHeight)};
-  return Lanes[static_cast<size_t>(Lane)];
-}
+QRect TOverviewStrip::PlotRect() const { return ToQRect(Layout().Plot()); }
 
-int32_t TOverviewStrip::ColumnAt(int X) const {
-  const QRect Plot = PlotRect();
-  if (X < Plot.left() || X > Plot.right() || FColumns.empty()) return -1;
-  return std::min(static_cast<int32_t>(X - Plot.left()), static_cast<int32_t>(FColumns.size()) - 1);
-}
+QRect TOverviewStrip::LaneRect(TLane Lane) const { return ToQRect(Layout().Lane(Lane)); }
+
+int32_t TOverviewStrip::ColumnAt(int X) const { return Layout().ColumnAt(X, FColumns.size()); }
 
 void TOverviewStrip::paintEvent(QPaintEvent*) {
   QPainter Painter(this);
@@ -139,17 +90,27 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
   }
   const QFontMetrics Metrics = fontMetrics();
   const int Text = Metrics.height();
-  const auto Lane = [&](TLane Which, const QString& Title, const QColor& TitleColor) {
+  const TOverviewScales Scales = OverviewScales(FWhole);
+  const auto Lane = [&](TLane Which, std::u16string_view Title, const QColor& TitleColor) {
     const QRect Rect = LaneRect(Which);
     Painter.fillRect(Rect, palette().base());
     Painter.setPen(palette().color(QPalette::Mid));
     Painter.drawRect(Rect.adjusted(0, 0, -1, -1));
     Painter.setPen(TitleColor);
-    Painter.drawText(QRect(4, Rect.top(), Gutter - 8, Text), Qt::AlignLeft | Qt::AlignVCenter, Title);
+    Painter.drawText(QRect(4, Rect.top(), OverviewGutter - 8, Text), Qt::AlignLeft | Qt::AlignVCenter, Q(Title));
     return Rect;
   };
   // The values at a lane's top and bottom, in its corners, over what is drawn there.
-  const auto Scale = [&](const TScale& On, const QString& High, const QString& Low) {
+  struct TScale {
+    QRect Lane;
+    TOverviewScale Range;
+    double Y(double Value) const {
+      return Range.Y(Value, {Lane.left(), Lane.top(), Lane.width(), Lane.height()});
+    }
+  };
+  const auto Scale = [&](const TScale& On, const std::u16string& HighText, const std::u16string& LowText) {
+    const QString High = Q(HighText);
+    const QString Low = Q(LowText);
     Painter.setPen(palette().color(QPalette::PlaceholderText));
     const QColor Behind = Faint(palette().color(QPalette::Base), 200);
     for (const auto& [Label, Top] : {std::pair{High, On.Lane.top() + 1}, std::pair{Low, On.Lane.bottom() - Text}}) {
@@ -158,9 +119,9 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
       Painter.drawText(Place, Qt::AlignCenter, Label);
     }
   };
-  const auto Legend = [&](const TScale& On, int Line, const QString& Name, const QColor& Color) {
+  const auto Legend = [&](const TScale& On, int Line, std::u16string_view Name, const QColor& Color) {
     Painter.setPen(Color);
-    Painter.drawText(QRect(12, On.Lane.top() + Line * Text, Gutter - 18, Text), Qt::AlignLeft, Name);
+    Painter.drawText(QRect(12, On.Lane.top() + Line * Text, OverviewGutter - 18, Text), Qt::AlignLeft, Q(Name));
   };
   const auto Draw = [&](const QVector<QLineF>& Band, const QColor& Color) {
     Painter.setPen(QPen(Color, 1.0));
@@ -175,8 +136,7 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
   const auto X = [&](size_t Column) { return Plot.left() + static_cast<double>(Column) + 0.5; };
 
   // Bit rate: the frames' rates as a band, the bytes over the time as a line.
-  TScale Rate{Lane(TLane::BitRate, QStringLiteral("Bit rate"), RateColor), 0.0, 1.0};
-  Rate.High = RoundUp(std::max(FWhole.KbpsMax, static_cast<uint32_t>(FWhole.BitsPerSecond() / 1000)) * 1.05);
+  const TScale Rate{Lane(TLane::BitRate, OverviewRateTitle, RateColor), Scales.Rate};
   QVector<QLineF> Band;
   QPolygonF Line;
   for (size_t Column = 0; Column < FColumns.size(); ++Column) {
@@ -184,26 +144,12 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
     if (Span.KbpsMax > 0) AddBand(Band, X(Column), Rate.Y(Span.KbpsMin), Rate.Y(Span.KbpsMax));
     if (Span.Ticks > 0) Line.append({X(Column), Rate.Y(static_cast<double>(Span.BitsPerSecond()) / 1000.0)});
   }
-  Draw(Band, Faint(RateColor, 70));
+  Draw(Band, Faint(RateColor, OverviewRateBandAlpha));
   Trace(Line, RateColor);
-  Scale(Rate, QString::number(Rate.High) + QStringLiteral(" kbps"), QStringLiteral("0"));
+  Scale(Rate, OverviewKbpsLabel(Scales.Rate.High), OverviewNumber(Scales.Rate.Low));
 
   // Loudness: the level dialnorm claims with its tolerance, and the short-term loudness.
-  TScale Loudness{Lane(TLane::Loudness, QStringLiteral("Loudness"), LoudnessColor), -40.0, -10.0};
-  double Lowest = HUGE_VAL;
-  double Highest = -HUGE_VAL;
-  if (FWhole.DialnormMin >= 0) {
-    Lowest = std::min({Lowest, Claimed(FWhole.DialnormMin), Claimed(FWhole.DialnormMax)});
-    Highest = std::max({Highest, Claimed(FWhole.DialnormMin), Claimed(FWhole.DialnormMax)});
-  }
-  if (FWhole.LoudnessCount > 0) {
-    Lowest = std::min(Lowest, FWhole.LoudnessMin);
-    Highest = std::max(Highest, FWhole.LoudnessMax);
-  }
-  if (Lowest <= Highest) {
-    Loudness.Low = std::floor((Lowest - 3.0) / 5.0) * 5.0;
-    Loudness.High = std::max(std::ceil((Highest + 3.0) / 5.0) * 5.0, Loudness.Low + 10.0);
-  }
+  const TScale Loudness{Lane(TLane::Loudness, OverviewLoudnessTitle, LoudnessColor), Scales.Loudness};
   QVector<QLineF> Tolerance;
   QVector<QLineF> Measured;
   QPolygonF Claim;
@@ -211,8 +157,8 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
   for (size_t Column = 0; Column < FColumns.size(); ++Column) {
     const TOverviewSpan& Span = FColumns[Column];
     if (Span.DialnormMin >= 0) {
-      const double Low = std::min(Claimed(Span.DialnormMin), Claimed(Span.DialnormMax));
-      const double High = std::max(Claimed(Span.DialnormMin), Claimed(Span.DialnormMax));
+      const double Low = std::min(ClaimedLoudness(Span.DialnormMin), ClaimedLoudness(Span.DialnormMax));
+      const double High = std::max(ClaimedLoudness(Span.DialnormMin), ClaimedLoudness(Span.DialnormMax));
       AddBand(Tolerance, X(Column), Loudness.Y(Low - DialnormTolerance), Loudness.Y(High + DialnormTolerance));
       Claim.append({X(Column), Loudness.Y((Low + High) / 2.0)});
     }
@@ -221,26 +167,21 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
       ShortTerm.append({X(Column), Loudness.Y((Span.LoudnessMin + Span.LoudnessMax) / 2.0)});
     }
   }
-  Draw(Tolerance, Faint(ClaimColor, 28));
+  Draw(Tolerance, Faint(ClaimColor, OverviewToleranceAlpha));
   Trace(Claim, ClaimColor);
-  Draw(Measured, Faint(LoudnessColor, 80));
+  Draw(Measured, Faint(LoudnessColor, OverviewMeasuredAlpha));
   Trace(ShortTerm, LoudnessColor);
-  Legend(Loudness, 1, QStringLiteral("short-term"), LoudnessColor);
-  Legend(Loudness, 2, QStringLiteral("dialnorm \u00B12"), ClaimColor);
-  Scale(Loudness, QString::number(Loudness.High) + QStringLiteral(" LKFS"), QString::number(Loudness.Low));
+  Legend(Loudness, 1, OverviewShortTermLegend, LoudnessColor);
+  Legend(Loudness, 2, OverviewClaimLegend, ClaimColor);
+  Scale(Loudness, OverviewLkfsLabel(Scales.Loudness.High), OverviewNumber(Scales.Loudness.Low));
   if (FWhole.LoudnessCount == 0) {
     Painter.setPen(palette().color(QPalette::PlaceholderText));
     Painter.drawText(Loudness.Lane.adjusted(8, 4, -8, -4), Qt::AlignRight | Qt::AlignTop,
-                     QStringLiteral("Tools > Measure Loudness adds the short-term loudness"));
+                     Q(OverviewNoLoudnessText));
   }
 
   // The gains: compr and dynrng as bands with their means, around 0 dB.
-  TScale Gains{Lane(TLane::Gains, QStringLiteral("compr, dynrng"), palette().color(QPalette::WindowText)), -6.0, 6.0};
-  double Reach = 6.0;
-  for (const TGainSummary* Whole : {&FWhole.Compr, &FWhole.Dynrng})
-    if (Whole->Frames > 0) Reach = std::max({Reach, std::fabs(Whole->Min / 1e6), std::fabs(Whole->Max / 1e6)});
-  Gains.High = std::ceil(Reach / 6.0) * 6.0;
-  Gains.Low = -Gains.High;
+  const TScale Gains{Lane(TLane::Gains, OverviewGainsTitle, palette().color(QPalette::WindowText)), Scales.Gains};
   Painter.setPen(QPen(palette().color(QPalette::Mid), 1.0, Qt::DotLine));
   Painter.drawLine(QPointF(Plot.left(), Gains.Y(0.0)), QPointF(Plot.right(), Gains.Y(0.0)));
   const std::pair<TGainSummary TOverviewSpan::*, QColor> GainLanes[] = {{&TOverviewSpan::Dynrng, DynrngColor},
@@ -254,15 +195,15 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
       AddBand(GainBand, X(Column), Gains.Y(Gain.Min / 1e6), Gains.Y(Gain.Max / 1e6));
       Mean.append({X(Column), Gains.Y(static_cast<double>(Gain.MeanCentiDb()) / 100.0)});
     }
-    Draw(GainBand, Faint(Color, 70));
+    Draw(GainBand, Faint(Color, OverviewGainBandAlpha));
     Trace(Mean, Color);
   }
-  Legend(Gains, 1, QStringLiteral("dynrng"), DynrngColor);
-  Legend(Gains, 2, QStringLiteral("compr"), ComprColor);
-  Scale(Gains, Db(Gains.High), Db(Gains.Low));
+  Legend(Gains, 1, OverviewDynrngLegend, DynrngColor);
+  Legend(Gains, 2, OverviewComprLegend, ComprColor);
+  Scale(Gains, OverviewDbLabel(Scales.Gains.High), OverviewDbLabel(Scales.Gains.Low));
 
   // A mark for every column with a problem; changes shorter, below them.
-  const QRect Marks = Lane(TLane::Problems, QStringLiteral("Problems"), ProblemColor);
+  const QRect Marks = Lane(TLane::Problems, OverviewProblemsTitle, ProblemColor);
   QVector<QLineF> Problems;
   QVector<QLineF> Changes;
   for (size_t Column = 0; Column < FColumns.size(); ++Column) {
@@ -277,7 +218,7 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
   // The time axis.
   const QRect Axis = LaneRect(TLane::Axis);
   Painter.setPen(palette().color(QPalette::WindowText));
-  for (const TTimeMark& Mark : TimeMarks(FOverview->DurationTicks(), Plot.width(), MarkSpacing)) {
+  for (const TTimeMark& Mark : TimeMarks(FOverview->DurationTicks(), Plot.width(), OverviewMarkSpacing)) {
     const int At = Plot.left() + Mark.X;
     Painter.drawLine(At, Axis.top(), At, Axis.top() + 4);
     const QString Label = Q(Mark.Label);
@@ -303,12 +244,9 @@ void TOverviewStrip::mouseMoveEvent(QMouseEvent* Event) {
 }
 
 void TOverviewStrip::mousePressEvent(QMouseEvent* Event) {
-  const int32_t Column = ColumnAt(static_cast<int>(Event->position().x()));
-  if (Event->button() != Qt::LeftButton || Column < 0 || !FNote.isEmpty() || !OnActivated) return;
-  int64_t Offset = -1;
-  if (LaneRect(TLane::Problems).adjusted(0, -LaneGap / 2, 0, LaneGap / 2).contains(Event->position().toPoint()))
-    Offset = ProblemNearColumn(FColumns, Column, ProblemReach);
-  if (Offset < 0) Offset = FrameOfColumn(FColumns, Column);
+  if (Event->button() != Qt::LeftButton || !FNote.isEmpty() || !OnActivated) return;
+  const QPoint At = Event->position().toPoint();
+  const int64_t Offset = Layout().ClickTarget(FColumns, At.x(), At.y());
   if (Offset >= 0) OnActivated(Offset);
 }
 

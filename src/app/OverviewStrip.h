@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "viewer/OverviewPicture.h"
 #include "viewer/StreamOverview.h"
 
 namespace corvane {
@@ -28,7 +29,7 @@ class TOverviewStrip : public QWidget {
   void SetNote(const QString& Note);
 
   // The lanes' places, for tests and for the window's own layout.
-  enum class TLane { BitRate, Loudness, Gains, Problems, Axis, Count };
+  using TLane = TOverviewLane;
   QRect LaneRect(TLane Lane) const;
   // The column under X, or -1 outside the plot.
   int32_t ColumnAt(int X) const;
@@ -46,6 +47,7 @@ class TOverviewStrip : public QWidget {
   void mousePressEvent(QMouseEvent* Event) override;
 
  private:
+  TOverviewLayout Layout() const;
   QRect PlotRect() const;
   void Gather();
 

@@ -36,7 +36,6 @@ constexpr std::u16string_view CopyLineEnd = u"\n";
 constexpr int MinVisibleLines = 4;
 constexpr int MinFindingWidth = 160;
 
-const QString ClosedText = QStringLiteral("The checked file is no longer open: this report is of %1.");
 
 }  // namespace
 
@@ -183,14 +182,13 @@ int64_t TStreamCheckWindow::FindingOffset(int Row) const {
 void TStreamCheckWindow::SetFileOpen(bool Open) {
   if (Open == FFileOpen) return;
   FFileOpen = Open;
-  lbClosed->setText(ClosedText.arg(PathToQString(FReport.File())));
+  lbClosed->setText(Q(FReport.NotOpenText()));
   lbClosed->setVisible(!Open);
   UpdateTitle();
 }
 
 void TStreamCheckWindow::UpdateTitle() {
-  setWindowTitle(QStringLiteral("Stream Check - ") + PathToQString(FReport.File()) +
-                 (FFileOpen ? QString() : QStringLiteral(" (not open)")));
+  setWindowTitle(Q(FReport.WindowTitle(FFileOpen)));
 }
 
 QString TStreamCheckWindow::CopyText() const {
@@ -203,8 +201,7 @@ QString TStreamCheckWindow::CopyText() const {
 void TStreamCheckWindow::CopyReport() { QGuiApplication::clipboard()->setText(CopyText()); }
 
 void TStreamCheckWindow::SaveReport() {
-  const std::filesystem::path Checked = FReport.File();
-  const QString Suggested = PathToQString(Checked.parent_path() / (Checked.stem().string() + "-check.txt"));
+  const QString Suggested = PathToQString(FReport.SuggestedSaveName());
   const QString Chosen = FChooseSaveFile ? FChooseSaveFile(this, Suggested) : QString();
   if (Chosen.isEmpty() || !FWriteReport) return;
   const std::filesystem::path File = PathFromQString(Chosen);

@@ -6,12 +6,13 @@
 #include "app/OverviewStrip.h"
 #include "app/QtText.h"
 #include "app/WorkerProgress.h"
+#include "viewer/OverviewPicture.h"
 
 namespace corvane {
 
 TStreamOverviewWindow::TStreamOverviewWindow() : QWidget(nullptr, Qt::Window) {
   setAttribute(Qt::WA_DeleteOnClose, false);
-  setWindowTitle(QStringLiteral("Stream Overview"));
+  setWindowTitle(Q(OverviewTitle));
   resize(1000, 480);
   lbHead = new QLabel(this);
   lbHead->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -22,10 +23,7 @@ TStreamOverviewWindow::TStreamOverviewWindow() : QWidget(nullptr, Qt::Window) {
   Strip->OnActivated = [this](int64_t Offset) {
     if (OnActivated) OnActivated(Offset);
   };
-  auto* Hint = new QLabel(
-      QStringLiteral("A click shows the frame at that time in the main window; in the problem lane, the nearest "
-                     "problem's frame."),
-      this);
+  auto* Hint = new QLabel(Q(OverviewHintText), this);
   Hint->setForegroundRole(QPalette::PlaceholderText);
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(6, 6, 6, 6);
@@ -40,7 +38,7 @@ TCheckEnd TStreamOverviewWindow::Collect(QWidget* Parent, const std::filesystem:
   if (Holds(File)) return TCheckEnd::Completed;
   Clear();
   const TCheckEnd End = RunCheckBehindProgress(
-      Parent, QStringLiteral("Stream Overview"), QStringLiteral("Reading the stream..."),
+      Parent, Q(OverviewTitle), Q(OverviewProgressText),
       [&](TWorkerState& State) {
         return CollectOverview(File, EAC3, FOverview, FSummary, State.Progress(), &State.Cancel, Error);
       },
@@ -51,10 +49,8 @@ TCheckEnd TStreamOverviewWindow::Collect(QWidget* Parent, const std::filesystem:
   }
   FFile = File;
   FHeld = true;
-  setWindowTitle(QStringLiteral("Stream Overview - ") + PathToQString(File));
-  // Kind, duration, problems and changes: the first, third and last two lines of the summary.
-  const std::vector<std::u16string> Lines = SummaryLines(FSummary);
-  lbHead->setText(Q(Lines[0] + u"    " + Lines[2] + u"    " + Lines[Lines.size() - 2] + u"    " + Lines.back()));
+  setWindowTitle(Q(OverviewWindowTitle(File)));
+  lbHead->setText(Q(OverviewHeadLine(FSummary)));
   Strip->SetNote({});
   Strip->SetOverview(&FOverview);
   return End;
@@ -66,7 +62,7 @@ void TStreamOverviewWindow::Clear() {
   FFile.clear();
   FHeld = false;
   Strip->SetOverview(nullptr);
-  Strip->SetNote(QStringLiteral("No stream: View > Stream Overview shows the open file's."));
+  Strip->SetNote(Q(OverviewNoStreamText));
   lbHead->clear();
   SetVerdict({});
 }

@@ -24,21 +24,16 @@
 #include "core/ODSUtls.h"
 #include "core/SafeWrite.h"
 #include "core/StringUtils.h"
+#include "hex/HexEditFlow.h"
 #include "hex/HexViewUtils_RichEdit.h"
 
 namespace corvane {
 namespace {
 
-const QString NoChangesText = QStringLiteral("No changes to be saved.");
-const QString ConfirmSaveText = QStringLiteral(
-    "This action will permanently change the file content. Are you sure you want to save all changes?");
-const QString RepairCrcText = QStringLiteral("Repair the frame's CRC on save");
 // The lines of bytes the grid shows at the dialog's smallest size.
 constexpr int MinGridLines = 4;
-const QString NoWholeFrameText =
-    QStringLiteral("The frame's CRC was not repaired: the edited bytes no longer hold a whole frame.");
 
-QString ToQString(const std::u16string& Text) {
+QString ToQString(std::u16string_view Text) {
   return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
 }
 
@@ -235,7 +230,7 @@ THexEditForm::THexEditForm(QWidget* Parent) : QDialog(Parent) {
   connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
   // Set by FormShow once the bytes are read: ticked where they hold a whole frame.
-  cbRepairCrc = new QCheckBox(RepairCrcText, this);
+  cbRepairCrc = new QCheckBox(ToQString(HexEditRepairCrcText), this);
   cbRepairCrc->setObjectName(QStringLiteral("cbRepairCrc"));
   cbRepairCrc->setEnabled(false);
 
@@ -274,20 +269,11 @@ void THexEditForm::showEvent(QShowEvent* Event) {
 void THexEditForm::FormShow() {
   TWaitCursor Wait;
   try {
-    if (!FFileStream || !FModel.Layout(FOffset, FSize)) {
+    if (!FFileStream || !LoadHexEdit(FModel, *FFileStream, FOffset, FSize)) {
       ReportCallFailure(u"THexEditForm.FormShow");
       return;
     }
     BuildGrid();
-
-    std::vector<uint8_t> Buffer(static_cast<size_t>(FSize), 0);
-    const int32_t Read =
-        FFileStream->Seek(FOffset) < 0 ? -1 : FFileStream->Read(Buffer.data(), static_cast<int32_t>(FSize));
-    if (Read < 0) {
-      ReportCallFailure(u"THexEditForm.FormShow");
-      return;
-    }
-    FModel.Fill(Buffer.data(), Read);
     for (int Row = 1; Row < FModel.RowCount(); ++Row) SyncRow(Row);
     const bool WholeFrame = FModel.WholeFrameSize() > 0;
     cbRepairCrc->setEnabled(WholeFrame);
@@ -346,7 +332,7 @@ void THexEditForm::reject() {
   // A half-typed cell counts as an edit too.
   FDelegate->CommitOpenEditor();
   if (FModel.HasUnsavedEdits() &&
-      !Ask(this, THexEditPromptKind::Confirm, ToQString(std::u16string(DiscardEditsQuestion))))
+      !Ask(this, THexEditPromptKind::Confirm, ToQString(DiscardEditsQuestion)))
     return;
   QDialog::reject();
 }
@@ -417,32 +403,17 @@ bool THexEditForm::UpdateRow(int Row) {
   return Updated;
 }
 
-bool THexEditForm::SaveChanges() {
-  try {
-    if (!FFileStream) return ReportCallFailure(u"THexEditForm.SaveChanges");
-    FLastSave = FModel.Save(*FFileStream, cbRepairCrc->isChecked());
-    return FLastSave.Ok;
-  } catch (...) {
-    ReportCallFailure(u"THexEditForm.SaveChanges");
-    return false;
-  }
-}
-
 void THexEditForm::bbtnOKClick() {
   try {
     FDelegate->CommitOpenEditor();
-    if (FCanModify) {
-      if (FModel.ChangedCells().empty()) {
-        Ask(this, THexEditPromptKind::Information, NoChangesText);
-      } else if (Ask(this, THexEditPromptKind::Confirm, ConfirmSaveText)) {
-        if (!SaveChanges()) {
-          FSaveFailed = true;
-          Ask(this, THexEditPromptKind::Error,
-              QStringLiteral("The changes could not be written to the file: %1.").arg(ToQString(FLastSave.Error)));
-        } else if (FLastSave.CrcSkipped) {
-          Ask(this, THexEditPromptKind::Information, NoWholeFrameText);
-        }
-      }
+    if (!FFileStream) {
+      ReportCallFailure(u"THexEditForm.SaveChanges");
+      FSaveFailed = FCanModify;
+    } else {
+      FSaveFailed = !SaveHexEdit(FModel, *FFileStream, FCanModify, cbRepairCrc->isChecked(),
+                                 [this](THexEditMessage Kind, std::u16string_view Text) {
+                                   return Ask(this, Kind, ToQString(Text));
+                                 });
     }
   } catch (...) {
     ReportCallFailure(u"THexEditForm.bbtnOKClick");

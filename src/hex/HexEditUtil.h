@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "hex/HexEditFlow.h"
 #include "hex/HexEditModel.h"
 
 class QCheckBox;
@@ -26,7 +27,7 @@ namespace corvane {
 class TFileStream;
 class THexCellDelegate;
 
-enum class THexEditPromptKind { Confirm, Information, Error };
+using THexEditPromptKind = THexEditMessage;
 // Shows a message to the user; for Confirm (Yes and No buttons) answers true on Yes.
 using THexEditPrompt = std::function<bool(QWidget* Parent, THexEditPromptKind Kind, const QString& Text)>;
 // Replaces how the dialog asks and tells (tests answer for the user); an empty function
@@ -76,8 +77,6 @@ class THexEditForm : public QDialog {
   int GetChangedCellIndex(int Column, int Row) const;
   bool GetOriginalValue(int Column, int Row, uint8_t& Value) const;
   bool UpdateRow(int Row);
-  // The changed bytes, and the frame's CRC words when the box is ticked, as one batch.
-  bool SaveChanges();
   void SelectNextCell(int Column, int Row);
 
   // Whether (Column, Row) may become the current cell, without tidying anything.
@@ -105,7 +104,6 @@ class THexEditForm : public QDialog {
   bool FCanModify = false;
   bool FShown = false;
   bool FSaveFailed = false;
-  THexSaveResult FLastSave;
 };
 
 }  // namespace corvane

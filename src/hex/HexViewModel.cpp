@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/FileStream.h"
+#include "core/ODSUtls.h"
 
 namespace corvane {
 
@@ -26,7 +27,11 @@ int64_t THexViewModel::FileSize() const { return FFileStream ? FFileStream->Size
 std::optional<THexPaneText> THexViewModel::Refresh(int64_t Offset, int32_t ClientHeight, char16_t LineBreak) {
   if (!FFileStream) return std::nullopt;
   const int64_t Size = FFileStream->Size();
-  if (Size < 0 || Offset >= Size || Offset == FLastRefreshOffset) return std::nullopt;
+  if (Size < 0) {
+    ReportCallFailure(u"THexView.RefreshFileData");
+    return std::nullopt;
+  }
+  if (Offset >= Size || Offset == FLastRefreshOffset) return std::nullopt;
   if (Offset < 0) Offset = FLastRefreshOffset;
   if (Offset < 0) return std::nullopt;  // nothing shown yet to redraw
 
@@ -34,7 +39,10 @@ std::optional<THexPaneText> THexViewModel::Refresh(int64_t Offset, int32_t Clien
   const int64_t AlignedStart = HexViewAlignedStart(Offset);
   std::vector<uint8_t> Buffer(static_cast<size_t>(Lines) * HexViewBytesPerLine, 0);
   const int32_t Read = FFileStream->ReadAt(AlignedStart, Buffer.data(), static_cast<int32_t>(Buffer.size()));
-  if (Read < 0) return std::nullopt;
+  if (Read < 0) {
+    ReportCallFailure(u"THexView.RefreshFileData");
+    return std::nullopt;
+  }
 
   std::vector<std::u16string> Parts;
   MemToStrLines2(Buffer.data(), Read, &Parts);

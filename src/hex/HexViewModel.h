@@ -13,11 +13,19 @@
 #include <string_view>
 #include <vector>
 
+#include "core/RgbColour.h"
 #include "hex/HexViewLines.h"
 
 namespace corvane {
 
 class TFileStream;
+
+// The highlights' colours: the frame's bytes in bold blue on light yellow, a field inside them
+// on a stronger yellow.
+using THexColour = TRgbColour;
+inline constexpr THexColour HexHighlightText{0, 0, 255};
+inline constexpr THexColour HexHighlightBack{255, 255, 160};
+inline constexpr THexColour HexFieldBack{255, 190, 40};
 
 // What one refresh shows.
 struct THexPaneText {
@@ -49,7 +57,8 @@ class THexViewModel {
   // The pane's text from Offset on (its line at the top) for a pane ClientHeight pixels high.
   // Nothing when the request changes nothing: no file, an offset at or past the end, or the
   // offset shown already. A negative offset redraws the current one. Nothing as well when the
-  // read fails; the offset shown stays the same, so the next request tries again.
+  // file's size or the read fails (a debug line says so); the offset shown stays the same, so
+  // the next request tries again.
   std::optional<THexPaneText> Refresh(int64_t Offset, int32_t ClientHeight, char16_t LineBreak);
   // The offset a key or scroll-bar step asks to show, from the offset shown last.
   int64_t StepTarget(THexViewStep Step, int32_t ClientHeight) const;
@@ -64,6 +73,8 @@ class THexViewModel {
   int64_t LastRefreshOffset() const { return FLastRefreshOffset; }
   int64_t SelectionStart() const { return FSelectionStart; }
   int64_t SelectionLength() const { return FSelectionLength; }
+  int64_t FieldStart() const { return FFieldStart; }
+  int64_t FieldLength() const { return FFieldLength; }
 
  private:
   std::unique_ptr<TFileStream> FFileStream;

@@ -71,18 +71,20 @@ QFont HexDumpFont(int PointSize) {
 
 namespace {
 
+QColor ToQColor(THexColour Shade) { return QColor(Shade.Red, Shade.Green, Shade.Blue); }
+
 QTextCharFormat HighlightFormat() {
   QTextCharFormat Format;
-  Format.setForeground(QColor(0, 0, 255));
+  Format.setForeground(ToQColor(HexHighlightText));
   Format.setFontWeight(QFont::Bold);
-  Format.setBackground(QColor(255, 255, 160));
+  Format.setBackground(ToQColor(HexHighlightBack));
   return Format;
 }
 
 // A field inside the highlighted frame: the same text on a stronger yellow.
 QTextCharFormat FieldHighlightFormat() {
   QTextCharFormat Format = HighlightFormat();
-  Format.setBackground(QColor(255, 190, 40));
+  Format.setBackground(ToQColor(HexFieldBack));
   return Format;
 }
 
@@ -203,15 +205,11 @@ THResult THexView::Init(QPlainTextEdit* RichEdit, QScrollBar* ScrollBar) {
 THResult THexView::OpenFile(const std::filesystem::path& FileName) {
   try {
     CloseFile();
-    if (!FileExists(FileName)) return HR_S_OK;
-    auto Stream = std::make_unique<TFileStream>();
-    if (!Stream->Open(FileName, TFileStream::TMode::Read)) {
+    if (!FModel.Open(FileName)) {
       ReportCallFailure(u"THexView.OpenFile");
       return HR_E_FAIL;
     }
-    FFileStream = std::move(Stream);
-    FLastRefreshOffset = -1;
-    RefreshFileData(0);
+    if (FModel.IsOpen()) RefreshFileData(0);
     return HR_S_OK;
   } catch (...) {
     ReportCallFailure(u"THexView.OpenFile");
@@ -221,7 +219,7 @@ THResult THexView::OpenFile(const std::filesystem::path& FileName) {
 
 THResult THexView::CloseFile() {
   try {
-    FFileStream.reset();
+    FModel.Close();
     if (FRichEdit) FRichEdit->clear();
     return HR_S_OK;
   } catch (...) {
@@ -230,42 +228,22 @@ THResult THexView::CloseFile() {
   }
 }
 
-
 int32_t THexView::ClientHeight() const { return FRichEdit ? FRichEdit->viewport()->height() : 0; }
 
 void THexView::RefreshFileData(int64_t Offset) {
   try {
-    if (!FFileStream) return;
-    const int64_t FileSize = FFileStream->Size();
-    if (FileSize < 0) {
-      ReportCallFailure(u"THexView.RefreshFileData");
-      return;
-    }
-    if (Offset >= FileSize) return;
-    if (Offset == FLastRefreshOffset) return;
-    if (Offset < 0) Offset = FLastRefreshOffset;
+    if (!FModel.IsOpen()) return;
     if (!FRichEdit) {
       ReportCallFailure(u"THexView.RefreshFileData");
       return;
     }
-
-    const int32_t LinesToShow = HexViewVisibleLines(ClientHeight());
-    const int64_t AlignedStart = HexViewAlignedStart(Offset);
-    std::vector<uint8_t> Buffer(static_cast<size_t>(LinesToShow) * HexViewBytesPerLine, 0);
-    const int32_t Read =
-        FFileStream->Seek(AlignedStart) < 0 ? -1 : FFileStream->Read(Buffer.data(), static_cast<int32_t>(Buffer.size()));
-    if (Read < 0) {
-      ReportCallFailure(u"THexView.RefreshFileData");
-      return;
-    }
-
-    Draw(AlignedStart, Buffer.data(), Read, LinesToShow);
-    FLastRefreshOffset = Offset;
-
+    const std::optional<THexPaneText> Pane = FModel.Refresh(Offset, ClientHeight(), u'\n');
+    if (!Pane) return;
+    Draw(*Pane);
     if (!FBusy && FScrollBar) {
       FBusy = true;
       try {
-        FScrollBar->setValue(HexViewThumbPosition(FLastRefreshOffset, FileSize));
+        FScrollBar->setValue(Pane->Thumb);
       } catch (...) {
         FBusy = false;
         throw;
@@ -277,74 +255,44 @@ void THexView::RefreshFileData(int64_t Offset) {
   }
 }
 
-void THexView::Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, int32_t LinesToShow) {
-  std::vector<std::u16string> Lines;
-  MemToStrLines2(Bytes, Count, &Lines);
-  const int32_t Finished = std::min(LinesToShow, static_cast<int32_t>(Lines.size()));
-
-  QString Text;
-  Text.reserve(static_cast<qsizetype>(Lines.size()) * HexViewLinePitch);
-  for (int32_t Line = 0; Line < static_cast<int32_t>(Lines.size()); ++Line) {
-    if (Line > 0) Text += QLatin1Char('\n');
-    std::u16string Full = Line < Finished
-                              ? HexViewLinePrefix(AlignedStart + int64_t{HexViewBytesPerLine} * Line) + Lines[static_cast<size_t>(Line)]
-                              : Lines[static_cast<size_t>(Line)];
-    Text += QString::fromUtf16(Full.data(), static_cast<qsizetype>(Full.size()));
-  }
-
+void THexView::Draw(const THexPaneText& Pane) {
   TBulkUpdate Bulk(FRichEdit);
-  FRichEdit->setPlainText(Text);
-  if (FSelectionLength <= 0 && FFieldLength <= 0) return;
+  FRichEdit->setPlainText(QString::fromUtf16(Pane.Text.data(), static_cast<qsizetype>(Pane.Text.size())));
+  if (Pane.Frame.empty() && Pane.Field.empty()) return;
 
-  QTextDocument* Document = FRichEdit->document();
-  const int64_t DocumentEnd = Document->characterCount() - 1;
-  QTextCursor Cursor(Document);
+  QTextCursor Cursor(FRichEdit->document());
   Cursor.beginEditBlock();
-  const auto Apply = [&](const THexCharRange& Range, const QTextCharFormat& Format) {
-    // A selection may run past the bytes of a short last line.
-    const int64_t Start = std::min(Range.Start, DocumentEnd);
-    const int64_t End = std::min(Range.Start + Range.Length, DocumentEnd);
-    if (End <= Start) return;
-    Cursor.setPosition(static_cast<int>(Start));
-    Cursor.setPosition(static_cast<int>(End), QTextCursor::KeepAnchor);
-    Cursor.mergeCharFormat(Format);
-  };
-  const auto Mark = [&](int64_t Start, int64_t Length, const QTextCharFormat& Format) {
-    for (int32_t Line = 0; Line < Finished; ++Line) {
-      const auto Highlight =
-          HexViewLineHighlight(Line, AlignedStart + int64_t{HexViewBytesPerLine} * Line, Start, Length);
-      if (!Highlight) continue;
-      Apply(Highlight->Hex, Format);
-      Apply(Highlight->Text, Format);
+  const auto Mark = [&](const std::vector<THexCharRange>& Runs, const QTextCharFormat& Format) {
+    for (const THexCharRange& Run : Runs) {
+      Cursor.setPosition(static_cast<int>(Run.Start));
+      Cursor.setPosition(static_cast<int>(Run.Start + Run.Length), QTextCursor::KeepAnchor);
+      Cursor.mergeCharFormat(Format);
     }
   };
-  Mark(FSelectionStartOffset, FSelectionLength, HighlightFormat());
-  Mark(FFieldStartOffset, FFieldLength, FieldHighlightFormat());
+  Mark(Pane.Frame, HighlightFormat());
+  Mark(Pane.Field, FieldHighlightFormat());
   Cursor.endEditBlock();
 }
 
 void THexView::SetSelection(int64_t StartOffset, int64_t Length) {
-  FSelectionStartOffset = StartOffset;
-  FSelectionLength = Length;
+  FModel.SetSelection(StartOffset, Length);
   RefreshFileData(-1);
 }
 
 void THexView::ClearSelection() { SetSelection(0, 0); }
 
 void THexView::SetFieldSelection(int64_t StartOffset, int64_t Length, bool Redraw) {
-  FFieldStartOffset = StartOffset;
-  FFieldLength = Length;
+  FModel.SetFieldSelection(StartOffset, Length);
   if (Redraw) RefreshFileData(-1);
 }
 
 int32_t THexView::GoStep(THexViewStep Step, const char16_t* Name) {
   int32_t Position = 0;
   try {
-    if (!FFileStream) return 0;
-    const int64_t FileSize = FFileStream->Size();
-    // An empty file has no position to go to (and no size to divide by).
+    const int64_t FileSize = FModel.FileSize();
+    // No file, or an empty one, has no position to go to (and no size to divide by).
     if (FileSize <= 0) return 0;
-    const int64_t Target = HexViewStepTarget(Step, FLastRefreshOffset, FileSize, ClientHeight());
+    const int64_t Target = FModel.StepTarget(Step, ClientHeight());
     RefreshFileData(Target);
     Position = HexViewThumbPosition(Target, FileSize);
     if (FRichEdit) FRichEdit->setFocus();
@@ -362,7 +310,7 @@ int32_t THexView::GoHome() { return GoStep(THexViewStep::Home, u"GoHome"); }
 
 void THexView::CustomScrollEvent(THexScrollCode ScrollCode, int32_t& ScrollPos) {
   try {
-    if (!FFileStream || FBusy) return;
+    if (!FModel.IsOpen() || FBusy) return;
     switch (ScrollCode) {
       case THexScrollCode::LineUp:
         ScrollPos = GoOneLineUp();
@@ -380,8 +328,7 @@ void THexView::CustomScrollEvent(THexScrollCode ScrollCode, int32_t& ScrollPos) 
         ScrollPos = GoHome();
         break;
       case THexScrollCode::Track: {
-        const int64_t FileSize = FFileStream->Size();
-        const int64_t Target = HexViewTrackTarget(ScrollPos, FileSize);
+        const int64_t Target = FModel.TrackTarget(ScrollPos);
         // The thumb stays where the user drags it.
         FBusy = true;
         try {
@@ -421,11 +368,10 @@ void THexView::ScrollBarActionTriggered(int Action) {
 void THexView::FRichEditKeyDown(int Key, Qt::KeyboardModifiers Shift) {
   try {
     // With Shift the keys extend the control's own text selection.
-    if (!FFileStream || (Shift & Qt::ShiftModifier)) return;
+    if (!FModel.IsOpen() || (Shift & Qt::ShiftModifier)) return;
     const auto Step = KeyStep(Key);
     if (!Step) return;
-    const int64_t FileSize = FFileStream->Size();
-    RefreshFileData(HexViewStepTarget(*Step, FLastRefreshOffset, FileSize, ClientHeight()));
+    RefreshFileData(FModel.StepTarget(*Step, ClientHeight()));
   } catch (...) {
     ReportCallFailure(u"THexView.FRichEditKeyDown");
   }
@@ -434,7 +380,7 @@ void THexView::FRichEditKeyDown(int Key, Qt::KeyboardModifiers Shift) {
 bool THexView::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched != FRichEdit || Event->type() != QEvent::KeyPress || FForwardingKey) return false;
   auto* Key = static_cast<QKeyEvent*>(Event);
-  if (!FFileStream || (Key->modifiers() & Qt::ShiftModifier) || !KeyStep(Key->key())) return false;
+  if (!FModel.IsOpen() || (Key->modifiers() & Qt::ShiftModifier) || !KeyStep(Key->key())) return false;
   FRichEditKeyDown(Key->key(), Key->modifiers());
   // The control still moves its caret, but its content must not scroll away from the first
   // line: the dump always starts at the top of the pane, and the pane has no scroll bar of its own.

@@ -1,8 +1,9 @@
 #pragma once
 // The hex pane: THexView shows a window of a file as a hex dump in a text control it does not
 // own, highlights a byte range, and moves through the file on keys and on a separate scroll bar
-// whose thumb (0..100000) follows the position in the file. It reads the file through its own
-// read-only handle and only ever reads the lines it shows, so files of any size open at once.
+// whose thumb (0..100000) follows the position in the file. What it shows comes from
+// THexViewModel, which reads only the lines shown, so files of any size open at once; this
+// class only wires the Qt controls to it.
 
 #include <QObject>
 #include <QPointer>
@@ -12,14 +13,13 @@
 
 #include "core/Status.h"
 #include "hex/HexViewLines.h"
+#include "hex/HexViewModel.h"
 
 class QFont;
 class QPlainTextEdit;
 class QScrollBar;
 
 namespace corvane {
-
-class TFileStream;
 
 // True when every character a dump uses (HexDumpCharacters) has the same advance in Font, so
 // that its columns line up; a character the face lacks (drawn from another) fails it.
@@ -69,13 +69,13 @@ class THexView : public QObject {
   // The pane's key-down event (a Qt::Key); Shift leaves the key to the control's own selection.
   void FRichEditKeyDown(int Key, Qt::KeyboardModifiers Shift);
 
-  bool IsFileOpen() const { return FFileStream != nullptr; }
+  bool IsFileOpen() const { return FModel.IsOpen(); }
   // The offset the last refresh was asked to show (not rounded); -1 before the first one.
-  int64_t LastRefreshOffset() const { return FLastRefreshOffset; }
-  int64_t SelectionStartOffset() const { return FSelectionStartOffset; }
-  int64_t SelectionLength() const { return FSelectionLength; }
-  int64_t FieldSelectionStartOffset() const { return FFieldStartOffset; }
-  int64_t FieldSelectionLength() const { return FFieldLength; }
+  int64_t LastRefreshOffset() const { return FModel.LastRefreshOffset(); }
+  int64_t SelectionStartOffset() const { return FModel.SelectionStart(); }
+  int64_t SelectionLength() const { return FModel.SelectionLength(); }
+  int64_t FieldSelectionStartOffset() const { return FModel.FieldStart(); }
+  int64_t FieldSelectionLength() const { return FModel.FieldLength(); }
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -84,17 +84,13 @@ class THexView : public QObject {
   void ScrollBarActionTriggered(int Action);
   int32_t GoStep(THexViewStep Step, const char16_t* Name);
   int32_t ClientHeight() const;
-  void Draw(int64_t AlignedStart, const uint8_t* Bytes, int32_t Count, int32_t LinesToShow);
+  void Draw(const THexPaneText& Pane);
   void ReleaseControls();
 
   QPointer<QPlainTextEdit> FRichEdit;
   QPointer<QScrollBar> FScrollBar;
-  std::unique_ptr<TFileStream> FFileStream;
-  int64_t FLastRefreshOffset = 0;
-  int64_t FSelectionStartOffset = 0;
-  int64_t FSelectionLength = 0;
-  int64_t FFieldStartOffset = 0;
-  int64_t FFieldLength = 0;
+  // The file, the offset shown and the highlights; what a refresh shows is decided there.
+  THexViewModel FModel;
   // Set while the view moves the thumb itself or follows a drag: scroll events are ignored
   // and a refresh leaves the thumb where it is.
   bool FBusy = false;

@@ -37,7 +37,7 @@ class TUpdaterProxyFactory : public QNetworkProxyFactory {
 // One transfer: collects the body into the caller's buffer as it arrives.
 class TTransfer {
  public:
-  TTransfer(QNetworkReply* Reply, uint8_t* Buffer, int32_t Capacity, const std::atomic<bool>* Cancel)
+  TTransfer(QNetworkReply* Reply, uint8_t* Buffer, int32_t Capacity, const TDownloadCancel* Cancel)
       : FReply(Reply), FBuffer(Buffer), FCapacity(Capacity), FCancel(Cancel) {}
 
   // Runs the transfer to its end or the time limit and returns the download result.
@@ -81,7 +81,7 @@ class TTransfer {
   int32_t Received() const { return FCount; }
 
  private:
-  bool Cancelled() const { return FCancel && FCancel->load(); }
+  bool Cancelled() const { return IsRaised(FCancel); }
 
   // Looks at the response headers once they are there: an error status means the address
   // could not be fetched; an announced length beyond the capacity ends the transfer.
@@ -133,13 +133,13 @@ class TTransfer {
   bool FHeadersSeen = false;
   bool FTimedOut = false;
   bool FFull = false;
-  const std::atomic<bool>* FCancel;
+  const TDownloadCancel* FCancel;
 };
 
 }  // namespace
 
 int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count,
-                         const std::atomic<bool>* Cancel) {
+                         TDownloadCancel* Cancel) {
   const int32_t Capacity = Count;
   Count = 0;
   try {

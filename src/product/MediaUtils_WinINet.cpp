@@ -1,6 +1,6 @@
 // DownloadToBuffer through WinINet, for the Windows window: the system's proxy settings, a
-// fresh download every time, the time limit on connecting and on every read, and an abort from
-// another thread that closes the handles a download blocks on.
+// fresh download every time, the time limit on connecting and on every read, and a cancel from
+// another thread that closes the session handle a download blocks on.
 
 #include <windows.h>
 #include <wininet.h>
@@ -9,11 +9,9 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "core/ODSUtls.h"
-#include "product/DownloadAbort.h"
 #include "product/MediaUtils.h"
 
 namespace corvane {
@@ -21,59 +19,53 @@ namespace {
 
 constexpr int32_t ReadPieceSize = 10240;
 
-// The connection handles of the downloads running now; an abort closes them, which ends any
-// call blocked on them.
-std::mutex& OpenMutex() {
-  static std::mutex Mutex;
-  return Mutex;
-}
-std::set<HINTERNET>& OpenHandles() {
-  static std::set<HINTERNET> Handles;
-  return Handles;
-}
-bool Aborted = false;  // under OpenMutex
-
+// One download's session. Closing it ends any call blocked on it (or on a handle opened from
+// it), so the download's cancel closes it from the thread that raises the cancel.
 class TInternet {
  public:
+  explicit TInternet(TDownloadCancel* Cancel) : FCancel(Cancel) {}
   ~TInternet() { Close(); }
+  TInternet(const TInternet&) = delete;
+  TInternet& operator=(const TInternet&) = delete;
+
   bool Open() {
-    std::lock_guard<std::mutex> Lock(OpenMutex());
-    if (Aborted) return false;
     FHandle = InternetOpenW(L"Halvern Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (FHandle) OpenHandles().insert(FHandle);
-    return FHandle != nullptr;
+    if (!FHandle) return false;
+    if (!FCancel) return true;
+    FTicket = FCancel->Watch([this] {
+      InternetCloseHandle(FHandle);
+      FClosedByCancel = true;
+    });
+    return FTicket != 0;  // raised already: Close gives the handle back
   }
   void Close() {
-    std::lock_guard<std::mutex> Lock(OpenMutex());
-    // An abort may have closed it already.
-    if (FHandle && OpenHandles().erase(FHandle) != 0) InternetCloseHandle(FHandle);
+    // After Unwatch the cancel's ending has run completely or never will.
+    if (FTicket != 0) FCancel->Unwatch(FTicket);
+    FTicket = 0;
+    if (FHandle && !FClosedByCancel) InternetCloseHandle(FHandle);
     FHandle = nullptr;
   }
   HINTERNET Handle() const { return FHandle; }
 
  private:
+  TDownloadCancel* FCancel;
   HINTERNET FHandle = nullptr;
+  uint64_t FTicket = 0;
+  bool FClosedByCancel = false;
 };
 
 }  // namespace
 
-void AbortDownloads() {
-  std::lock_guard<std::mutex> Lock(OpenMutex());
-  Aborted = true;
-  for (HINTERNET Handle : OpenHandles()) InternetCloseHandle(Handle);
-  OpenHandles().clear();
-}
-
-int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count, const std::atomic<bool>* Cancel) {
+int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Count, TDownloadCancel* Cancel) {
   const int32_t Capacity = Count;
   Count = 0;
-  // A raised Cancel is seen between the calls; a call blocked on the network ends with AbortDownloads.
-  const auto Cancelled = [Cancel] { return Cancel != nullptr && Cancel->load(); };
+  // A raised cancel is seen between the calls; a call blocked on the network ends when the
+  // cancel closes the session under it. Either way the download answers DownloadCancelled.
   try {
     if (Capacity < 0 || (!Buffer && Capacity > 0)) return DownloadUnexpectedFailure;
-    if (Cancelled()) return DownloadNoConnection;
-    TInternet Session;
-    if (!Session.Open()) return DownloadNoConnection;
+    if (IsRaised(Cancel)) return DownloadCancelled;
+    TInternet Session(Cancel);
+    if (!Session.Open()) return IsRaised(Cancel) ? DownloadCancelled : DownloadNoConnection;
     DWORD Limit = static_cast<DWORD>(std::clamp<int64_t>(DownloadTimeLimit().count(), 1, 0x7FFFFFFF));
     for (const DWORD Option : {DWORD{INTERNET_OPTION_CONNECT_TIMEOUT}, DWORD{INTERNET_OPTION_RECEIVE_TIMEOUT},
                                DWORD{INTERNET_OPTION_SEND_TIMEOUT}})
@@ -84,7 +76,7 @@ int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Co
                                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                              INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI,
                                          0);
-    if (!Request) return DownloadOpenFailed;
+    if (!Request) return IsRaised(Cancel) ? DownloadCancelled : DownloadOpenFailed;
     // Closed with the session at the latest; closing it here first keeps the order WinINet wants.
     struct TRequest {
       HINTERNET Handle;
@@ -109,7 +101,9 @@ int32_t DownloadToBuffer(const std::u16string& Url, uint8_t* Buffer, int32_t& Co
     while (Count < Capacity) {
       DWORD Got = 0;
       const DWORD Piece = static_cast<DWORD>(std::min(ReadPieceSize, Capacity - Count));
-      if (Cancelled() || !InternetReadFile(Request, Buffer + Count, Piece, &Got)) return DownloadReadFailed;
+      if (IsRaised(Cancel)) return DownloadCancelled;
+      if (!InternetReadFile(Request, Buffer + Count, Piece, &Got))
+        return IsRaised(Cancel) ? DownloadCancelled : DownloadReadFailed;
       if (Got == 0) break;
       Count += static_cast<int32_t>(Got);
     }

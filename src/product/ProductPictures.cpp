@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "product/ProductTexts.h"
+
 namespace corvane {
 namespace {
 
@@ -36,10 +38,18 @@ QPainterPath Waveform(const QRectF& Area, double Phase) {
 
 }  // namespace
 
-QString HalvernNotice(const QString& Year) { return QStringLiteral("Copyright \u00A9 %1 Halvern").arg(Year); }
-QString HalvernRights() { return QStringLiteral("All rights reserved."); }
-QString HalvernWebAddress() { return QStringLiteral("https://halvern.example.com/corvane"); }
-QString HalvernMailAddress() { return QStringLiteral("support@halvern.example.com"); }
+QString ProductText(std::u16string_view Text) {
+  return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+QString HalvernNotice(const QString& Year) {
+  const std::u16string Notice = HalvernNoticeText(std::u16string_view(reinterpret_cast<const char16_t*>(Year.utf16()),
+                                                                      static_cast<size_t>(Year.size())));
+  return ProductText(Notice);
+}
+QString HalvernRights() { return ProductText(HalvernRightsText); }
+QString HalvernWebAddress() { return ProductText(HalvernWebAddressText); }
+QString HalvernMailAddress() { return ProductText(HalvernMailAddressText); }
 
 double DesignScale(const QWidget* Widget) {
   const QScreen* Screen = Widget && Widget->screen() ? Widget->screen() : QGuiApplication::primaryScreen();

@@ -1,20 +1,21 @@
 #pragma once
-// What the splash and about windows share: the maker's texts, the pictures (painted by the
+// What the splash and about windows share: the maker's texts (from ProductTexts.h), the pictures (painted by the
 // program itself) and the scaling of their layouts, which are designed at 120 pixels per inch.
 
 #include <QFont>
 #include <QPixmap>
 #include <QString>
+#include <string_view>
 
 class QWidget;
 
 namespace corvane {
 
-// The maker's notice line for a year: "Copyright © <year> Halvern".
+// One of the shared product texts (ProductTexts.h) as a QString.
+QString ProductText(std::u16string_view Text);
+// The maker's texts of ProductTexts.h as the Qt windows use them.
 QString HalvernNotice(const QString& Year);
-// The maker's rights line.
 QString HalvernRights();
-// The maker's web address and contact e-mail address (documentation domain until real ones exist).
 QString HalvernWebAddress();
 QString HalvernMailAddress();
 

@@ -1,27 +1,40 @@
 #include "product/UpdateCheckThread.h"
 
-#include <atomic>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 
 #include "core/ODSUtls.h"
-#include "product/DownloadAbort.h"
+#include "product/DownloadCancel.h"
 #include "product/UpdaterUtils.h"
 
 namespace corvane {
 
+std::u16string UpdateCheckFolder(const std::u16string& ExecutableName) {
+  std::u16string Folder = std::filesystem::path(ExecutableName).parent_path().u16string();
+  const char16_t Separator = static_cast<char16_t>(std::filesystem::path::preferred_separator);
+  if (Folder.empty() || (Folder.back() != Separator && Folder.back() != u'/')) Folder.push_back(Separator);
+  return Folder;
+}
+
 struct TUpdateCheckThread::TState {
+  TDownloadCancel Cancel;
   std::mutex Mutex;
   std::condition_variable Ended;
   bool Ready = false;
   bool NeedToUpdate = false;
 };
 
-TUpdateCheckThread::TUpdateCheckThread() = default;
+TUpdateCheckThread::TUpdateCheckThread()
+    : TUpdateCheckThread([](const std::u16string& Folder, TDownloadCancel* Cancel) {
+        return IsHalvernComponentUpdateRequired(Folder, Cancel);
+      }) {}
+
+TUpdateCheckThread::TUpdateCheckThread(TCheck Check) : FCheck(std::move(Check)) {}
 
 TUpdateCheckThread::~TUpdateCheckThread() {
   if (FWorker.joinable()) {
-    AbortDownloads();
+    FState->Cancel.Raise();
     FWorker.join();
   }
 }
@@ -30,10 +43,10 @@ bool TUpdateCheckThread::Start(std::u16string Folder) {
   if (FState) return false;
   try {
     auto State = std::make_shared<TState>();
-    FWorker = std::thread([State, Folder = std::move(Folder)] {
+    FWorker = std::thread([State, Check = FCheck, Folder = std::move(Folder)] {
       bool Answer = false;
       try {
-        Answer = IsHalvernComponentUpdateRequired(Folder);
+        Answer = Check(Folder, &State->Cancel);
       } catch (...) {
         ReportCallFailure(u"TNeedToHalvernUpdateThread.Execute");
       }
@@ -61,7 +74,7 @@ bool TUpdateCheckThread::Poll(bool& NeedToUpdate) const {
 
 bool TUpdateCheckThread::Stop(std::chrono::milliseconds Limit) {
   if (!FWorker.joinable()) return true;
-  AbortDownloads();
+  FState->Cancel.Raise();
   bool Ended = false;
   {
     std::unique_lock<std::mutex> Lock(FState->Mutex);

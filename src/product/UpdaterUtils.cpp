@@ -149,7 +149,7 @@ bool THalvernUpdater::ExistingFileAndMD5(const std::u16string& FileName, std::u1
   }
 }
 
-bool IsHalvernComponentUpdateRequired(const std::u16string& Folder, const std::atomic<bool>* Cancel) {
+bool IsHalvernComponentUpdateRequired(const std::u16string& Folder, TDownloadCancel* Cancel) {
   try {
     THalvernUpdater Updater(Folder);
     Updater.SetCancel(Cancel);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "product/DownloadCancel.h"
 #include "product/UpdateList.h"
 
 namespace corvane {
@@ -58,10 +59,10 @@ class THalvernUpdater {
   // Checks the component set of this program.
   bool CheckAndUpdateFiles_Analyzers(bool CheckOnly);
 
-  // A flag that, once raised from any thread, ends the check at once: the download is aborted,
+  // A cancel that, once raised from any thread, ends the check at once: the download is aborted,
   // the pause after a failed fetch cut short, and no further file hashed. The check then answers
   // false.
-  void SetCancel(const std::atomic<bool>* Cancel) { FCancel = Cancel; }
+  void SetCancel(TDownloadCancel* Cancel) { FCancel = Cancel; }
 
   // Replaces the component set (HalvernComponentFiles by default).
   void SetComponentFiles(std::vector<TComponentFile> Files) { FComponentFiles = std::move(Files); }
@@ -77,13 +78,13 @@ class THalvernUpdater {
   std::vector<TMD5FileRecord> FMD5FileRecords;
   std::vector<uint8_t> FTempData;
   std::vector<TComponentFile> FComponentFiles;
-  const std::atomic<bool>* FCancel = nullptr;
+  TDownloadCancel* FCancel = nullptr;
 
-  bool Cancelled() const { return FCancel && FCancel->load(); }
+  bool Cancelled() const { return IsRaised(FCancel); }
 };
 
 // Runs the check-only component check for the program's folder (ending in a separator);
 // false after a caught failure or when Cancel was raised (see THalvernUpdater::SetCancel).
-bool IsHalvernComponentUpdateRequired(const std::u16string& Folder, const std::atomic<bool>* Cancel = nullptr);
+bool IsHalvernComponentUpdateRequired(const std::u16string& Folder, TDownloadCancel* Cancel = nullptr);
 
 }  // namespace corvane

@@ -41,9 +41,8 @@ int LineHeight(HWND Window, HGDIOBJ Font) { return static_cast<int>(TextSize(Win
 
 class TProgressDialog : public TDialog {
  public:
-  TProgressDialog(const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink, TStreamSummary& Summary,
-                  std::string& Error)
-      : FFile(File), FEAC3(EAC3), FSink(Sink), FSummary(Summary), FError(Error) {}
+  TProgressDialog(std::wstring Caption, std::wstring Text, const TWalkJob& Job, std::string& Error)
+      : FCaption(std::move(Caption)), FText(std::move(Text)), FJob(Job), FError(Error) {}
   // A dialog ended by the program's quit stops the check before it goes.
   ~TProgressDialog() override {
     FCancel = true;
@@ -52,11 +51,11 @@ class TProgressDialog : public TDialog {
   TCheckEnd End() const { return FEnd; }
 
  protected:
-  std::wstring Title() const override { return L"Check Stream"; }
+  std::wstring Title() const override { return FCaption; }
   SIZE DesignClientSize() const override { return {360, 96}; }
 
   void CreateControls() override {
-    AddControl(WC_STATICW, L"Checking the stream...", 0, 12, 12, 336, 16, -1);
+    AddControl(WC_STATICW, FText.c_str(), 0, 12, 12, 336, 16, -1);
     FBar = AddControl(PROGRESS_CLASSW, L"", 0, 12, 34, 336, 18, IdProgress);
     SendMessageW(FBar, PBM_SETRANGE32, 0, ProgressSteps);
     AddControl(WC_BUTTONW, L"Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, 273, 64, 75, 23, IDCANCEL);
@@ -65,8 +64,7 @@ class TProgressDialog : public TDialog {
   void Shown() override {
     FWorker = std::thread([this] {
       try {
-        FEnd = CheckStream(
-            FFile, FEAC3, FSink, FSummary,
+        FEnd = FJob(
             [this](int64_t At, int64_t Of) {
               FPosition = At;
               FSize = Of;
@@ -102,10 +100,9 @@ class TProgressDialog : public TDialog {
   }
 
  private:
-  std::filesystem::path FFile;
-  bool FEAC3;
-  const TFindingSink& FSink;
-  TStreamSummary& FSummary;
+  std::wstring FCaption;
+  std::wstring FText;
+  const TWalkJob& FJob;
   std::string& FError;
   TCheckEnd FEnd = TCheckEnd::Failed;  // written by the worker, read once it has ended
   std::thread FWorker;
@@ -118,11 +115,21 @@ class TProgressDialog : public TDialog {
 
 }  // namespace
 
-TCheckEnd RunStreamCheck(HWND Owner, const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,
-                         TStreamSummary& Summary, std::string& Error) {
-  TProgressDialog Dialog(File, EAC3, Sink, Summary, Error);
+TCheckEnd RunBehindProgress(HWND Owner, std::wstring Caption, std::wstring Text, const TWalkJob& Job,
+                            std::string& Error) {
+  TProgressDialog Dialog(std::move(Caption), std::move(Text), Job, Error);
   Dialog.ShowModal(Owner);
   return Dialog.End();
+}
+
+TCheckEnd RunStreamCheck(HWND Owner, const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,
+                         TStreamSummary& Summary, std::string& Error) {
+  return RunBehindProgress(
+      Owner, L"Check Stream", L"Checking the stream...",
+      [&](const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel, std::string& Failure) {
+        return CheckStream(File, EAC3, Sink, Summary, Progress, Cancel, Failure);
+      },
+      Error);
 }
 
 TStreamCheckWindow::TStreamCheckWindow() = default;

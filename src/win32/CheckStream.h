@@ -5,15 +5,24 @@
 // to the main window. What the report holds and how it reads is TCheckReport's; this window only
 // shows it.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "viewer/CheckReport.h"
+#include "viewer/FrameWindow.h"
 #include "win32/Controls.h"
 
 namespace corvane::win32 {
+
+// A walk of the stream run on a worker thread: Progress to report to, Cancel to watch.
+using TWalkJob = std::function<TCheckEnd(const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel,
+                                         std::string& Error)>;
+// Runs Job on a worker behind a progress dialog (owned by Owner) whose Cancel stops it.
+TCheckEnd RunBehindProgress(HWND Owner, std::wstring Caption, std::wstring Text, const TWalkJob& Job,
+                            std::string& Error);
 
 // Checks File behind the progress dialog (owned by Owner); findings go to Sink on the worker.
 TCheckEnd RunStreamCheck(HWND Owner, const std::filesystem::path& File, bool EAC3, const TFindingSink& Sink,

@@ -7,9 +7,10 @@
 namespace corvane::win32 {
 namespace {
 
-constexpr COLORREF HighlightText = RGB(0, 0, 255);
-constexpr COLORREF HighlightBack = 0x00A0FFFF;  // red 255, green 255, blue 160
-constexpr COLORREF FieldBack = RGB(255, 190, 40);
+constexpr COLORREF Colour(THexColour Shade) { return RGB(Shade.Red, Shade.Green, Shade.Blue); }
+constexpr COLORREF HighlightText = Colour(HexHighlightText);
+constexpr COLORREF HighlightBack = Colour(HexHighlightBack);
+constexpr COLORREF FieldBack = Colour(HexFieldBack);
 
 bool KeyStep(WPARAM Key, THexViewStep& Step) {
   switch (Key) {

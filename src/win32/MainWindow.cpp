@@ -15,6 +15,7 @@
 #include "product/ProductTexts.h"
 #include "viewer/FrameRowText.h"
 #include "win32/CheckStream.h"
+#include "win32/OverviewWindow.h"
 #include "win32/GoToOffsetDialog.h"
 #include "win32/HexEditDialog.h"
 #include "win32/MessageLoop.h"
@@ -30,7 +31,6 @@ constexpr UINT UpdateTimerMs = 10;
 // that the open-anyway question has the window as its owner.
 constexpr UINT OpenStartFileMessage = WM_APP + 1;
 // How long closing the window waits for a running update check before it lets it go.
-constexpr std::chrono::milliseconds UpdateStopLimit{100};
 
 constexpr COLORREF ShadedRow = RGB(240, 240, 240);
 constexpr COLORREF ShadedNode = RGB(246, 246, 246);
@@ -123,7 +123,7 @@ bool IsNavigationKey(WPARAM Key) {
   }
 }
 
-std::u16string ExecutableFolder() {
+std::u16string ExecutableName() {
   std::wstring Name(MAX_PATH, L'\0');
   for (;;) {
     const DWORD Got = GetModuleFileNameW(nullptr, Name.data(), static_cast<DWORD>(Name.size()));
@@ -134,8 +134,7 @@ std::u16string ExecutableFolder() {
     }
     Name.resize(Name.size() * 2);
   }
-  const size_t Slash = Name.find_last_of(L"\\/");
-  return U(Slash == std::wstring::npos ? L".\\" : Name.substr(0, Slash + 1));
+  return U(Name);
 }
 
 }  // namespace
@@ -296,11 +295,12 @@ void TMainWindow::FormClose() {
     if (FShown) SaveRegistrySettings();
     FHexView.CloseFile();
     FCheckWindow.reset();
+    FOverviewWindow.reset();
   });
   // The update check never holds up the close: a download still running is ended, and a worker
   // that does not end at once is let go.
   KillTimer(FHandle, UpdateTimer);
-  if (FUpdateCheck) FUpdateCheck->Stop(UpdateStopLimit);
+  if (FUpdateCheck) FUpdateCheck->Stop(UpdateCheckStopLimit);
   FreeSplash();
 }
 
@@ -588,6 +588,7 @@ void TMainWindow::Command(int Id) {
     case IDM_GOTOOFFSET: GoToOffset1Click(); break;
     case IDM_HEXEDIT: HexEditSelectedFrame1Click(); break;
     case IDM_CHECKSTREAM: CheckStream1Click(); break;
+    case IDM_STREAMOVERVIEW: StreamOverview1Click(); break;
     case IDM_CHECKFORUPDATES: CheckForUpdates1Click(); break;
     case IDM_ABOUT: About1Click(); break;
     case IDM_COPYLIST: Copy1Click(); break;
@@ -729,6 +730,8 @@ void TMainWindow::AfterLoad() {
     RebuildRecentMenu();
   }
   TellCheckWindowWhetherOpen();
+  // What was gathered of the file before may no longer hold.
+  if (FOverviewWindow) FOverviewWindow->Clear();
   RefreshCaption();
   // A load selects the first row and gives the list the focus.
   ShowFrameList(FFrames->ListRowCount() > 0 ? 0 : -1);
@@ -822,20 +825,53 @@ void TMainWindow::CheckStream1Click() {
   const TCheckEnd End = RunStreamCheck(
       FHandle, Report.File(), Report.EAC3(), [&Report](const TStreamFinding& Finding) { return Report.Add(Finding), true; },
       Summary, Error);
-  if (End == TCheckEnd::Cancelled) {
-    ShowMessage(u"The stream check was cancelled.");
-    return;
-  }
-  if (End == TCheckEnd::Failed) {
-    Ask(MB_ICONERROR | MB_OK, u"The stream could not be checked: " + FromUtf8(Error));
-    return;
-  }
+  if (!WalkCompleted(End, u"The stream check was cancelled.", u"The stream could not be checked: ", Error)) return;
   Report.SetSummary(Summary);
   if (!FCheckWindow) {
     FCheckWindow = std::make_unique<TStreamCheckWindow>();
     FCheckWindow->OnActivated = [this](int64_t Offset) { ShowCheckedFinding(Offset); };
   }
   FCheckWindow->Show(FHandle, std::move(Report));
+}
+
+void TMainWindow::StreamOverview1Click() {
+  if (!FFrames->IsOpen()) {
+    Ask(MB_ICONERROR | MB_OK, u"There is no file loaded.");
+    return;
+  }
+  if (!FOverviewWindow) {
+    FOverviewWindow = std::make_unique<TStreamOverviewWindow>();
+    FOverviewWindow->OnActivated = [this](int64_t Offset) { ShowOverviewFrame(Offset); };
+  }
+  std::string Error;
+  const TCheckEnd End = FOverviewWindow->Collect(FHandle, FFrames->FileName(), FFrames->EAC3(), Error);
+  if (!WalkCompleted(End, u"The stream overview was cancelled.", u"The stream could not be read: ", Error)) return;
+  FOverviewWindow->Show(FHandle);
+}
+
+void TMainWindow::ShowOverviewFrame(int64_t Offset) {
+  // A question or dialog of the main window is still open.
+  if (!IsWindowEnabled(FHandle) || !FFrames->IsOpen()) return;
+  GoToFrameInFront(Offset);
+}
+
+void TMainWindow::GoToFrameInFront(int64_t Offset) {
+  {
+    const TStep Step{*this};
+    TBusyCursor Busy;
+    if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
+  }
+  ShowMovedWindow();
+  // The main window comes in front of the window clicked in, with the list and the tree.
+  SetForegroundWindow(FHandle);
+  SetFocus(ListView1.Handle());
+}
+
+bool TMainWindow::WalkCompleted(TCheckEnd End, std::u16string_view Cancelled, std::u16string_view Failed,
+                                const std::string& Error) {
+  if (End == TCheckEnd::Cancelled) ShowMessage(std::u16string(Cancelled));
+  if (End == TCheckEnd::Failed) Ask(MB_ICONERROR | MB_OK, std::u16string(Failed) + FromUtf8(Error));
+  return End == TCheckEnd::Completed;
 }
 
 void TMainWindow::ShowCheckedFinding(int64_t Offset) {
@@ -845,15 +881,7 @@ void TMainWindow::ShowCheckedFinding(int64_t Offset) {
     Ask(MB_ICONERROR | MB_OK, u"The checked file is no longer open.");
     return;
   }
-  {
-    const TStep Step{*this};
-    TBusyCursor Busy;
-    if (FFrames->GoToOffset(Offset) != TGoToResult::Moved) return;
-  }
-  ShowMovedWindow();
-  // The main window comes in front of the report, with the list and the tree.
-  SetForegroundWindow(FHandle);
-  SetFocus(ListView1.Handle());
+  GoToFrameInFront(Offset);
 }
 
 void TMainWindow::Copy1Click() { CopyTextToClipboard(FHandle, FFrames->ListText(LineEnd)); }
@@ -888,12 +916,12 @@ void TMainWindow::tmUpdateTimer() {
   GuardedCall(u"TForm1.tmUpdateTimer", [&] {
     if (!FUpdateCheck) {
       FUpdateCheck = std::make_unique<TUpdateCheckThread>();
-      FUpdateCheck->Start(ExecutableFolder());
+      FUpdateCheck->Start(UpdateCheckFolder(ExecutableName()));
     }
     bool NeedToUpdate = false;
     if (FUpdateCheck->Poll(NeedToUpdate)) {
       KillTimer(FHandle, UpdateTimer);
-      FUpdateCheck->Stop(UpdateStopLimit);
+      FUpdateCheck->Stop(UpdateCheckStopLimit);
       FUpdateDone = true;
       if (NeedToUpdate) ShowMessage(std::u16string(UpdateAvailableText));
     }

@@ -8,11 +8,14 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "product/UpdateCheckThread.h"
 #include "viewer/FrameWindow.h"
 #include "viewer/RecentFiles.h"
+#include "viewer/StreamCheck.h"
 #include "viewer/ViewerTexts.h"
 #include "viewer/WindowPlacement.h"
 #include "win32/Controls.h"
@@ -21,6 +24,7 @@
 namespace corvane::win32 {
 
 class TStreamCheckWindow;
+class TStreamOverviewWindow;
 
 class TMainWindow : public TWindow {
  public:
@@ -61,6 +65,15 @@ class TMainWindow : public TWindow {
   void GoToOffset1Click();
   void HexEditSelectedFrame1Click();
   void CheckStream1Click();
+  void StreamOverview1Click();
+  // A click in the overview: the frame list moves to the frame at Offset.
+  void ShowOverviewFrame(int64_t Offset);
+  // Moves the frame list to the frame at Offset and brings the main window to the front.
+  void GoToFrameInFront(int64_t Offset);
+  // Tells the user how a walk behind the progress dialog ended unless it completed: the
+  // cancelled text, or the failed text followed by Error. True when it completed.
+  bool WalkCompleted(TCheckEnd End, std::u16string_view Cancelled, std::u16string_view Failed,
+                     const std::string& Error);
   void Copy1Click();
   void Copy2Click();
   // Ctrl+C in the list: the selected row as Copy writes rows (all rows when none is selected);
@@ -153,6 +166,7 @@ class TMainWindow : public TWindow {
   TSubclassHandler FListHandler;
   TSubclassHandler FTreeHandler;
   std::unique_ptr<TStreamCheckWindow> FCheckWindow;
+  std::unique_ptr<TStreamOverviewWindow> FOverviewWindow;
   // Each tree node's place among its siblings, by node id (the tree's shading); the tree view's
   // items by node id, and each node's parent (the tree's shape, kept while frames share it).
   std::vector<int32_t> FSiblingIndex;

@@ -17,6 +17,8 @@
 #define IDM_ABOUT 1008
 #define IDM_COPYLIST 1009
 #define IDM_COPYTREE 1010
+#define IDM_MEASURELOUDNESS 1011
+#define IDM_STREAMOVERVIEW 1012
 // The recent files of File > Open Recent, one id each from here on.
 #define IDM_RECENTFILE 1100
 

@@ -48,7 +48,6 @@
 #include "hex/HexEditUtil.h"
 #include "hex/HexViewUtils_RichEdit.h"
 #include "product/HalvernSplash.h"
-#include "product/NewVerCheck.h"
 #include "product/UpdaterUtils.h"
 #include "support/QtWait.h"
 #include "../product/gui/LoopbackHttpServer.h"
@@ -685,9 +684,6 @@ TEST_F(CorvaneForm, UpdateCheckRunsOnlyWhileWantedAndEndsWithTheWindow) {
   EXPECT_TRUE(Form.CheckForUpdates1->isChecked());
   EXPECT_TRUE(WaitUntil([&] { return Form.UpdateCheckStarted(); }));
   Form.close();
-  // The window released its check: a new one can start at once.
-  EXPECT_TRUE(InitializeHalvernUpdate(u"/nonexistent/corvane"));
-  EXPECT_TRUE(DeinitializeHalvernUpdate());
   EXPECT_EQ(StoredSetting("CheckForUpdates").toString(), "1");
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/OverviewPicture.h"
 #include "viewer/StreamOverview.h"
 #include "viewer/ViewerTestSupport.h"
 
@@ -219,6 +220,67 @@ TEST(StreamOverview, TimeMarksAtRoundSteps) {
     EXPECT_EQ(Marks[1].X, Case.SecondX);
   }
   EXPECT_TRUE(TimeMarks(0, 1000, 80).empty());
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// The picture's scales and labels every window paints with: round tops, the loudness around
+// what dialnorm claims and what was measured, gains symmetric in 6 dB steps, numbers free of
+// the locale.
+TEST(OverviewPicture, ScalesAndLabels) {
+  TOverviewSpan Whole;
+  Whole.KbpsMin = 384;
+  Whole.KbpsMax = 448;
+  Whole.DialnormMin = 0;  // reserved: taken as -31
+  Whole.DialnormMax = 27;
+  Whole.Dynrng.Add(-7'500'000);
+  const TOverviewScales Scales = OverviewScales(Whole);
+  EXPECT_EQ(Scales.Rate.High, 500.0);
+  EXPECT_EQ(Scales.Loudness.Low, -35.0);
+  EXPECT_EQ(Scales.Loudness.High, -20.0);
+  EXPECT_EQ(Scales.Gains.High, 12.0);
+  EXPECT_EQ(Scales.Gains.Low, -12.0);
+
+  Whole.LoudnessCount = 1;
+  Whole.LoudnessMin = -45.5;
+  Whole.LoudnessMax = -12.0;
+  EXPECT_EQ(OverviewScales(Whole).Loudness.Low, -50.0);
+  EXPECT_EQ(OverviewScales(Whole).Loudness.High, -5.0);
+
+  EXPECT_EQ(OverviewKbpsLabel(500.0), u"500 kbps");
+  EXPECT_EQ(OverviewLkfsLabel(-22.5), u"-22.5 LKFS");
+  EXPECT_EQ(OverviewDbLabel(12.0), u"+12 dB");
+  EXPECT_EQ(OverviewDbLabel(-12.0), u"-12 dB");
+}
+
+// A click: in the problem lane (or half a gap beside it) the nearest problem within reach, else
+// the column's own frame; outside the plot nothing.
+TEST(OverviewPicture, ClickTargets) {
+  const TOverviewLayout Layout(OverviewGutter + 100 + OverviewRightMargin, 400, 16);
+  std::vector<TOverviewSpan> Columns(100);
+  for (size_t Column = 0; Column < Columns.size(); ++Column) Columns[Column].FirstOffset = int64_t(Column) * 1000;
+  Columns[52].Problems = 1;
+  Columns[52].FirstProblem = 52'345;
+  const int32_t Left = Layout.Plot().Left;
+  const TOverviewRect Marks = Layout.Lane(TOverviewLane::Problems);
+  const TOverviewRect Rate = Layout.Lane(TOverviewLane::BitRate);
+  const struct {
+    int32_t X, Y;
+    int64_t Offset;
+  } Cases[] = {
+      {Left + 50, Marks.Top + 2, 52'345},                    // within reach of the problem
+      {Left + 50, Marks.Top - OverviewLaneGap / 2, 52'345},  // just above the lane
+      {Left + 40, Marks.Top + 2, 40'000},                    // too far: the column's frame
+      {Left + 50, Rate.Top + 2, 50'000},                     // another lane: the column's frame
+      {Left - 1, Rate.Top + 2, -1},                          // the gutter
+      {Left + 100, Rate.Top + 2, -1},                        // past the plot
+  };
+  for (const auto& Case : Cases)
+    EXPECT_EQ(Layout.ClickTarget(Columns, Case.X, Case.Y), Case.Offset) << Case.X << "," << Case.Y;
 }
 
 }  // namespace

@@ -4,15 +4,17 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include <QCryptographicHash>
 
 #include "LoopbackHttpServer.h"
 #include "core/ODSUtls.h"
+#include "product/DownloadCancel.h"
 #include "product/MD5Utils.h"
 #include "product/MediaUtils.h"
-#include "product/NewVerCheck.h"
+#include "product/UpdateCheckThread.h"
 #include "product/UpdaterUtils.h"
 
 namespace corvane {
@@ -235,9 +237,9 @@ TEST_F(UpdateCheckTest, ASilentServerCannotHoldTheCheck) {
   EXPECT_LT(Since(Start), FetchFailurePause() + 300ms + 2000ms);
 }
 
-bool WaitForResult(bool& NeedToUpdate) {
+bool WaitForResult(const TUpdateCheckThread& Check, bool& NeedToUpdate) {
   const auto Start = TClock::now();
-  while (!CheckHalvernUpdateResult(NeedToUpdate)) {
+  while (!Check.Poll(NeedToUpdate)) {
     if (Since(Start) > 20s) return false;
     std::this_thread::sleep_for(10ms);
   }
@@ -255,62 +257,86 @@ TEST_F(UpdateCheckTest, WorkerAnswersForTheProgramsComponentSet) {
   }
   TLoopbackHttpServer Server;
   UseServer(Server);
-  const std::u16string ExeName = (FFolder / "corvane").u16string();
+  const std::u16string Folder = UpdateCheckFolder((FFolder / "corvane").u16string());
+  EXPECT_EQ(Folder, FolderText());
   for (const auto& [Text, Expected] : {std::pair{Current, false}, std::pair{Changed, true}}) {
     Server.SetResponse(TLoopbackHttpServer::Response(List(Text)));
+    TUpdateCheckThread Check;
     bool NeedToUpdate = !Expected;
-    EXPECT_FALSE(CheckHalvernUpdateResult(NeedToUpdate)) << "no check yet";
-    ASSERT_TRUE(InitializeHalvernUpdate(ExeName));
-    EXPECT_FALSE(InitializeHalvernUpdate(ExeName)) << "a second check starts nothing";
-    ASSERT_TRUE(WaitForResult(NeedToUpdate));
+    EXPECT_FALSE(Check.Poll(NeedToUpdate)) << "no check yet";
+    ASSERT_TRUE(Check.Start(Folder));
+    EXPECT_FALSE(Check.Start(Folder)) << "a second check starts nothing";
+    ASSERT_TRUE(WaitForResult(Check, NeedToUpdate));
     EXPECT_EQ(NeedToUpdate, Expected);
-    EXPECT_TRUE(DeinitializeHalvernUpdate());
-    EXPECT_FALSE(CheckHalvernUpdateResult(NeedToUpdate));
+    EXPECT_TRUE(Check.Stop(UpdateCheckStopLimit));
+    EXPECT_FALSE(Check.LeftRunning());
   }
 }
 
-// A server that takes the request and never answers: releasing the check aborts the download
+// A server that takes the request and never answers: stopping the check cancels the download
 // and returns at once, long before the download's own time limit.
-TEST_F(UpdateCheckTest, ReleasingTheCheckAbortsAHangingDownloadAtOnce) {
+TEST_F(UpdateCheckTest, StoppingTheCheckCancelsAHangingDownloadAtOnce) {
   SetFetchFailurePause(DefaultFetchFailurePause);
   TLoopbackHttpServer Silent({}, /*Silent=*/true);
   UseServer(Silent);
-  ASSERT_TRUE(InitializeHalvernUpdate((FFolder / "corvane").u16string()));
-  const auto Asked = TClock::now();
-  while (Silent.Requests().isEmpty() && Since(Asked) < 5s) std::this_thread::sleep_for(5ms);
-  ASSERT_FALSE(Silent.Requests().isEmpty());
-  std::this_thread::sleep_for(50ms);  // well inside the hanging download
-  const auto Start = TClock::now();
-  EXPECT_TRUE(DeinitializeHalvernUpdate());
-  // The stop is seen within 5 ms; the bound leaves room for a loaded machine or the sanitizers.
-  EXPECT_LT(Since(Start), 500ms);
+  {
+    TUpdateCheckThread Check;
+    ASSERT_TRUE(Check.Start(FolderText()));
+    const auto Asked = TClock::now();
+    while (Silent.Requests().isEmpty() && Since(Asked) < 5s) std::this_thread::sleep_for(5ms);
+    ASSERT_FALSE(Silent.Requests().isEmpty());
+    std::this_thread::sleep_for(50ms);  // well inside the hanging download
+    const auto Start = TClock::now();
+    // The cancel is seen within 5 ms; the wait allowed leaves room for the sanitizers.
+    EXPECT_TRUE(Check.Stop(500ms));
+    EXPECT_LT(Since(Start), 500ms);
+    bool NeedToUpdate = true;
+    EXPECT_TRUE(Check.Poll(NeedToUpdate));
+    EXPECT_FALSE(NeedToUpdate);
+  }
 
   // A stop during the pause after a failed fetch ends the pause as well.
   SetUpdateServerAddress(u"");
-  ASSERT_TRUE(InitializeHalvernUpdate((FFolder / "corvane").u16string()));
+  TUpdateCheckThread Check;
+  ASSERT_TRUE(Check.Start(FolderText()));
   std::this_thread::sleep_for(50ms);
   const auto Paused = TClock::now();
-  EXPECT_TRUE(DeinitializeHalvernUpdate());
+  EXPECT_TRUE(Check.Stop(500ms));
   EXPECT_LT(Since(Paused), 500ms);
 }
 
-// A worker whose check raises, as any unforeseen failure in its body would.
-class TFailingWorker : public TNeedToHalvernUpdateThread {
- public:
-  TFailingWorker() : TNeedToHalvernUpdateThread(u"/nowhere/corvane") {}
-  ~TFailingWorker() override { wait(); }
-
- protected:
-  bool CheckComponents(const std::u16string&) override { throw std::runtime_error("broken"); }
-};
+// The cancel a download watches: raised before it starts, the download does not start; raised
+// while it hangs, it ends at once with its own answer.
+TEST_F(UpdateCheckTest, ARaisedCancelEndsADownloadWithItsOwnAnswer) {
+  TLoopbackHttpServer Silent({}, /*Silent=*/true);
+  std::vector<uint8_t> Buffer(100);
+  {
+    TDownloadCancel Raised;
+    Raised.Raise();
+    int32_t Count = 100;
+    EXPECT_EQ(DownloadToBuffer(Silent.Address().toStdU16String(), Buffer.data(), Count, &Raised), DownloadCancelled);
+    EXPECT_TRUE(Silent.Requests().isEmpty());
+  }
+  TDownloadCancel Cancel;
+  std::thread Raiser([&] {
+    while (Silent.Requests().isEmpty()) std::this_thread::sleep_for(5ms);
+    Cancel.Raise();
+  });
+  int32_t Count = 100;
+  const auto Start = TClock::now();
+  EXPECT_EQ(DownloadToBuffer(Silent.Address().toStdU16String(), Buffer.data(), Count, &Cancel), DownloadCancelled);
+  Raiser.join();
+  EXPECT_LT(Since(Start), DefaultDownloadTimeLimit / 2);
+  EXPECT_EQ(Count, 0);
+}
 
 TEST_F(UpdateCheckTest, AWorkerWhoseBodyFailsStillEndsReadyWithTheAnswerFalse) {
   TDebugCapture Capture;
-  TFailingWorker Worker;
-  Worker.start();
-  ASSERT_TRUE(Worker.wait(10000));
-  EXPECT_TRUE(Worker.Ready());
-  EXPECT_FALSE(Worker.NeedToHalvernUpdate());
+  TUpdateCheckThread Check([](const std::u16string&, TDownloadCancel*) -> bool { throw std::runtime_error("broken"); });
+  ASSERT_TRUE(Check.Start(u"/nowhere/"));
+  bool NeedToUpdate = true;
+  ASSERT_TRUE(WaitForResult(Check, NeedToUpdate));
+  EXPECT_FALSE(NeedToUpdate);
   EXPECT_EQ(Capture.Lines(), std::vector<std::u16string>{u"nox: Error in TNeedToHalvernUpdateThread.Execute call..."});
 }
 
