@@ -321,11 +321,7 @@ SCROLLINFO TScrollBar::Info(UINT Mask) const {
 }
 
 void TScrollBar::MovePosition(int Position) {
-  SCROLLINFO Info{};
-  Info.cbSize = sizeof Info;
-  Info.fMask = SIF_POS;
-  Info.nPos = Position;
-  SetScrollInfo(FHandle, SB_CTL, &Info, FALSE);
+  StorePosition(Position, FALSE);
   InvalidateRect(FHandle, nullptr, FALSE);
 }
 
@@ -333,12 +329,14 @@ int TScrollBar::Max() const { return Info(SIF_RANGE).nMax; }
 int TScrollBar::Position() const { return Info(SIF_POS).nPos; }
 int TScrollBar::TrackPosition() const { return Info(SIF_TRACKPOS).nTrackPos; }
 
-void TScrollBar::SetPosition(int Position) {
+void TScrollBar::SetPosition(int Position) { StorePosition(Position, TRUE); }
+
+void TScrollBar::StorePosition(int Position, BOOL Redraw) {
   SCROLLINFO Info{};
   Info.cbSize = sizeof Info;
   Info.fMask = SIF_POS;
   Info.nPos = Position;
-  SetScrollInfo(FHandle, SB_CTL, &Info, TRUE);
+  SetScrollInfo(FHandle, SB_CTL, &Info, Redraw);
 }
 
 // ------------------------------------------------------------------------------------------------

@@ -130,6 +130,7 @@ class TScrollBar {
 
  private:
   SCROLLINFO Info(UINT Mask) const;
+  void StorePosition(int Position, BOOL Redraw);
 
   HWND FHandle = nullptr;
 };

@@ -13,14 +13,14 @@ class TGoToOffsetDialog : public TDialog {
 
  protected:
   std::wstring Title() const override { return L"Go to Offset"; }
-  SIZE DesignClientSize() const override { return {340, 112}; }
+  SIZE DesignClientSize() const override { return {420, 112}; }
 
   void CreateControls() override {
-    // Room for the question on two lines, whatever the system's font.
-    AddControl(WC_STATICW, L"Byte offset in the file (decimal, or hexadecimal after 0x):", 0, 12, 10, 316, 30, -1);
-    FEdit = AddControl(WC_EDITW, W(FTyped), WS_TABSTOP | ES_AUTOHSCROLL, 12, 44, 316, 22, IdOffset, WS_EX_CLIENTEDGE);
-    AddControl(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 172, 78, 75, 23, IDOK);
-    AddControl(WC_BUTTONW, L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 253, 78, 75, 23, IDCANCEL);
+    // The question fits one line in the usual fonts; a larger system font has room for two.
+    AddControl(WC_STATICW, L"Byte offset in the file (decimal, or hexadecimal after 0x):", 0, 12, 10, 396, 30, -1);
+    FEdit = AddControl(WC_EDITW, W(FTyped), WS_TABSTOP | ES_AUTOHSCROLL, 12, 44, 396, 22, IdOffset, WS_EX_CLIENTEDGE);
+    AddControl(WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 252, 78, 75, 23, IDOK);
+    AddControl(WC_BUTTONW, L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 333, 78, 75, 23, IDCANCEL);
   }
 
   void Shown() override {
