@@ -1044,6 +1044,13 @@ void TCorvaneForm::CopySelectedRows() {
   QGuiApplication::clipboard()->setText(Q(FFrames->ListText(PlatformLineEnd, Rows)));
 }
 
+void TCorvaneForm::CopySelectedNode() {
+  const int32_t Node = TSyntaxTreeModel::NodeOf(TreeView1->currentIndex());
+  QGuiApplication::clipboard()->setText(
+      Q(Node >= 0 ? FFrames->TreeText(PlatformLineEnd, static_cast<TTreeModel::TNodeId>(Node))
+                  : FFrames->TreeText(PlatformLineEnd)));
+}
+
 void TCorvaneForm::Copy2Click() { QGuiApplication::clipboard()->setText(Q(FFrames->TreeText(PlatformLineEnd))); }
 
 void TCorvaneForm::CheckForUpdates1Click() {
@@ -1151,6 +1158,13 @@ bool TCorvaneForm::eventFilter(QObject* Watched, QEvent* Event) {
     return true;
   }
   if (Event->type() == QEvent::Wheel) return WheelToKey(Watched, Event);
+  // Ctrl+C in the tree copies the selected node with the nodes under it (the tree's own copy
+  // would take the node's line alone); the context menu's Copy copies the whole tree.
+  if (Watched == TreeView1 && Event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(Event)->matches(QKeySequence::Copy)) {
+    CopySelectedNode();
+    return true;
+  }
   return QMainWindow::eventFilter(Watched, Event);
 }
 

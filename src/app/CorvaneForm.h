@@ -159,6 +159,7 @@ class TCorvaneForm : public QMainWindow {
   void Copy2Click();
   // Ctrl+C in the frame list: the selected rows as Copy gives them (all rows when none is).
   void CopySelectedRows();
+  void CopySelectedNode();
   void CheckForUpdates1Click();
   void About1Click();
   // Opens the named file as every entry path does: the tested load, then the open-anyway question.

@@ -998,6 +998,14 @@ TEST_F(CorvaneForm, CtrlCCopiesTheSelectedRowAndCtrlWheelOverTheHexPaneStaysTher
   Form.ListView1->SelectRow(1);
   QTest::keyClick(Form.ListView1, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "0x0000000000000600, 1536, 1536, 48000 Hz, 384 kbps, \n");
+  // In the tree, the selected node with the nodes under it.
+  const QModelIndex Syncinfo = Form.TreeView1->model()->index(0, 0, Form.TreeView1->model()->index(0, 0));
+  Form.TreeView1->setCurrentIndex(Syncinfo);
+  QTest::keyClick(Form.TreeView1, Qt::Key_C, Qt::ControlModifier);
+  const QStringList Copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(Copied.size(), 5);
+  EXPECT_EQ(Copied[0].trimmed(), "syncinfo()");
+  EXPECT_TRUE(Copied[1].contains("syncword")) << Copied[1].toStdString();
 
   // Ctrl+wheel over the hex pane pages it down; releasing Ctrl in the list leaves it there.
   QTest::mouseClick(Form.ListView1->viewport(), Qt::LeftButton, {},
