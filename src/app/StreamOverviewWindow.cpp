@@ -40,27 +40,23 @@ TCheckEnd TStreamOverviewWindow::Collect(QWidget* Parent, const std::filesystem:
   const TCheckEnd End = RunCheckBehindProgress(
       Parent, Q(OverviewTitle), Q(OverviewProgressText),
       [&](TWorkerState& State) {
-        return CollectOverview(File, EAC3, FOverview, FSummary, State.Progress(), &State.Cancel, Error);
+        return CollectOverview(File, EAC3, FHeld.Overview, FHeld.Summary, State.Progress(), &State.Cancel, Error);
       },
       FStarted, Error);
   if (End != TCheckEnd::Completed) {
     Clear();
     return End;
   }
-  FFile = File;
-  FHeld = true;
+  FHeld.File = File;
   setWindowTitle(Q(OverviewWindowTitle(File)));
-  lbHead->setText(Q(OverviewHeadLine(FSummary)));
+  lbHead->setText(Q(OverviewHeadLine(FHeld.Summary)));
   Strip->SetNote({});
-  Strip->SetOverview(&FOverview);
+  Strip->SetOverview(&FHeld.Overview);
   return End;
 }
 
 void TStreamOverviewWindow::Clear() {
-  FOverview = TStreamOverview{};
-  FSummary = TStreamSummary{};
-  FFile.clear();
-  FHeld = false;
+  FHeld = THeldOverview{};
   Strip->SetOverview(nullptr);
   Strip->SetNote(Q(OverviewNoStreamText));
   lbHead->clear();

@@ -31,11 +31,11 @@ class TStreamOverviewWindow : public QWidget {
   // unless the window holds File's already. Error says why it failed.
   TCheckEnd Collect(QWidget* Parent, const std::filesystem::path& File, bool EAC3, std::string& Error);
   // Whether the window holds the overview of File.
-  bool Holds(const std::filesystem::path& File) const { return FHeld && FFile == File; }
+  bool Holds(const std::filesystem::path& File) const { return FHeld.Holds(File); }
   // Forgets the data (its file was closed, or changed).
   void Clear();
 
-  TStreamOverview& Overview() { return FOverview; }
+  TStreamOverview& Overview() { return FHeld.Overview; }
   // After the overview's loudness changed.
   void Refresh();
   // The loudness verdict shown above the picture; empty for none.
@@ -49,10 +49,7 @@ class TStreamOverviewWindow : public QWidget {
   std::function<void(QProgressDialog* Dialog)> FStarted;
 
  private:
-  TStreamOverview FOverview;
-  TStreamSummary FSummary;
-  std::filesystem::path FFile;
-  bool FHeld = false;
+  THeldOverview FHeld;
 };
 
 }  // namespace corvane

@@ -83,6 +83,17 @@ class TStreamOverview {
   bool FLoudness = false;
 };
 
+// The overview a window shows and the file it was gathered from; File is empty while it shows
+// none.
+struct THeldOverview {
+  std::filesystem::path File;
+  TStreamOverview Overview;
+  TStreamSummary Summary;
+
+  bool Held() const { return !File.empty(); }
+  bool Holds(const std::filesystem::path& Other) const { return Held() && File == Other; }
+};
+
 // What a column holds, a line each, for its tooltip: its time ("0:00:01.280 to 0:00:01.296"), the
 // frame it leads to, bit rate, dialnorm, the short-term loudness once measured, compr and
 // dynrng, and its problems and changes with the first one's offset.

@@ -65,28 +65,24 @@ TCheckEnd TStreamOverviewWindow::Collect(HWND Owner, const std::filesystem::path
   const TCheckEnd End = RunBehindProgress(
       Owner, W(OverviewTitle), W(OverviewProgressText),
       [&](const TFrameWindow::TWalkProgress& Progress, const std::atomic<bool>* Cancel, std::string& Failure) {
-        return CollectOverview(File, EAC3, FOverview, FSummary, Progress, Cancel, Failure);
+        return CollectOverview(File, EAC3, FHeld.Overview, FHeld.Summary, Progress, Cancel, Failure);
       },
       Error);
   if (End != TCheckEnd::Completed) {
     Clear();
     return End;
   }
-  FFile = File;
-  FHeld = true;
+  FHeld.File = File;
   Gather();
   if (FHandle) {
-    SetWindowTextW(FHandle, W(OverviewWindowTitle(FFile)).c_str());
+    SetWindowTextW(FHandle, W(OverviewWindowTitle(FHeld.File)).c_str());
     InvalidateRect(FHandle, nullptr, FALSE);
   }
   return End;
 }
 
 void TStreamOverviewWindow::Clear() {
-  FOverview = TStreamOverview{};
-  FSummary = TStreamSummary{};
-  FFile.clear();
-  FHeld = false;
+  FHeld = THeldOverview{};
   Gather();
   if (FHandle) {
     SetWindowTextW(FHandle, W(OverviewTitle).c_str());
@@ -101,7 +97,7 @@ void TStreamOverviewWindow::Show(HWND Over) {
     RECT Main{};
     GetWindowRect(Over, &Main);
     if (!CreateWindowOf(L"CorvaneStreamOverview", 0, WS_OVERLAPPEDWINDOW,
-                        FHeld ? W(OverviewWindowTitle(FFile)) : W(OverviewTitle), Main.left + Scale(60, FDpi),
+                        FHeld.Held() ? W(OverviewWindowTitle(FHeld.File)) : W(OverviewTitle), Main.left + Scale(60, FDpi),
                         Main.top + Scale(60, FDpi), Scale(1000, FDpi), Scale(480, FDpi), nullptr))
       return;
     HDC Dc = GetDC(FHandle);
@@ -129,7 +125,7 @@ RECT TStreamOverviewWindow::PictureRect() const {
 void TStreamOverviewWindow::Gather() {
   const RECT Picture = PictureRect();
   const TOverviewLayout Layout(Picture.right - Picture.left, Picture.bottom - Picture.top, FTextHeight);
-  FColumns = FHeld ? FOverview.Columns(Layout.Plot().Width) : std::vector<TOverviewSpan>{};
+  FColumns = FHeld.Held() ? FHeld.Overview.Columns(Layout.Plot().Width) : std::vector<TOverviewSpan>{};
   FWhole = TOverviewSpan{};
   for (const TOverviewSpan& Column : FColumns) FWhole.Merge(Column);
 }
@@ -196,7 +192,7 @@ void TStreamOverviewWindow::Paint(HDC Dc, const RECT& Client) {
   const int Margin = Scale(6, FDpi);
   const COLORREF Normal = GetSysColor(COLOR_WINDOWTEXT);
   const COLORREF Grey = GetSysColor(COLOR_GRAYTEXT);
-  if (FHeld) Text(Dc, Client.left + Margin, Client.top + Margin, OverviewHeadLine(FSummary), Normal);
+  if (FHeld.Held()) Text(Dc, Client.left + Margin, Client.top + Margin, OverviewHeadLine(FHeld.Summary), Normal);
   Text(Dc, Client.left + Margin, Client.bottom - Margin - FTextHeight, OverviewHintText, Grey);
   const RECT Picture = PictureRect();
   if (Picture.right - Picture.left < 2 || Picture.bottom - Picture.top < 2) return;
@@ -349,7 +345,7 @@ void TStreamOverviewWindow::PaintPicture(HDC Dc, const RECT& Picture) {
   // The time axis.
   const TOverviewRect Axis = Layout.Lane(TOverviewLane::Axis);
   const TPen Pen(Dc, PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
-  for (const TTimeMark& Mark : TimeMarks(FOverview.DurationTicks(), Plot.Width, OverviewMarkSpacing)) {
+  for (const TTimeMark& Mark : TimeMarks(FHeld.Overview.DurationTicks(), Plot.Width, OverviewMarkSpacing)) {
     const int At = Plot.Left + Mark.X;
     MoveToEx(Dc, At, Axis.Top, nullptr);
     LineTo(Dc, At, Axis.Top + 5);

@@ -25,7 +25,7 @@ class TStreamOverviewWindow : public TWindow {
   // Gathers the overview of File behind a progress dialog over Owner, unless the window holds
   // File's already. Error says why it failed.
   TCheckEnd Collect(HWND Owner, const std::filesystem::path& File, bool EAC3, std::string& Error);
-  bool Holds(const std::filesystem::path& File) const { return FHeld && FFile == File; }
+  bool Holds(const std::filesystem::path& File) const { return FHeld.Holds(File); }
   // Forgets the data (its file was closed, or another opened).
   void Clear();
   // Shows the window (made the first time, over Over) in front.
@@ -43,10 +43,7 @@ class TStreamOverviewWindow : public TWindow {
   void Paint(HDC Dc, const RECT& Client);
   void PaintPicture(HDC Dc, const RECT& Picture);
 
-  TStreamOverview FOverview;
-  TStreamSummary FSummary;
-  std::filesystem::path FFile;
-  bool FHeld = false;
+  THeldOverview FHeld;
   std::vector<TOverviewSpan> FColumns;
   TOverviewSpan FWhole;
   uint32_t FDpi = 96;
