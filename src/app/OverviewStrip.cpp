@@ -177,7 +177,11 @@ void TOverviewStrip::paintEvent(QPaintEvent*) {
   if (FWhole.LoudnessCount == 0) {
     Painter.setPen(palette().color(QPalette::PlaceholderText));
     Painter.drawText(Loudness.Lane.adjusted(8, 4, -8, -4), Qt::AlignRight | Qt::AlignTop,
+#ifdef CORVANE_HAVE_LOUDNESS
                      Q(OverviewNoLoudnessText));
+#else
+                     Q(OverviewNoMeasurementText));
+#endif
   }
 
   // The gains: compr and dynrng as bands with their means, around 0 dB.

@@ -99,7 +99,10 @@ inline constexpr std::u16string_view OverviewShortTermLegend = u"short-term";
 inline constexpr std::u16string_view OverviewClaimLegend = u"dialnorm \u00B12";
 inline constexpr std::u16string_view OverviewDynrngLegend = u"dynrng";
 inline constexpr std::u16string_view OverviewComprLegend = u"compr";
+// The loudness lane before a measurement: how to get one, or, in a build without the
+// measurement, that there is none to get.
 inline constexpr std::u16string_view OverviewNoLoudnessText = u"Tools > Measure Loudness adds the short-term loudness";
+inline constexpr std::u16string_view OverviewNoMeasurementText = u"This build does not measure loudness";
 inline constexpr std::u16string_view OverviewNoStreamText = u"No stream: View > Stream Overview shows the open file's.";
 inline constexpr std::u16string_view OverviewHintText =
     u"A click shows the frame at that time in the main window; in the problem lane, the nearest problem's frame.";

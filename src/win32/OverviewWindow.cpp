@@ -298,8 +298,8 @@ void TStreamOverviewWindow::PaintPicture(HDC Dc, const RECT& Picture) {
     Legend(Loudness, 2, OverviewClaimLegend, OverviewClaimColour);
     ScaleLabels(Loudness, OverviewLkfsLabel(Scales.Loudness.High), OverviewNumber(Scales.Loudness.Low));
     if (FWhole.LoudnessCount == 0)
-      corvane::win32::Text(Dc, Loudness.Right() - 8 - TextWidth(Dc, OverviewNoLoudnessText), Loudness.Top + 4,
-                           OverviewNoLoudnessText, Grey);
+      corvane::win32::Text(Dc, Loudness.Right() - 8 - TextWidth(Dc, OverviewNoMeasurementText), Loudness.Top + 4,
+                           OverviewNoMeasurementText, Grey);
   }
 
   // The gains: compr and dynrng as bands with their means, around 0 dB.
