@@ -86,9 +86,11 @@ TDecision Decide(const uint8_t* Data, int32_t Avail, bool AtEnd) {
   };
 
   if (Candidate.Size == 0) {
-    // Without a size it runs up to the next good frame, which no frame is too long to reach.
+    // Without a size it runs up to the next good frame, which no frame is too long to reach. A
+    // good frame that starts inside its header leaves it no header of its own: the header read
+    // is that frame's bytes (its CRC words among them), so these few bytes are junk.
     const int32_t Next = FindGoodFrame(Data, 1, std::min(Avail, MaxFrameBytes + 1), Avail);
-    if (Next > 0) return FrameOf(Next, TFrameFit::SizeUnknown);
+    if (Next > 0) return Next >= MinFrameBytes ? FrameOf(Next, TFrameFit::SizeUnknown) : TDecision{};
     if (AtEnd && Avail <= MaxFrameBytes) return FrameOf(Avail, TFrameFit::SizeUnknown);
     return {};
   }

@@ -16,7 +16,7 @@
 //   - it runs past the end of the file, and what is there of its crc1's stretch passes or is too
 //     short to tell;
 //   - its size is unknown (AC-3 frmsizecod 38 to 63) and a frame that passes its CRCs follows it
-//     within the longest frame's size, or the file ends there.
+//     past its header and within the longest frame's size, or the file ends there.
 // Anything else, a false syncword in junk among it, is junk.
 
 #include <cstdint>
