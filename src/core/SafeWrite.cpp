@@ -37,6 +37,9 @@ constexpr size_t ChecksumBytes = 8;
 // No batch journals more; anything larger is not one of ours.
 constexpr int64_t MaxJournalBytes = int64_t{1} << 30;
 
+// The output file's bytes go out in writes of this many.
+constexpr int64_t OutputSlotBytes = int64_t{1} << 20;
+
 // Changes closer than this are written with the bytes between them, in one write.
 constexpr int64_t WriteGap = 16 * 1024;
 // And no write is larger (unless one change is).
@@ -556,6 +559,7 @@ void RemoveLeftovers(const std::filesystem::path& Target, const std::function<vo
 TOutputFile::TOutputFile(const TWriteHooks* Hooks) : FHooks(Hooks) {}
 
 TOutputFile::~TOutputFile() {
+  StopWriting();
   if (!FCommitted) Discard();
 }
 
@@ -568,6 +572,7 @@ bool TOutputFile::Fail(const std::string& Reason) {
 }
 
 void TOutputFile::Discard() {
+  StopWriting();
   FTemp.Close();
   FLock.Close();
   if (FTemporary.empty()) return;
@@ -616,16 +621,112 @@ bool TOutputFile::Open(const std::filesystem::path& Target, const TFileStream::T
 }
 
 bool TOutputFile::Append(const uint8_t* Data, int64_t Count) {
-  std::string Reason;
-  if (!WriteFully(FTemp, TWriteRole::Target, FWritten, Data, Count, FHooks, Reason)) {
-    return Fail(Reason + " (while writing the temporary file " + PathText(FTemporary) + "); it was left as it was");
+  if (!FError.empty()) return false;
+  while (Count > 0) {
+    TSlot& Slot = FSlots[FFilling];
+    if (!Slot.Bytes) Slot.Bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(OutputSlotBytes));
+    if (Slot.Count == 0) Slot.Offset = FWritten;
+    const int64_t Part = std::min(Count, OutputSlotBytes - Slot.Count);
+    std::memcpy(Slot.Bytes.get() + Slot.Count, Data, static_cast<size_t>(Part));
+    Slot.Count += Part;
+    Data += Part;
+    Count -= Part;
+    FWritten += Part;
+    if (Slot.Count == OutputSlotBytes && !Hand()) return WriteFailure();
   }
-  FTemp.StartFlush(FWritten, Count);
-  FWritten += Count;
   return true;
 }
 
+bool TOutputFile::WriteSlot(const TSlot& Slot, std::string& Reason) {
+  if (!WriteFully(FTemp, TWriteRole::Target, Slot.Offset, Slot.Bytes.get(), Slot.Count, FHooks, Reason)) return false;
+  // Writeback starts at once, so that the sync at the end has little left to wait for.
+  FTemp.StartFlush(Slot.Offset, Slot.Count);
+  return true;
+}
+
+bool TOutputFile::Hand() {
+  TSlot& Slot = FSlots[FFilling];
+  if (!FWriterStarted && !FInline) {
+    try {
+      FWriter = std::thread([this] { WriteSlots(); });
+      FWriterStarted = true;
+    } catch (const std::system_error&) {
+      FInline = true;
+    }
+  }
+  if (FInline) {
+    // No thread to be had: the bytes go out here and now.
+    std::string Reason;
+    if (!WriteSlot(Slot, Reason)) {
+      FFailed = true;
+      FFailure = Reason;
+      return false;
+    }
+    Slot.Count = 0;
+    return true;
+  }
+  std::unique_lock Lock(FLockState);
+  FChanged.wait(Lock, [this] { return FQueued < 0; });
+  if (FFailed) return false;
+  FQueued = static_cast<int>(FFilling);
+  FFilling = 1 - FFilling;
+  FSlots[FFilling].Count = 0;
+  FChanged.notify_all();
+  return true;
+}
+
+bool TOutputFile::Drain() {
+  if (FSlots[FFilling].Count > 0 && !Hand()) return false;
+  if (!FWriterStarted) return !FFailed;
+  std::unique_lock Lock(FLockState);
+  FChanged.wait(Lock, [this] { return FQueued < 0; });
+  return !FFailed;
+}
+
+void TOutputFile::WriteSlots() {
+  for (;;) {
+    std::unique_lock Lock(FLockState);
+    FChanged.wait(Lock, [this] { return FQueued >= 0 || FStop; });
+    if (FStop) return;
+    const TSlot& Slot = FSlots[static_cast<size_t>(FQueued)];
+    Lock.unlock();
+    std::string Reason;
+    const bool Written = WriteSlot(Slot, Reason);
+    Lock.lock();
+    FQueued = -1;
+    if (!Written) {
+      FFailed = true;
+      FFailure = Reason;
+    }
+    FChanged.notify_all();
+    if (!Written) return;
+  }
+}
+
+void TOutputFile::StopWriting() {
+  if (!FWriterStarted) return;
+  {
+    const std::lock_guard Lock(FLockState);
+    FStop = true;
+  }
+  FChanged.notify_all();
+  FWriter.join();
+  FWriterStarted = false;
+}
+
+bool TOutputFile::WriteFailure() {
+  std::string Reason;
+  {
+    const std::lock_guard Lock(FLockState);
+    Reason = FFailure;
+  }
+  return Fail(Reason + " (while writing the temporary file " + PathText(FTemporary) + "); it was left as it was");
+}
+
 bool TOutputFile::Commit() {
+  if (!FError.empty()) return false;
+  if (!Drain()) return WriteFailure();
+  StopWriting();
   const std::string Kept = "; it was left as it was";
 #ifndef _WIN32
   const int Handle = ::open(FTemporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

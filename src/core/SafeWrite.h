@@ -19,10 +19,15 @@
 // Every writer holds the file's writer lock (TFileStream's ReadWrite and ReadLocked modes) from
 // before its first look at the file to after its last write.
 
+#include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/FileStream.h"
@@ -152,18 +157,36 @@ class TOutputFile {
   bool Existed() const { return FExisted; }
   const TFileStream::TIdentity& TargetIdentity() const { return FTargetIdentity; }
 
-  // Writes the next Count bytes.
+  // Takes the next Count bytes. They go out on a thread of the file's own while the caller goes
+  // on, so a write that fails shows in a later call of Append or in Commit.
   bool Append(const uint8_t* Data, int64_t Count);
+  // The bytes taken.
   int64_t Written() const { return FWritten; }
-  // Syncs the new file, gives it its mode and owner, puts it in the target's place and syncs the
-  // folder.
+  // Waits for every byte taken to be written, syncs the new file, gives it its mode and owner,
+  // puts it in the target's place and syncs the folder.
   bool Commit();
 
   const std::string& Error() const { return FError; }
 
  private:
+  // Bytes taken, waiting for their write.
+  struct TSlot {
+    std::unique_ptr<uint8_t[]> Bytes;
+    int64_t Offset = 0;
+    int64_t Count = 0;
+  };
+
   bool Fail(const std::string& Reason);
   void Discard();
+  // Hands the slot being filled to the writing thread and takes the other one, once that is
+  // written; false when a write failed.
+  bool Hand();
+  // Waits until every slot handed on is written; false when a write failed.
+  bool Drain();
+  void WriteSlots();
+  bool WriteSlot(const TSlot& Slot, std::string& Reason);
+  void StopWriting();
+  bool WriteFailure();
 
   const TWriteHooks* FHooks;
   std::filesystem::path FNamed;
@@ -177,6 +200,19 @@ class TOutputFile {
   bool FCommitted = false;
   int64_t FWritten = 0;
   std::string FError;
+
+  // Two slots: the caller fills one while the thread writes the other.
+  std::array<TSlot, 2> FSlots;
+  size_t FFilling = 0;
+  std::thread FWriter;
+  bool FWriterStarted = false;
+  bool FInline = false;  // no thread could be started: Append writes itself
+  std::mutex FLockState;  // guards the four below
+  std::condition_variable FChanged;
+  int FQueued = -1;      // the slot handed on and not yet written; -1 when none is
+  bool FStop = false;    // the thread is to end
+  bool FFailed = false;  // a write failed; FFailure says why
+  std::string FFailure;
 };
 
 // The temporary files a killed run may have left beside Target: ".NAME.corvane-XXXXXX.tmp".

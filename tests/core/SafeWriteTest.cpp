@@ -13,7 +13,9 @@
 #include <sys/un.h>
 #endif
 
+#include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -444,6 +446,40 @@ TEST(OutputFile, AWriteThatFailsPartWayLeavesTheTargetAsItWas) {
     EXPECT_NE(Out.Error().find("cannot write " + (Folder / "out.ac3").string() + ": No space left on device"),
               std::string::npos)
         << Out.Error();
+    EXPECT_EQ(test::ReadTestFile(Folder / "out.ac3"), Pattern(20, 6));
+    EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"out.ac3", "source.ac3"}));
+  }
+}
+
+// The bytes go out on a thread of their own, a slot at a time, while the caller goes on: bytes
+// given in pieces that straddle the slots arrive whole and in order, and a write that fails in
+// any slot fails the file and leaves the target as it was.
+TEST(OutputFile, BytesGivenInPiecesArriveInOrderAndAFailedWriteInAnySlotFailsTheFile) {
+  TBytes Content(5 * 1024 * 1024 + 77);
+  std::mt19937 Random(17);
+  for (uint8_t& Byte : Content) Byte = static_cast<uint8_t>(Random());
+  const auto Size = static_cast<int64_t>(Content.size());
+  for (const int64_t FailAt : {int64_t{-1}, int64_t{0}, int64_t{(1 << 20) + 3}, int64_t{3 << 20}, Size - 1}) {
+    SCOPED_TRACE(FailAt);
+    const TTempFolder Folder;
+    WriteFile(Folder / "source.ac3", Content);
+    WriteFile(Folder / "out.ac3", Pattern(20, 6));
+    TFileStream Source;
+    TFileStream::TIdentity Identity;
+    ASSERT_TRUE(Source.Open(Folder / "source.ac3", TFileStream::TMode::Read) && Source.Identity(Identity));
+    const TWriteHooks Hooks = test::FailingHooks(FailAt, ENOSPC);
+    TOutputFile Out(&Hooks);
+    ASSERT_TRUE(Out.Open(Folder / "out.ac3", Identity, {}));
+    bool Taken = true;
+    for (int64_t At = 0; At < Size && Taken; At += 700001)
+      Taken = Out.Append(Content.data() + At, std::min<int64_t>(700001, Size - At));
+    const bool Committed = Taken && Out.Commit();
+    EXPECT_EQ(Committed, FailAt < 0) << Out.Error();
+    if (Committed) {
+      EXPECT_EQ(test::ReadTestFile(Folder / "out.ac3"), Content);
+      continue;
+    }
+    EXPECT_NE(Out.Error().find("No space left on device"), std::string::npos) << Out.Error();
     EXPECT_EQ(test::ReadTestFile(Folder / "out.ac3"), Pattern(20, 6));
     EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"out.ac3", "source.ac3"}));
   }

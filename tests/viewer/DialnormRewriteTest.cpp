@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis/AC3Crc.h"
@@ -495,8 +496,9 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
   const auto Append = [&](const std::filesystem::path& File) {
     std::ofstream(File, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(Extra.data()), 1536);
   };
-  // The change happens when the value is chosen.
+  // The change happens when the value is chosen, or once the walk has read its first bytes.
   constexpr auto Choosing = static_cast<TWriteStep>(255);
+  constexpr auto Reading = static_cast<TWriteStep>(254);
   const struct {
     const char* Name;
     bool Output;
@@ -505,18 +507,18 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
     const char* Error;
     int64_t SizeAfter;
   } Cases[] = {
-      {"grows", true, TWriteStep::Wrote, [&](const TRewriteFile& File) { Append(File.Path); },
+      {"grows", true, Reading, [&](const TRewriteFile& File) { Append(File.Path); },
        "changed while it was read", 64 * 1536},
-      {"shrinks", true, TWriteStep::Wrote,
+      {"shrinks", true, Reading,
        [](const TRewriteFile& File) { std::filesystem::resize_file(File.Path, 30 * 1536); },
        "changed while it was read", 30 * 1536},
-      {"is written", true, TWriteStep::Wrote,
+      {"is written", true, Reading,
        [](const TRewriteFile& File) {
          std::this_thread::sleep_for(std::chrono::milliseconds(20));
          std::fstream(File.Path, std::ios::binary | std::ios::in | std::ios::out).write("\x0B", 1);
        },
        "changed while it was read", 63 * 1536},
-      {"is replaced", true, TWriteStep::Wrote,
+      {"is replaced", true, Reading,
        [](const TRewriteFile& File) {
          std::filesystem::copy_file(File.Path, File.Folder / "other");
          std::filesystem::rename(File.Folder / "other", File.Path);
@@ -547,6 +549,11 @@ TEST(DialnormRewrite, ASourceThatChangesWhileItIsReadFailsTheRewrite) {
       Changed = Changed || Step == Case.Step;
     };
     TDialnormRequest Request = Case.Output ? File.IntoOutput(&Hooks) : File.InPlace(&Hooks);
+    if (Case.Step == Reading) {
+      Request.Progress = [&](int64_t, int64_t) {
+        if (!std::exchange(Changed, true)) Case.Change(File);
+      };
+    }
     if (Case.Step == Choosing) {
       Request.Choose = [&](uint32_t& Dialnorm, std::string&) {
         Case.Change(File);
