@@ -74,11 +74,15 @@ void BM_WritersAgainstCopyAndSync(benchmark::State& State) {
   double Rss = 0;
   uint32_t Dialnorm = 1;
   for (auto _ : State) {
+    // Each new file replaces its own of the iteration before, removed just before it is written:
+    // both writers then get page-cache memory freed a moment ago. (Under a hypervisor that takes
+    // back freed memory after a few seconds, memory freed earlier costs far more to fill, and
+    // the writer that came second would pay for it.)
     std::filesystem::remove(Copy);
-    std::filesystem::remove(Output);
     const TChildRun Copied = RunChild([&] {
       return Spawn({"cp", Listing.string(), Copy.string()}) && Spawn({"sync", Copy.string()});
     });
+    std::filesystem::remove(Output);
     corvane::TDialnormRequest Request;
     Request.File = Listing;
     Request.Output = Output;

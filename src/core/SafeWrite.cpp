@@ -37,8 +37,12 @@ constexpr size_t ChecksumBytes = 8;
 // No batch journals more; anything larger is not one of ours.
 constexpr int64_t MaxJournalBytes = int64_t{1} << 30;
 
-// The output file's bytes go out in writes of this many.
+// The output file's bytes are handed to its writing thread this many at a time, and go out in
+// writes of 64 KiB: a larger write makes Linux take large page-cache folios for it, which cost
+// far more to fill where their memory is fresh (under a hypervisor, measured: a 2 GiB copy in
+// 1 MiB writes took 2.3 s of system time, in 64 KiB writes 0.5 s).
 constexpr int64_t OutputSlotBytes = int64_t{1} << 20;
+constexpr int64_t OutputWriteBytes = int64_t{64} << 10;
 
 // Changes closer than this are written with the bytes between them, in one write.
 constexpr int64_t WriteGap = 16 * 1024;
@@ -638,7 +642,11 @@ bool TOutputFile::Append(const uint8_t* Data, int64_t Count) {
 }
 
 bool TOutputFile::WriteSlot(const TSlot& Slot, std::string& Reason) {
-  if (!WriteFully(FTemp, TWriteRole::Target, Slot.Offset, Slot.Bytes.get(), Slot.Count, FHooks, Reason)) return false;
+  for (int64_t Done = 0; Done < Slot.Count; Done += OutputWriteBytes) {
+    const int64_t Part = std::min(OutputWriteBytes, Slot.Count - Done);
+    if (!WriteFully(FTemp, TWriteRole::Target, Slot.Offset + Done, Slot.Bytes.get() + Done, Part, FHooks, Reason))
+      return false;
+  }
   // Writeback starts at once, so that the sync at the end has little left to wait for.
   FTemp.StartFlush(Slot.Offset, Slot.Count);
   return true;
