@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
       {"repaint: the frame list", [] {}, [&] { InvalidateRect(List, nullptr, FALSE); UpdateWindow(List); }},
       {"repaint: the tree", [] {}, [&] { const HWND Tree = GetDlgItem(Main, IDC_TREEVIEW1); InvalidateRect(Tree, nullptr, FALSE); UpdateWindow(Tree); }},
       {"repaint: the hex pane", [] {}, [&] { InvalidateRect(Hex, nullptr, FALSE); UpdateWindow(Hex); }},
+      {"repaint: the scroll bar", [] {}, [&] { InvalidateRect(Bar, nullptr, FALSE); UpdateWindow(Bar); }},
+      {"repaint: the status bar", [] {}, [&] { const HWND Status = GetDlgItem(Main, IDC_STATUSBAR); InvalidateRect(Status, nullptr, FALSE); UpdateWindow(Status); }},
   };
 
   std::printf("%lld MiB listing file, %d repetitions of each step, times from input to repaint:\n",

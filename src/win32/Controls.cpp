@@ -3,6 +3,7 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "win32/resource.h"
 
@@ -66,23 +67,71 @@ LRESULT CALLBACK TWindow::WindowProc(HWND Window, UINT Message, WPARAM WParam, L
 // ------------------------------------------------------------------------------------------------
 // Subclassing
 
+// The window procedure is replaced, and the control's own one kept in a table of this process.
+// (comctl32's SetWindowSubclass looks its chain up in a window property on every message, a
+// round trip to the window server under wine, hundreds of them in each repaint of the list.)
+
 namespace {
 
-LRESULT CALLBACK SubclassProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR, DWORD_PTR Data) {
-  auto* Handler = reinterpret_cast<TSubclassHandler*>(Data);
+struct TSubclassLink {
+  WNDPROC Original = nullptr;
+  TSubclassHandler* Handler = nullptr;
+};
+
+// Only the thread of the windows uses it.
+std::unordered_map<HWND, TSubclassLink>& SubclassLinks() {
+  static std::unordered_map<HWND, TSubclassLink> Links;
+  return Links;
+}
+
+LRESULT CALLBACK SubclassProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
+  auto& Links = SubclassLinks();
+  const auto Found = Links.find(Window);
+  if (Found == Links.end()) return DefWindowProcW(Window, Message, WParam, LParam);
+  const TSubclassLink Link = Found->second;
+  if (Message == WM_NCDESTROY) {
+    // The control's last message goes to its own procedure, and the link goes with the window.
+    SetWindowLongPtrW(Window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Link.Original));
+    Links.erase(Found);
+    return CallWindowProcW(Link.Original, Window, Message, WParam, LParam);
+  }
   LRESULT Result = 0;
-  if (Handler && *Handler && (*Handler)(Window, Message, WParam, LParam, Result)) return Result;
-  return DefSubclassProc(Window, Message, WParam, LParam);
+  if (Link.Handler && *Link.Handler && (*Link.Handler)(Window, Message, WParam, LParam, Result)) return Result;
+  return CallWindowProcW(Link.Original, Window, Message, WParam, LParam);
 }
 
 }  // namespace
 
 void Subclass(HWND Control, TSubclassHandler* Handler) {
-  SetWindowSubclass(Control, SubclassProc, reinterpret_cast<UINT_PTR>(Handler), reinterpret_cast<DWORD_PTR>(Handler));
+  auto& Links = SubclassLinks();
+  if (const auto Found = Links.find(Control); Found != Links.end()) {
+    Found->second.Handler = Handler;
+    return;
+  }
+  const auto Original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(Control, GWLP_WNDPROC));
+  if (!Original) return;
+  Links[Control] = {Original, Handler};
+  SetWindowLongPtrW(Control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
 }
 
 void RemoveSubclass(HWND Control, TSubclassHandler* Handler) {
-  RemoveWindowSubclass(Control, SubclassProc, reinterpret_cast<UINT_PTR>(Handler));
+  auto& Links = SubclassLinks();
+  const auto Found = Links.find(Control);
+  if (Found == Links.end() || Found->second.Handler != Handler) return;
+  if (GetWindowLongPtrW(Control, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc)) {
+    SetWindowLongPtrW(Control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Found->second.Original));
+    Links.erase(Found);
+  } else {
+    // Another procedure was put in front of ours since: ours stays in the chain, passing all on.
+    Found->second.Handler = nullptr;
+  }
+}
+
+LRESULT ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam) {
+  const auto& Links = SubclassLinks();
+  const auto Found = Links.find(Control);
+  if (Found == Links.end()) return DefWindowProcW(Control, Message, WParam, LParam);
+  return CallWindowProcW(Found->second.Original, Control, Message, WParam, LParam);
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -90,7 +139,7 @@ void RemoveSubclass(HWND Control, TSubclassHandler* Handler) {
 
 bool TListView::Create(HWND Parent, int Id, DWORD ExtraStyle, DWORD ExtendedStyle) {
   FHandle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | ExtraStyle, 0, 0, 0, 0,
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA | ExtraStyle, 0, 0, 0, 0,
                             Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
                             nullptr);
   if (!FHandle) return false;
@@ -320,10 +369,7 @@ SCROLLINFO TScrollBar::Info(UINT Mask) const {
   return Info;
 }
 
-void TScrollBar::MovePosition(int Position) {
-  StorePosition(Position, FALSE);
-  InvalidateRect(FHandle, nullptr, FALSE);
-}
+void TScrollBar::MovePosition(int Position) { StorePosition(Position, FALSE); }
 
 int TScrollBar::Max() const { return Info(SIF_RANGE).nMax; }
 int TScrollBar::Position() const { return Info(SIF_POS).nPos; }
@@ -331,12 +377,27 @@ int TScrollBar::TrackPosition() const { return Info(SIF_TRACKPOS).nTrackPos; }
 
 void TScrollBar::SetPosition(int Position) { StorePosition(Position, TRUE); }
 
+std::pair<int, int> TScrollBar::ThumbPixels() const {
+  SCROLLBARINFO Info{};
+  Info.cbSize = sizeof Info;
+  if (!GetScrollBarInfo(FHandle, OBJID_CLIENT, &Info)) return {-1, -1};
+  return {Info.xyThumbTop, Info.xyThumbBottom};
+}
+
 void TScrollBar::StorePosition(int Position, BOOL Redraw) {
+  // A step through a large file moves the position far more often than the thumb by a pixel;
+  // the bar is painted again only when its thumb moved, since a themed bar is slow to paint.
+  const std::pair<int, int> Before = ThumbPixels();
   SCROLLINFO Info{};
   Info.cbSize = sizeof Info;
   Info.fMask = SIF_POS;
   Info.nPos = Position;
-  SetScrollInfo(FHandle, SB_CTL, &Info, Redraw);
+  SetScrollInfo(FHandle, SB_CTL, &Info, FALSE);
+  if (Before.first >= 0 && ThumbPixels() == Before) return;
+  if (Redraw)
+    RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  else
+    InvalidateRect(FHandle, nullptr, FALSE);
 }
 
 // ------------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "win32/Win32Base.h"
@@ -36,11 +37,13 @@ class TWindow {
   static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
 };
 
-// Routes a control's messages through Handler before the control's own procedure
-// (comctl32's subclassing); the handler answers true when it handled the message itself.
+// Routes a control's messages through Handler before the control's own procedure; the handler
+// answers true when it handled the message itself. One handler per control.
 using TSubclassHandler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT&)>;
 void Subclass(HWND Control, TSubclassHandler* Handler);
 void RemoveSubclass(HWND Control, TSubclassHandler* Handler);
+// The control's own procedure, for a handler that lets it handle a message first.
+LRESULT ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam);
 
 class TListView {
  public:
@@ -131,6 +134,8 @@ class TScrollBar {
  private:
   SCROLLINFO Info(UINT Mask) const;
   void StorePosition(int Position, BOOL Redraw);
+  // The thumb's first and last pixel along the bar; {-1, -1} when they cannot be had.
+  std::pair<int, int> ThumbPixels() const;
 
   HWND FHandle = nullptr;
 };

@@ -943,13 +943,13 @@ bool TMainWindow::ListView1Message(UINT Message, WPARAM WParam, LPARAM LParam, L
       Result = 0;
       return true;
     case WM_KEYUP:
-      Result = DefSubclassProc(ListView1.Handle(), Message, WParam, LParam);
+      Result = ControlProc(ListView1.Handle(), Message, WParam, LParam);
       ListView1KeyUp();
       return true;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       // The list selects the row under the mouse first.
-      Result = DefSubclassProc(ListView1.Handle(), Message, WParam, LParam);
+      Result = ControlProc(ListView1.Handle(), Message, WParam, LParam);
       ListView1MouseDown();
       return true;
     case WM_DROPFILES:
