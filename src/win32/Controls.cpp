@@ -165,7 +165,9 @@ int TListView::ColumnCount() const {
 }
 
 void TListView::SetRowCount(int Rows) {
-  ListView_SetItemCountEx(FHandle, Rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  // The rows' texts are asked for when they are painted; a count set again would lay out the
+  // list and its header anew for nothing.
+  if (Rows != RowCount()) ListView_SetItemCountEx(FHandle, Rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
   InvalidateRect(FHandle, nullptr, FALSE);
 }
 
