@@ -427,27 +427,54 @@ TEST(OutputFile, LeftoversOfKilledRunsAreRemovedAndNamedAndALockedTargetIsRefuse
                                                       "out.ac3", "source.ac3"}));
 }
 
+// Content written through a TOutputFile over an existing out.ac3, Piece bytes per Append, with
+// writes failing for want of space from byte FailAt on (never when it is negative).
+struct TOutputRun {
+  bool Committed = false;
+  std::string Error;
+  std::string Target;  // the path of out.ac3
+  TBytes After;        // out.ac3 after the run
+  std::vector<std::string> Names;
+};
+
+TOutputRun WriteThroughOutput(const TBytes& Content, int64_t Piece, int64_t FailAt) {
+  const TTempFolder Folder;
+  WriteFile(Folder / "source.ac3", Content);
+  WriteFile(Folder / "out.ac3", Pattern(20, 6));
+  TOutputRun Run;
+  Run.Target = (Folder / "out.ac3").string();
+  TFileStream Source;
+  TFileStream::TIdentity Identity;
+  EXPECT_TRUE(Source.Open(Folder / "source.ac3", TFileStream::TMode::Read) && Source.Identity(Identity));
+  const TWriteHooks Hooks = test::FailingHooks(FailAt, ENOSPC);
+  {
+    TOutputFile Out(&Hooks);
+    EXPECT_TRUE(Out.Open(Folder / "out.ac3", Identity, {}));
+    const auto Size = static_cast<int64_t>(Content.size());
+    bool Taken = true;
+    for (int64_t At = 0; At < Size && Taken; At += Piece)
+      Taken = Out.Append(Content.data() + At, std::min(Piece, Size - At));
+    Run.Committed = Taken && Out.Commit();
+    Run.Error = Out.Error();
+    // Looked at while the output file is still there: a failure cleans up at once.
+    Run.After = test::ReadTestFile(Folder / "out.ac3");
+    Run.Names = Folder.Names();
+  }
+  return Run;
+}
+
 // Writes that stop at a chosen byte for want of space: the reason is the real one, and the
 // target and its folder are as they were.
 TEST(OutputFile, AWriteThatFailsPartWayLeavesTheTargetAsItWas) {
   const TBytes Content = Pattern(10000, 5);
   for (const int64_t FailAt : {int64_t{0}, int64_t{1}, int64_t{4095}, int64_t{9999}}) {
     SCOPED_TRACE(FailAt);
-    const TTempFolder Folder;
-    WriteFile(Folder / "source.ac3", Content);
-    WriteFile(Folder / "out.ac3", Pattern(20, 6));
-    TFileStream Source;
-    TFileStream::TIdentity Identity;
-    ASSERT_TRUE(Source.Open(Folder / "source.ac3", TFileStream::TMode::Read) && Source.Identity(Identity));
-    const TWriteHooks Hooks = test::FailingHooks(FailAt, ENOSPC);
-    TOutputFile Out(&Hooks);
-    ASSERT_TRUE(Out.Open(Folder / "out.ac3", Identity, {}));
-    EXPECT_FALSE(Out.Append(Content.data(), 4096) && Out.Append(Content.data() + 4096, 10000 - 4096) && Out.Commit());
-    EXPECT_NE(Out.Error().find("cannot write " + (Folder / "out.ac3").string() + ": No space left on device"),
-              std::string::npos)
-        << Out.Error();
-    EXPECT_EQ(test::ReadTestFile(Folder / "out.ac3"), Pattern(20, 6));
-    EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"out.ac3", "source.ac3"}));
+    const TOutputRun Run = WriteThroughOutput(Content, 4096, FailAt);
+    EXPECT_FALSE(Run.Committed);
+    EXPECT_NE(Run.Error.find("cannot write " + Run.Target + ": No space left on device"), std::string::npos)
+        << Run.Error;
+    EXPECT_EQ(Run.After, Pattern(20, 6));
+    EXPECT_EQ(Run.Names, (std::vector<std::string>{"out.ac3", "source.ac3"}));
   }
 }
 
@@ -461,27 +488,15 @@ TEST(OutputFile, BytesGivenInPiecesArriveInOrderAndAFailedWriteInAnySlotFailsThe
   const auto Size = static_cast<int64_t>(Content.size());
   for (const int64_t FailAt : {int64_t{-1}, int64_t{0}, int64_t{(1 << 20) + 3}, int64_t{3 << 20}, Size - 1}) {
     SCOPED_TRACE(FailAt);
-    const TTempFolder Folder;
-    WriteFile(Folder / "source.ac3", Content);
-    WriteFile(Folder / "out.ac3", Pattern(20, 6));
-    TFileStream Source;
-    TFileStream::TIdentity Identity;
-    ASSERT_TRUE(Source.Open(Folder / "source.ac3", TFileStream::TMode::Read) && Source.Identity(Identity));
-    const TWriteHooks Hooks = test::FailingHooks(FailAt, ENOSPC);
-    TOutputFile Out(&Hooks);
-    ASSERT_TRUE(Out.Open(Folder / "out.ac3", Identity, {}));
-    bool Taken = true;
-    for (int64_t At = 0; At < Size && Taken; At += 700001)
-      Taken = Out.Append(Content.data() + At, std::min<int64_t>(700001, Size - At));
-    const bool Committed = Taken && Out.Commit();
-    EXPECT_EQ(Committed, FailAt < 0) << Out.Error();
-    if (Committed) {
-      EXPECT_EQ(test::ReadTestFile(Folder / "out.ac3"), Content);
+    const TOutputRun Run = WriteThroughOutput(Content, 700001, FailAt);
+    EXPECT_EQ(Run.Committed, FailAt < 0) << Run.Error;
+    if (Run.Committed) {
+      EXPECT_EQ(Run.After, Content);
       continue;
     }
-    EXPECT_NE(Out.Error().find("No space left on device"), std::string::npos) << Out.Error();
-    EXPECT_EQ(test::ReadTestFile(Folder / "out.ac3"), Pattern(20, 6));
-    EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"out.ac3", "source.ac3"}));
+    EXPECT_NE(Run.Error.find("No space left on device"), std::string::npos) << Run.Error;
+    EXPECT_EQ(Run.After, Pattern(20, 6));
+    EXPECT_EQ(Run.Names, (std::vector<std::string>{"out.ac3", "source.ac3"}));
   }
 }
 
