@@ -656,6 +656,7 @@ bool TOutputFile::Hand() {
   TSlot& Slot = FSlots[FFilling];
   if (!FWriterStarted && !FInline) {
     try {
+      FStop = false;
       FWriter = std::thread([this] { WriteSlots(); });
       FWriterStarted = true;
     } catch (const std::system_error&) {

@@ -138,10 +138,10 @@ LRESULT ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam) {
 // TListView
 
 bool TListView::Create(HWND Parent, int Id, DWORD ExtraStyle, DWORD ExtendedStyle) {
-  FHandle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA | ExtraStyle, 0, 0, 0, 0,
-                            Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
-                            nullptr);
+  // The list clips its header: a repaint of the rows leaves the header alone.
+  constexpr DWORD Style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA;
+  FHandle = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", Style | ExtraStyle, 0, 0, 0, 0, Parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr), nullptr);
   if (!FHandle) return false;
   SendMessageW(FHandle, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(ExtendedStyle));
   return true;
