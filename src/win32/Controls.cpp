@@ -413,35 +413,52 @@ bool TStatusBar::Create(HWND Parent, int Id) {
 
 void TStatusBar::SetParts(const std::vector<std::u16string>& Texts) {
   if (Texts.empty()) return;
-  RECT Client{};
-  GetClientRect(FHandle, &Client);
-  HDC Context = GetDC(FHandle);
-  const auto Font = reinterpret_cast<HFONT>(SendMessageW(FHandle, WM_GETFONT, 0, 0));
-  const HGDIOBJ Previous = Font ? SelectObject(Context, Font) : nullptr;
-  std::vector<int> Widths(Texts.size());
-  const int Grip = GetSystemMetrics(SM_CXVSCROLL);
+  // Only what changed is measured and set: each setting makes the bar paint again.
+  const bool NewParts = Texts.size() != FTexts.size();
+  if (NewParts) FWidths.assign(Texts.size(), 0);
+  HDC Context = nullptr;
+  HGDIOBJ Previous = nullptr;
   const int Padding = GetSystemMetrics(SM_CXEDGE) * 6;
   for (size_t Part = 1; Part < Texts.size(); ++Part) {
+    if (!NewParts && Texts[Part] == FTexts[Part]) continue;
+    if (!Context) {
+      Context = GetDC(FHandle);
+      const auto Font = reinterpret_cast<HFONT>(SendMessageW(FHandle, WM_GETFONT, 0, 0));
+      Previous = Font ? SelectObject(Context, Font) : nullptr;
+    }
     SIZE Extent{};
     const std::wstring Text = W(Texts[Part]);
     GetTextExtentPoint32W(Context, Text.c_str(), static_cast<int>(Text.size()), &Extent);
-    Widths[Part] = Text.empty() ? 0 : Extent.cx + Padding;
+    FWidths[Part] = Text.empty() ? 0 : Extent.cx + Padding;
   }
-  if (Previous) SelectObject(Context, Previous);
-  ReleaseDC(FHandle, Context);
-  // Right edges: the last part ends at the grip, the others before it.
-  std::vector<int> Edges(Texts.size());
-  int Right = Client.right - Grip;
-  for (size_t Part = Texts.size(); Part-- > 0;) {
-    Edges[Part] = Part + 1 == Texts.size() ? -1 : Right;
-    if (Part > 0) Right -= Widths[Part];
+  if (Context) {
+    if (Previous) SelectObject(Context, Previous);
+    ReleaseDC(FHandle, Context);
   }
-  Edges[0] = std::max<int>(Right, 0);
-  SendMessageW(FHandle, SB_SETPARTS, Texts.size(), reinterpret_cast<LPARAM>(Edges.data()));
+  const bool Moved = PlaceParts();
   for (size_t Part = 0; Part < Texts.size(); ++Part) {
+    if (!NewParts && !Moved && Texts[Part] == FTexts[Part]) continue;
     const std::wstring Text = W(Texts[Part]);
     SendMessageW(FHandle, SB_SETTEXTW, Part, reinterpret_cast<LPARAM>(Text.c_str()));
   }
+  FTexts = Texts;
+}
+
+bool TStatusBar::PlaceParts() {
+  RECT Client{};
+  GetClientRect(FHandle, &Client);
+  // Right edges: the last part ends at the grip, the others before it.
+  std::vector<int> Edges(FWidths.size());
+  int Right = Client.right - GetSystemMetrics(SM_CXVSCROLL);
+  for (size_t Part = Edges.size(); Part-- > 0;) {
+    Edges[Part] = Part + 1 == Edges.size() ? -1 : Right;
+    if (Part > 0) Right -= FWidths[Part];
+  }
+  if (!Edges.empty()) Edges[0] = std::max<int>(Right, 0);
+  if (Edges == FEdges) return false;
+  SendMessageW(FHandle, SB_SETPARTS, Edges.size(), reinterpret_cast<LPARAM>(Edges.data()));
+  FEdges = std::move(Edges);
+  return true;
 }
 
 int TStatusBar::Height() const {
@@ -450,7 +467,11 @@ int TStatusBar::Height() const {
   return Bounds.bottom - Bounds.top;
 }
 
-void TStatusBar::Resize() { SendMessageW(FHandle, WM_SIZE, 0, 0); }
+void TStatusBar::Resize() {
+  SendMessageW(FHandle, WM_SIZE, 0, 0);
+  // The parts are placed from the right edge, which moved with the bar.
+  PlaceParts();
+}
 
 // ------------------------------------------------------------------------------------------------
 

@@ -150,7 +150,13 @@ class TStatusBar {
   void Resize();
 
  private:
+  // Sets the parts' right edges from their widths when they changed; true when they did.
+  bool PlaceParts();
+
   HWND FHandle = nullptr;
+  std::vector<std::u16string> FTexts;  // as last set
+  std::vector<int> FWidths;            // each part's width; part 0 takes what is left
+  std::vector<int> FEdges;             // the right edges last set
 };
 
 // Puts Text on the clipboard as Unicode text, replacing what it held.
