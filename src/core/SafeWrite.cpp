@@ -654,11 +654,10 @@ bool TOutputFile::WriteSlot(const TSlot& Slot, std::string& Reason) {
 
 bool TOutputFile::Hand() {
   TSlot& Slot = FSlots[FFilling];
-  if (!FWriterStarted && !FInline) {
+  if (!FWriter.joinable() && !FInline) {
     try {
       FStop = false;
       FWriter = std::thread([this] { WriteSlots(); });
-      FWriterStarted = true;
     } catch (const std::system_error&) {
       FInline = true;
     }
@@ -686,7 +685,7 @@ bool TOutputFile::Hand() {
 
 bool TOutputFile::Drain() {
   if (FSlots[FFilling].Count > 0 && !Hand()) return false;
-  if (!FWriterStarted) return !FFailed;
+  if (!FWriter.joinable()) return !FFailed;
   std::unique_lock Lock(FLockState);
   FChanged.wait(Lock, [this] { return FQueued < 0; });
   return !FFailed;
@@ -713,14 +712,13 @@ void TOutputFile::WriteSlots() {
 }
 
 void TOutputFile::StopWriting() {
-  if (!FWriterStarted) return;
+  if (!FWriter.joinable()) return;
   {
     const std::lock_guard Lock(FLockState);
     FStop = true;
   }
   FChanged.notify_all();
   FWriter.join();
-  FWriterStarted = false;
 }
 
 bool TOutputFile::WriteFailure() {

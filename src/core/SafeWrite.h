@@ -205,7 +205,6 @@ class TOutputFile {
   std::array<TSlot, 2> FSlots;
   size_t FFilling = 0;
   std::thread FWriter;
-  bool FWriterStarted = false;
   bool FInline = false;  // no thread could be started: Append writes itself
   std::mutex FLockState;  // guards the four below
   std::condition_variable FChanged;

@@ -469,8 +469,11 @@ int TStatusBar::Height() const {
 
 void TStatusBar::Resize() {
   SendMessageW(FHandle, WM_SIZE, 0, 0);
-  // The parts are placed from the right edge, which moved with the bar.
-  PlaceParts();
+  // The parts are placed from the right edge, which moved with the bar, and measured again: a
+  // new size may come with a new font (another screen's DPI).
+  const std::vector<std::u16string> Texts = std::move(FTexts);
+  FTexts.clear();
+  SetParts(Texts);
 }
 
 // ------------------------------------------------------------------------------------------------

@@ -144,9 +144,12 @@ class TStatusBar {
  public:
   bool Create(HWND Parent, int Id);
   HWND Handle() const { return FHandle; }
-  // Part 0 takes what the others leave; each further part is as wide as its text.
+  // Part 0 takes what the others leave; each further part is as wide as its text. Only what
+  // changed since the last call is measured and set.
   void SetParts(const std::vector<std::u16string>& Texts);
   int Height() const;
+  // After the parent's size (or font) changed: the bar's size, and its parts measured and placed
+  // again.
   void Resize();
 
  private:

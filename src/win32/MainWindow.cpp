@@ -15,10 +15,10 @@
 #include "product/ProductTexts.h"
 #include "viewer/FrameRowText.h"
 #include "win32/CheckStream.h"
-#include "win32/OverviewWindow.h"
 #include "win32/GoToOffsetDialog.h"
 #include "win32/HexEditDialog.h"
 #include "win32/MessageLoop.h"
+#include "win32/OverviewWindow.h"
 #include "win32/ProductWindows.h"
 #include "win32/resource.h"
 
@@ -480,10 +480,7 @@ TMainWindow::TSplitter TMainWindow::SplitterAt(int X, int Y) const {
 LRESULT TMainWindow::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
   switch (Message) {
     case WM_SIZE:
-      Layout();
-      // The status bar's parts follow the new width.
-      FStatusParts.clear();
-      ShowStatus();
+      Layout();  // the status bar's parts follow the new width there
       return 0;
     case WM_COMMAND:
       Command(LOWORD(WParam));
@@ -1238,11 +1235,8 @@ void TMainWindow::ShowHexPane() {
 }
 
 void TMainWindow::ShowStatus() {
-  std::vector<std::u16string> Parts = {FMessage, FFrames->PackCrcText(), FFrames->StatusText()};
-  // Unchanged texts are not set again: each setting repaints the whole bar.
-  if (Parts == FStatusParts) return;
-  StatusBar1.SetParts(Parts);
-  FStatusParts = std::move(Parts);
+  // The bar sets again only what changed: each setting repaints it.
+  StatusBar1.SetParts({FMessage, FFrames->PackCrcText(), FFrames->StatusText()});
 }
 
 void TMainWindow::ShowMessage(const std::u16string& Text) {

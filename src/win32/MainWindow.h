@@ -173,7 +173,6 @@ class TMainWindow : public TWindow {
   std::vector<HTREEITEM> FTreeItems;
   std::vector<TTreeModel::TNodeId> FTreeShape;
   std::u16string FMessage;
-  std::vector<std::u16string> FStatusParts;
   std::vector<TShownRow> FShownRows;
   int FPanel2Width = 0;
   int FHexPaneHeight = 0;

@@ -31,14 +31,16 @@ namespace {
 // ------------------------------------------------------------------------------------------------
 // Placement
 
+// Two screens side by side, and a frame placed on them.
+const std::vector<TRect> TwoScreens = {{0, 0, 1280, 800}, {1280, 0, 1920, 1050}};
+struct TPlacementCase {
+  const char* What;
+  TRect From;  // the stored frame, or the owner's
+  TRect Placed;
+};
+
 TEST(WindowPlacement, AStoredFrameIsKeptOnAScreenThatExists) {
-  const std::vector<TRect> TwoScreens = {{0, 0, 1280, 800}, {1280, 0, 1920, 1050}};
-  struct TCase {
-    const char* What;
-    TRect Stored;
-    TRect Placed;
-  };
-  const TCase Cases[] = {
+  const TPlacementCase Cases[] = {
       {"inside the first screen", {111, 77, 1147, 719}, {111, 77, 1147, 719}},
       {"inside the second screen", {1400, 100, 800, 600}, {1400, 100, 800, 600}},
       {"off every screen, far left", {-5000, 77, 1147, 719}, {0, 77, 1147, 719}},
@@ -47,30 +49,24 @@ TEST(WindowPlacement, AStoredFrameIsKeptOnAScreenThatExists) {
       {"hanging off the second screen's right", {3000, 500, 800, 600}, {2400, 450, 800, 600}},
       {"below the minimum", {100, 100, 10, 0}, {100, 100, 400, 300}},
   };
-  for (const TCase& Case : Cases) {
+  for (const TPlacementCase& Case : Cases) {
     SCOPED_TRACE(Case.What);
-    EXPECT_EQ(PlaceOnScreen(Case.Stored, TwoScreens, 400, 300), Case.Placed);
+    EXPECT_EQ(PlaceOnScreen(Case.From, TwoScreens, 400, 300), Case.Placed);
   }
   // Without screens to go by the frame stays as it is, at least the minimum.
   EXPECT_EQ(PlaceOnScreen({-5000, 0, 10, 10}, {}, 400, 300), (TRect{-5000, 0, 400, 300}));
 }
 
 TEST(WindowPlacement, AWindowOfItsOwnOpensOverItsOwnerOnTheOwnersScreen) {
-  const std::vector<TRect> TwoScreens = {{0, 0, 1280, 800}, {1280, 0, 1920, 1050}};
-  struct TCase {
-    const char* What;
-    TRect Owner;
-    TRect Placed;
-  };
-  const TCase Cases[] = {
+  const TPlacementCase Cases[] = {
       {"centred over its owner", {111, 77, 1147, 719}, {274, 156, 820, 560}},
       {"owner in a screen's corner", {0, 0, 600, 400}, {0, 0, 820, 560}},
       {"owner mostly on the second screen, centre on the first", {1000, 100, 700, 600}, {1280, 120, 820, 560}},
       {"owner filling the second screen", {1280, 0, 1920, 1050}, {1830, 245, 820, 560}},
   };
-  for (const TCase& Case : Cases) {
+  for (const TPlacementCase& Case : Cases) {
     SCOPED_TRACE(Case.What);
-    EXPECT_EQ(PlaceOver(Case.Owner, 820, 560, TwoScreens), Case.Placed);
+    EXPECT_EQ(PlaceOver(Case.From, 820, 560, TwoScreens), Case.Placed);
   }
   // A window larger than the owner's screen is cut to it.
   EXPECT_EQ(PlaceOver({0, 0, 1280, 800}, 2000, 900, TwoScreens), (TRect{0, 0, 1280, 800}));
