@@ -213,12 +213,12 @@ bool TTreeView::Create(HWND Parent, int Id) {
 
 void TTreeView::Clear() { TreeView_DeleteAllItems(FHandle); }
 
-HTREEITEM TTreeView::Add(HTREEITEM Parent, const std::wstring& Text, LPARAM Data) {
+HTREEITEM TTreeView::Add(HTREEITEM Parent, LPARAM Data) {
   TVINSERTSTRUCTW Insert{};
   Insert.hParent = Parent;
   Insert.hInsertAfter = TVI_LAST;
   Insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-  Insert.item.pszText = const_cast<wchar_t*>(Text.c_str());
+  Insert.item.pszText = LPSTR_TEXTCALLBACKW;
   Insert.item.lParam = Data;
   return TreeView_InsertItem(FHandle, &Insert);
 }

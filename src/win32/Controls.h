@@ -77,8 +77,9 @@ class TTreeView {
   bool Create(HWND Parent, int Id);
   HWND Handle() const { return FHandle; }
   void Clear();
-  // Adds a node as the last child of Parent (TVI_ROOT for a top-level node) carrying Data.
-  HTREEITEM Add(HTREEITEM Parent, const std::wstring& Text, LPARAM Data);
+  // Adds a node as the last child of Parent (TVI_ROOT for a top-level node) carrying Data. Its
+  // text is asked of the parent (TVN_GETDISPINFO) each time it is drawn.
+  HTREEITEM Add(HTREEITEM Parent, LPARAM Data);
   void Expand(HTREEITEM Item);
   // The data of the selected node, or -1.
   LPARAM SelectedData() const;

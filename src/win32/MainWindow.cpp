@@ -622,6 +622,9 @@ LRESULT TMainWindow::Notify(NMHDR* Header) {
       case TVN_SELCHANGEDW:
         TreeView1Change();
         return 0;
+      case TVN_GETDISPINFOW:
+        TreeView1GetText(reinterpret_cast<NMTVDISPINFOW*>(Header));
+        return 0;
       default:
         return 0;
     }
@@ -1116,6 +1119,14 @@ LRESULT TMainWindow::TreeView1CustomDraw(NMTVCUSTOMDRAW* Draw) {
   }
 }
 
+void TMainWindow::TreeView1GetText(NMTVDISPINFOW* Info) const {
+  if ((Info->item.mask & TVIF_TEXT) == 0 || Info->item.cchTextMax <= 0) return;
+  const LPARAM Node = Info->item.lParam;
+  const std::wstring Text =
+      Node >= 0 && Node < static_cast<LPARAM>(FTreeTexts.size()) ? FTreeTexts[static_cast<size_t>(Node)] : L"";
+  lstrcpynW(Info->item.pszText, Text.c_str(), Info->item.cchTextMax);
+}
+
 void TMainWindow::TreeView1Change() {
   const LPARAM Node = TreeView1.SelectedData();
   if (Node < 0) return;
@@ -1175,20 +1186,27 @@ void TMainWindow::ShowDetail() {
   const TTreeModel& Tree = FFrames->Tree();
   std::vector<TTreeModel::TNodeId> Shape(static_cast<size_t>(Tree.Count()));
   for (TTreeModel::TNodeId Node = 0; Node < Tree.Count(); ++Node) Shape[static_cast<size_t>(Node)] = Tree.Node(Node).Parent;
+  std::vector<std::wstring> Texts(static_cast<size_t>(Tree.Count()));
+  for (TTreeModel::TNodeId Node = 0; Node < Tree.Count(); ++Node) Texts[static_cast<size_t>(Node)] = W(Tree.Node(Node).Text);
   if (Shape == FTreeShape && FTreeItems.size() == Shape.size()) {
-    // The next frame of a stream has the same nodes as the one before: only texts change, and
-    // the nodes keep their place, expansion and selection.
-    for (TTreeModel::TNodeId Node = 0; Node < Tree.Count(); ++Node) {
-      const std::wstring Text = W(Tree.Node(Node).Text);
-      wchar_t Shown[512] = L"";
+    const std::vector<std::wstring> Before = std::move(FTreeTexts);
+    // The next frame of a stream has the same nodes as the one before: the nodes keep their
+    // place, expansion and selection, and only the rows whose texts changed are drawn again.
+    // The texts stay with the tree view's owner: a text set in the control makes it lay its
+    // scroll bars out and paint them at once, with every changed node.
+    FTreeTexts = std::move(Texts);
+    for (size_t Node = 0; Node < FTreeTexts.size(); ++Node) {
+      if (Node < Before.size() && FTreeTexts[Node] == Before[Node]) continue;
+      RECT Row;
+      if (!TreeView_GetItemRect(TreeView1.Handle(), FTreeItems[Node], &Row, FALSE)) continue;
+      // The node is measured again (its text is still asked of the owner), so that the tree
+      // scrolls sideways as far as its longest text.
       TVITEMW Item{};
       Item.mask = TVIF_TEXT;
-      Item.hItem = FTreeItems[static_cast<size_t>(Node)];
-      Item.pszText = Shown;
-      Item.cchTextMax = static_cast<int>(std::size(Shown));
-      if (TreeView_GetItem(TreeView1.Handle(), &Item) && Text == Shown) continue;
-      Item.pszText = const_cast<wchar_t*>(Text.c_str());
+      Item.hItem = FTreeItems[Node];
+      Item.pszText = LPSTR_TEXTCALLBACKW;
       TreeView_SetItem(TreeView1.Handle(), &Item);
+      InvalidateRect(TreeView1.Handle(), &Row, TRUE);
     }
     ShowStatus();
     return;
@@ -1196,6 +1214,7 @@ void TMainWindow::ShowDetail() {
   SendMessageW(TreeView1.Handle(), WM_SETREDRAW, FALSE, 0);
   TreeView1.Clear();
   FTreeShape = std::move(Shape);
+  FTreeTexts = std::move(Texts);
   FSiblingIndex.assign(static_cast<size_t>(Tree.Count()), 0);
   FTreeItems.assign(static_cast<size_t>(Tree.Count()), nullptr);
   // Parents come before their children in node order.
@@ -1203,7 +1222,7 @@ void TMainWindow::ShowDetail() {
     for (size_t Place = 0; Place < Children.size(); ++Place) {
       const TTreeModel::TNodeId Node = Children[Place];
       FSiblingIndex[static_cast<size_t>(Node)] = static_cast<int32_t>(Place);
-      FTreeItems[static_cast<size_t>(Node)] = TreeView1.Add(Parent, W(Tree.Node(Node).Text), Node);
+      FTreeItems[static_cast<size_t>(Node)] = TreeView1.Add(Parent, Node);
     }
   };
   AddChildren(TVI_ROOT, Tree.Roots());

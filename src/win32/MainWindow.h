@@ -103,6 +103,7 @@ class TMainWindow : public TWindow {
   LRESULT TreeView1CustomDraw(NMTVCUSTOMDRAW* Draw);
   void ListView1Data(NMLVDISPINFOW* Info);
   void TreeView1Change();
+  void TreeView1GetText(NMTVDISPINFOW* Info) const;
   void ContextMenu(HWND Control, LPARAM At);
   void FormResize();
   void ShowCheckedFinding(int64_t Offset);
@@ -172,6 +173,8 @@ class TMainWindow : public TWindow {
   std::vector<int32_t> FSiblingIndex;
   std::vector<HTREEITEM> FTreeItems;
   std::vector<TTreeModel::TNodeId> FTreeShape;
+  // The node texts the tree view shows: it asks for them when it draws a node.
+  std::vector<std::wstring> FTreeTexts;
   std::u16string FMessage;
   std::vector<TShownRow> FShownRows;
   int FPanel2Width = 0;
