@@ -346,10 +346,55 @@ int TRichEdit::LineHeight() const {
 // ------------------------------------------------------------------------------------------------
 // TScrollBar
 
+namespace {
+
+// Paints a control into a 32-bit bitmap first and puts that on the screen in one go. A themed
+// scroll bar draws itself in some forty pieces; on a window each piece asks for the screen's
+// colour depth, which under wine is three round trips to its server (a bar took 4 ms, half of
+// a step that moves both bars' thumbs), while a bitmap of its own format answers at once. The
+// picture is the same: the control paints itself, only into memory.
+bool PaintThroughBitmap(HWND Control, UINT Message, WPARAM WParam, LPARAM, LRESULT& Result) {
+  if (Message != WM_PAINT || WParam != 0) return false;
+  PAINTSTRUCT Paint;
+  const HDC Screen = BeginPaint(Control, &Paint);
+  RECT Client;
+  GetClientRect(Control, &Client);
+  BITMAPINFO Format{};
+  Format.bmiHeader.biSize = sizeof Format.bmiHeader;
+  Format.bmiHeader.biWidth = std::max<LONG>(Client.right, 1);
+  Format.bmiHeader.biHeight = -std::max<LONG>(Client.bottom, 1);
+  Format.bmiHeader.biPlanes = 1;
+  Format.bmiHeader.biBitCount = 32;
+  Format.bmiHeader.biCompression = BI_RGB;
+  void* Bits = nullptr;  // written by the control's drawing, not here
+  const HDC Memory = CreateCompatibleDC(Screen);
+  const HBITMAP Bitmap = CreateDIBSection(Screen, &Format, DIB_RGB_COLORS, &Bits, nullptr, 0);
+  if (Memory && Bitmap) {
+    const HGDIOBJ Previous = SelectObject(Memory, Bitmap);
+    // Controls that take a device context with WM_PAINT paint the whole of it.
+    ControlProc(Control, WM_PAINT, reinterpret_cast<WPARAM>(Memory), 0);
+    BitBlt(Screen, Paint.rcPaint.left, Paint.rcPaint.top, Paint.rcPaint.right - Paint.rcPaint.left,
+           Paint.rcPaint.bottom - Paint.rcPaint.top, Memory, Paint.rcPaint.left, Paint.rcPaint.top, SRCCOPY);
+    SelectObject(Memory, Previous);
+  } else {
+    ControlProc(Control, WM_PAINT, reinterpret_cast<WPARAM>(Screen), 0);
+  }
+  if (Bitmap) DeleteObject(Bitmap);
+  if (Memory) DeleteDC(Memory);
+  EndPaint(Control, &Paint);
+  Result = 0;
+  return true;
+}
+
+TSubclassHandler ThroughBitmap = PaintThroughBitmap;
+
+}  // namespace
+
 bool TScrollBar::Create(HWND Parent, int Id, bool Vertical) {
   FHandle = CreateWindowExW(0, WC_SCROLLBARW, L"", WS_CHILD | WS_VISIBLE | (Vertical ? SBS_VERT : SBS_HORZ), 0, 0, 0,
                             0, Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleW(nullptr),
                             nullptr);
+  if (FHandle) Subclass(FHandle, &ThroughBitmap);
   return FHandle != nullptr;
 }
 
