@@ -5,7 +5,7 @@
 // within 16 ms (one frame of a 60 Hz screen). Google Benchmark is not built for Windows here, so
 // this is a plain program that prints figures; it never fails on a time.
 // A console program that opens the window. Usage (under wine on a display):
-//   corvane_win32_bench [REPETITIONS]
+//   corvane_win32_bench [REPETITIONS [PART-OF-A-STEP-NAME]]
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +16,8 @@
 
 #include "bench/BenchFiles.h"
 #include "win32/MainWindow.h"
+// After the window headers, which bring <windows.h>.
+#include <psapi.h>
 #include "win32/resource.h"
 
 namespace {
@@ -43,6 +45,14 @@ void Pump(int Milliseconds) {
   }
 }
 
+// The process's committed memory (what Windows calls its page file usage), in MiB.
+double CommittedMiB() {
+  PROCESS_MEMORY_COUNTERS Counters{};
+  Counters.cb = sizeof Counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &Counters, sizeof Counters)) return 0;
+  return static_cast<double>(Counters.PagefileUsage) / (1 << 20);
+}
+
 struct TStepKind {
   const char* Name;
   std::function<void()> Prepare;  // not timed
@@ -53,6 +63,7 @@ struct TStepKind {
 
 int main(int argc, char** argv) {
   const int Repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
+  const std::string Only = argc > 2 ? argv[2] : "";  // runs only the steps whose names hold it
   INITCOMMONCONTROLSEX Controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
                                                                   ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&Controls);
@@ -81,6 +92,7 @@ int main(int argc, char** argv) {
   TMainWindow Form;
   if (!Form.Create(File)) return 1;
   Pump(4000);  // the open, the first paints; the splash closes after three seconds
+  const double Opened = CommittedMiB();
   const HWND Main = Form.Handle();
   const HWND List = GetDlgItem(Main, IDC_LISTVIEW1);
   const HWND Bar = GetDlgItem(Main, IDC_SCROLLBAR1);
@@ -121,10 +133,28 @@ int main(int argc, char** argv) {
       {"repaint: the status bar", [] {}, [&] { const HWND Status = GetDlgItem(Main, IDC_STATUSBAR); InvalidateRect(Status, nullptr, FALSE); UpdateWindow(Status); }},
   };
 
+  {
+    // The layout being timed: a tree that shows scroll bars repaints them with every frame.
+    RECT Frame;
+    RECT TreeArea;
+    const HWND Tree = GetDlgItem(Main, IDC_TREEVIEW1);
+    GetWindowRect(Main, &Frame);
+    GetClientRect(Tree, &TreeArea);
+    const LONG_PTR TreeStyle = GetWindowLongPtrW(Tree, GWL_STYLE);
+    const bool Across = (TreeStyle & WS_HSCROLL) != 0;
+    const bool Down = (TreeStyle & WS_VSCROLL) != 0;
+    std::printf("window %ld x %ld px, tree %ld x %ld px with %s\n", Frame.right - Frame.left, Frame.bottom - Frame.top,
+                TreeArea.right, TreeArea.bottom,
+                Across && Down ? "both scroll bars"
+                : Across       ? "a horizontal scroll bar"
+                : Down         ? "a vertical scroll bar"
+                               : "no scroll bar");
+  }
   std::printf("%lld MiB listing file, %d repetitions of each step, times from input to repaint:\n",
               static_cast<long long>(std::filesystem::file_size(File) >> 20), Repetitions);
   double Worst = 0;
   for (const TStepKind& Kind : Kinds) {
+    if (std::string(Kind.Name).find(Only) == std::string::npos) continue;
     Middle();
     std::vector<double> Times;
     std::vector<double> Handled;  // the handlers alone, before the repaint of what they left
@@ -144,6 +174,7 @@ int main(int argc, char** argv) {
                 Times[Times.size() / 2], Times.back(), Handled[Handled.size() / 2]);
   }
   std::printf("largest step: %.2f ms; every step within 16 ms: %s\n", Worst, Worst <= 16.0 ? "yes" : "no");
+  std::printf("committed memory: %.1f MiB with the file open, %.1f MiB after all the steps\n", Opened, CommittedMiB());
   std::fflush(stdout);
   DestroyWindow(Main);
   return 0;
